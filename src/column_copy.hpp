@@ -1,0 +1,173 @@
+// The shortcut for plain records. When a piece has digits wherever the input
+// layout reads a number, its literal characters in place, and no zero byte
+// up to its last field, every field sits at its nominal column and the record
+// line is those columns copied into a blank line. Both the checks and the
+// copies are worked out at compile time from the two format texts; wherever
+// the print format would make the copy differ from what the reader and the
+// writer give, the shortcut is switched off and every piece takes the full
+// path.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "input_record.hpp"
+#include "output_listing.hpp"
+
+namespace v2list {
+
+namespace column_detail {
+
+struct span {
+    std::size_t column; // counted from 0
+    std::size_t width;
+};
+
+struct copy_op {
+    std::size_t from, to, length;
+    std::size_t justify_width; // nonzero: trim, then justify right in this width
+};
+
+struct column_plan {
+    bool usable = true;
+    std::size_t min_length = 0; // characters a piece needs, none of them zero
+    span fields[field_count]{};
+    std::size_t number_count = 0, literal_count = 0, copy_count = 0;
+    span numbers[scan_steps.size()]{};
+    span literals[scan_steps.size()]{};
+    char literal_chars[scan_steps.size()]{};
+    std::size_t line_length = 0;
+    char blank[max_record_line()]{};
+    copy_op copies[print_steps.size()]{};
+
+    constexpr void add_copy(std::size_t from, std::size_t to, std::size_t length,
+                            std::size_t justify_width = 0)
+    {
+        if (copy_count > 0 && justify_width == 0) {
+            copy_op& last = copies[copy_count - 1];
+            if (last.justify_width == 0 && last.from + last.length == from &&
+                last.to + last.length == to) {
+                last.length += length;
+                return;
+            }
+        }
+        copies[copy_count++] = {from, to, length, justify_width};
+    }
+};
+
+constexpr column_plan make_plan()
+{
+    column_plan plan;
+    std::size_t column = 0, field = 0;
+    for (const scan_step& step : scan_steps) {
+        if (step.kind == scan_step::number)
+            plan.numbers[plan.number_count++] = {column, step.width};
+        if (step.kind == scan_step::literal) {
+            plan.literal_chars[plan.literal_count] = step.symbol;
+            plan.literals[plan.literal_count++] = {column, 1};
+        }
+        if (step.assigns)
+            plan.fields[field++] = {column, step.width};
+        // The last "%Nc" counts once it took one character.
+        plan.min_length = column + (step.kind == scan_step::characters ? 1 : step.width);
+        column += step.width;
+    }
+
+    std::size_t out = 0, arg = 0;
+    for (const print_step& step : print_steps) {
+        if (step.kind == print_step::literal) {
+            plan.blank[out++] = step.symbol;
+            continue;
+        }
+        span in = plan.fields[print_fields[arg++]];
+        std::size_t width = std::max(step.width, static_cast<unsigned char>(1));
+        for (std::size_t i = 0; i < width; ++i)
+            plan.blank[out + i] = ' ';
+        bool fits = in.width <= width;
+        if (step.kind == print_step::number)
+            // Plain digits print as they stand only at their own width, zero
+            // padded, or as a lone digit.
+            fits = in.width == 1 ? step.width <= 1 : step.zero && !step.left && step.width == in.width;
+        if (!fits) {
+            plan.usable = false;
+            return plan;
+        }
+        if (step.kind == print_step::text && !step.left)
+            plan.add_copy(in.column, out, in.width, width); // trimming shows here
+        else
+            plan.add_copy(in.column, step.left ? out : out + width - in.width, in.width);
+        out += width;
+    }
+    plan.line_length = out;
+    return plan;
+}
+
+inline constexpr column_plan plan = make_plan();
+
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+template <std::size_t... I>
+inline bool numbers_plain(const char* in, std::index_sequence<I...>)
+{
+    auto digits = [in](span s) {
+        bool all = true;
+        for (std::size_t i = 0; i < s.width; ++i)
+            all &= is_digit(in[s.column + i]);
+        return all;
+    };
+    return (digits(plan.numbers[I]) && ...);
+}
+
+template <std::size_t... I>
+inline bool literals_in_place(const char* in, std::index_sequence<I...>)
+{
+    return ((in[plan.literals[I].column] == plan.literal_chars[I]) && ...);
+}
+
+template <std::size_t I>
+inline void copy(const char* in, char* line)
+{
+    constexpr copy_op op = plan.copies[I];
+    if constexpr (op.justify_width == 0) {
+        std::memcpy(line + op.to, in + op.from, op.length);
+    } else {
+        std::size_t n = op.length;
+        while (n > 0 && in[op.from + n - 1] == ' ')
+            --n;
+        std::memcpy(line + op.to + op.justify_width - n, in + op.from, n);
+    }
+}
+
+template <std::size_t... I>
+inline void copy_all(const char* in, char* line, std::index_sequence<I...>)
+{
+    (copy<I>(in, line), ...);
+}
+
+} // namespace column_detail
+
+// The longest line copy_columns writes.
+inline constexpr std::size_t max_copied_line = column_detail::plan.line_length;
+
+// Writes the record line of a plain piece to line and returns its length;
+// returns 0, writing nothing, when the piece needs the full reader.
+inline std::size_t copy_columns(const char* piece, std::size_t length, char* line)
+{
+    using namespace column_detail;
+    if constexpr (!plan.usable) {
+        return 0;
+    } else {
+        if (length < plan.min_length ||
+            !numbers_plain(piece, std::make_index_sequence<plan.number_count>()) ||
+            !literals_in_place(piece, std::make_index_sequence<plan.literal_count>()) ||
+            std::memchr(piece, '\0', plan.min_length) != nullptr)
+            return 0;
+        std::memcpy(line, plan.blank, plan.line_length);
+        copy_all(piece, line, std::make_index_sequence<plan.copy_count>());
+        return plan.line_length;
+    }
+}
+
+} // namespace v2list

@@ -1,0 +1,38 @@
+// The conversion loop: reads input in large blocks, cuts it into the pieces
+// that a line reader with room for 80 characters would give, and converts
+// every complete record to the listing.
+#pragma once
+
+#include <cstddef>
+
+namespace v2list {
+
+// A piece ends after a newline, after this many characters, or at the end
+// of input.
+inline constexpr std::size_t max_piece = 80;
+
+// The length of the piece that starts at p, given the characters available
+// there; 0 when the piece may still go on past them.
+std::size_t piece_length(const char* p, std::size_t available);
+
+// The longest line convert_piece writes.
+extern const std::size_t max_line;
+
+// Writes the record line of one piece to line and returns its length, or
+// returns 0 when the piece is not a complete record.
+std::size_t convert_piece(const char* piece, std::size_t length, char* line);
+
+// How a conversion ended. error is 0 on success, else the errno of the
+// failure, which failed_read tells apart: reading input or writing output.
+struct conversion_result {
+    int error;
+    bool failed_read;
+};
+
+// Writes the header, then converts every piece read from in_fd, writing the
+// listing to out_fd. On a read error, the lines converted before it are still
+// written out; an unfinished piece at that point is dropped, as nobody knows
+// how it would have ended.
+conversion_result convert(int in_fd, int out_fd);
+
+} // namespace v2list

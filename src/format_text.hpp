@@ -1,0 +1,142 @@
+// Compile-time reading of the scanf- and printf-style format texts that hold
+// the two record layouts. The scanner, the writer and the column shortcut are
+// all driven by these steps, so a layout changes by changing its text alone.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace v2list {
+
+// One piece of a scan format: "%Nc", "%Nd" (either may be "%*..."), or a
+// literal character that the input must hold.
+struct scan_step {
+    enum kind_t : unsigned char { characters, number, literal };
+    kind_t kind;
+    bool assigns;        // false for "%*..." and for literals
+    unsigned char width; // most characters taken; 1 for a literal
+    char symbol;         // the character a literal step must meet
+};
+
+// One piece of a print format: "%[-][0][N]s", "%[-][0][N]d", "%c", or a
+// literal character.
+struct print_step {
+    enum kind_t : unsigned char { text, number, character, literal };
+    kind_t kind;
+    bool left;           // "-": justify left, pad on the right
+    bool zero;           // "0": pad numbers with zeros after the sign
+    unsigned char width; // least characters written
+    char symbol;         // the character a literal writes
+};
+
+namespace format_detail {
+
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads an optional decimal width at text[i]; 0 when there is none.
+constexpr unsigned char read_width(std::string_view text, std::size_t& i)
+{
+    unsigned width = 0;
+    while (i < text.size() && is_digit(text[i])) {
+        width = width * 10 + unsigned(text[i++] - '0');
+        if (width > 255)
+            throw "format width too large";
+    }
+    return static_cast<unsigned char>(width);
+}
+
+constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
+{
+    char c = text[i++];
+    if (c != '%') {
+        // A white-space directive would skip any run of white space; no
+        // layout uses one, so it is refused rather than half supported.
+        if (c == ' ' || (c >= '\t' && c <= '\r'))
+            throw "white space in a scan format is not supported";
+        return {scan_step::literal, false, 1, c};
+    }
+    bool assigns = true;
+    if (i < text.size() && text[i] == '*') {
+        assigns = false;
+        ++i;
+    }
+    unsigned char width = read_width(text, i);
+    if (i >= text.size())
+        throw "scan format ends inside a conversion";
+    switch (text[i++]) {
+    case 'c':
+        return {scan_step::characters, assigns, static_cast<unsigned char>(width ? width : 1), 0};
+    case 'd':
+        if (width == 0 || width > 9)
+            throw "a number conversion needs a width of 1 to 9";
+        return {scan_step::number, assigns, width, 0};
+    default:
+        throw "unsupported scan conversion";
+    }
+}
+
+constexpr print_step next_print_step(std::string_view text, std::size_t& i)
+{
+    char c = text[i++];
+    if (c != '%')
+        return {print_step::literal, false, false, 1, c};
+    print_step step{print_step::literal, false, false, 0, 0};
+    for (; i < text.size() && (text[i] == '-' || text[i] == '0'); ++i)
+        (text[i] == '-' ? step.left : step.zero) = true;
+    step.width = read_width(text, i);
+    if (i >= text.size())
+        throw "print format ends inside a conversion";
+    switch (text[i++]) {
+    case 's': step.kind = print_step::text; break;
+    case 'd': step.kind = print_step::number; break;
+    case 'c': step.kind = print_step::character; break;
+    default: throw "unsupported print conversion";
+    }
+    return step;
+}
+
+template <typename Next>
+constexpr std::size_t count_steps(std::string_view text, Next next)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < text.size(); ++n)
+        next(text, i);
+    return n;
+}
+
+template <typename Step, std::size_t N, typename Next>
+constexpr std::array<Step, N> steps(std::string_view text, Next next)
+{
+    std::array<Step, N> out{};
+    std::size_t i = 0;
+    for (Step& step : out)
+        step = next(text, i);
+    return out;
+}
+
+} // namespace format_detail
+
+constexpr std::size_t count_scan_steps(std::string_view text)
+{
+    return format_detail::count_steps(text, format_detail::next_scan_step);
+}
+
+template <std::size_t N>
+constexpr std::array<scan_step, N> parse_scan_format(std::string_view text)
+{
+    return format_detail::steps<scan_step, N>(text, format_detail::next_scan_step);
+}
+
+constexpr std::size_t count_print_steps(std::string_view text)
+{
+    return format_detail::count_steps(text, format_detail::next_print_step);
+}
+
+template <std::size_t N>
+constexpr std::array<print_step, N> parse_print_format(std::string_view text)
+{
+    return format_detail::steps<print_step, N>(text, format_detail::next_print_step);
+}
+
+} // namespace v2list

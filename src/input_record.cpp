@@ -1,0 +1,159 @@
+#include "input_record.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace v2list {
+
+namespace {
+
+// The scan format must assign every field once, in field order, each with a
+// conversion of its own type that fits in it.
+constexpr bool format_fits_record()
+{
+    unsigned field = 0;
+    for (const scan_step& step : scan_steps) {
+        if (!step.assigns)
+            continue;
+        if (field >= field_count)
+            return false;
+        auto id = static_cast<field_id>(field++);
+        if (shape_of(id) == shape_number ? step.kind != scan_step::number
+                                : step.kind != scan_step::characters ||
+                                      step.width > character_capacity(id))
+            return false;
+    }
+    return field == field_count;
+}
+static_assert(format_fits_record(), "the scan format does not match input_record");
+
+constexpr bool is_white_space(unsigned char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+enum class scan_result { assigned, skipped, mismatch, end_of_text };
+
+// Reads one "%Nd" at p: white space first (not counted in the width), then
+// an optional sign and digits, the sign counting in the width.
+scan_result scan_number(const char*& p, const char* end, unsigned width, std::int32_t* target)
+{
+    while (p < end && is_white_space(static_cast<unsigned char>(*p)))
+        ++p;
+    if (p == end)
+        return scan_result::end_of_text;
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p++ == '-';
+        --width;
+    }
+    const char* digits = p;
+    std::int32_t value = 0;
+    for (; width > 0 && p < end && *p >= '0' && *p <= '9'; --width)
+        value = value * 10 + (*p++ - '0');
+    if (p == digits)
+        return scan_result::mismatch;
+    if (target)
+        *target = negative ? -value : value;
+    return target ? scan_result::assigned : scan_result::skipped;
+}
+
+scan_result scan_one(const scan_step& step, const char*& p, const char* end, input_record& record,
+                     field_id field)
+{
+    if (step.kind == scan_step::number)
+        return scan_number(p, end, step.width, step.assigns ? field_number(record, field) : nullptr);
+    if (p == end)
+        return scan_result::end_of_text;
+    if (step.kind == scan_step::literal)
+        return *p++ == step.symbol ? scan_result::skipped : scan_result::mismatch;
+    // "%Nc" takes up to N characters as they are, and counts once it took one.
+    std::size_t n = std::min<std::size_t>(step.width, std::size_t(end - p));
+    if (step.assigns)
+        std::memcpy(field_characters(record, field), p, n);
+    p += n;
+    return step.assigns ? scan_result::assigned : scan_result::skipped;
+}
+
+} // namespace
+
+char* field_characters(input_record& record, field_id field)
+{
+    switch (field) {
+    case field_text14: return record.text14;
+    case field_code1: case field_code2: case field_code3: case field_code4:
+    case field_code5: case field_code6: case field_code7:
+        return &record.code[field - field_code1];
+    case field_code_suffix: return &record.code_suffix;
+    case field_mark1: return &record.mark1;
+    case field_text15: return record.text15;
+    case field_mark2: return &record.mark2;
+    case field_text2: return record.text2;
+    case field_text16: return record.text16;
+    default: return nullptr;
+    }
+}
+
+std::int32_t* field_number(input_record& record, field_id field)
+{
+    switch (field) {
+    case field_number1: return &record.number1;
+    case field_number2: return &record.number2;
+    case field_digit1: return &record.digit1;
+    case field_digit2: return &record.digit2;
+    case field_digit3: return &record.digit3;
+    default: return nullptr;
+    }
+}
+
+const char* field_characters(const input_record& record, field_id field)
+{
+    return field_characters(const_cast<input_record&>(record), field);
+}
+
+std::int32_t field_value(const input_record& record, field_id field)
+{
+    return *field_number(const_cast<input_record&>(record), field);
+}
+
+int read_record(const char* piece, std::size_t length, input_record& record)
+{
+    // Like a C string, the text of a piece ends at its first zero byte.
+    const char* end = static_cast<const char*>(std::memchr(piece, '\0', length));
+    if (end == nullptr)
+        end = piece + length;
+
+    const char* p = piece;
+    int count = 0;
+    bool ran_out = false;
+    unsigned field = 0;
+    for (const scan_step& step : scan_steps) {
+        scan_result result = scan_one(step, p, end, record, static_cast<field_id>(field));
+        if (result == scan_result::assigned) {
+            ++count;
+            ++field;
+        } else if (result != scan_result::skipped) {
+            ran_out = result == scan_result::end_of_text;
+            break;
+        }
+    }
+
+    record.text14[sizeof record.text14 - 1] = '\0';
+    record.text15[sizeof record.text15 - 1] = '\0';
+    record.text2[sizeof record.text2 - 1] = '\0';
+    trim_trailing_spaces(record.text14);
+    trim_trailing_spaces(record.text15);
+    trim_trailing_spaces(record.text2);
+
+    // Running out of text before the first field is "no record at all".
+    return count == 0 && ran_out ? -1 : count;
+}
+
+void trim_trailing_spaces(char* text)
+{
+    std::size_t n = std::strlen(text);
+    while (n > 0 && text[n - 1] == ' ')
+        text[--n] = '\0';
+}
+
+} // namespace v2list

@@ -1,0 +1,93 @@
+// The version-2 listing: its header, the record line layout, and the buffered
+// writer that puts them on an output file descriptor.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+
+#include "format_text.hpp"
+#include "input_record.hpp"
+
+namespace v2list {
+
+inline constexpr char listing_header[] = "#Version: 2";
+
+// The record line layout, column by column; the writer follows it step by step.
+inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
+
+inline constexpr auto print_steps =
+    parse_print_format<count_print_steps(print_format)>(print_format);
+
+// The fields the print format writes, in the order of its conversions.
+inline constexpr field_id print_fields[] = {
+    field_text14, field_number1, field_number2,
+    field_code1, field_code2, field_code3, field_code4,
+    field_code5, field_code6, field_code7,
+    field_code_suffix, field_mark1, field_text15,
+    field_digit1, field_digit2, field_digit3, field_text2, field_mark2,
+};
+
+// The print format must take one field of the matching shape per conversion.
+constexpr bool format_fits_fields()
+{
+    std::size_t arg = 0;
+    for (const print_step& step : print_steps) {
+        if (step.kind == print_step::literal)
+            continue;
+        if (arg >= std::size(print_fields))
+            return false;
+        field_shape shape = shape_of(print_fields[arg++]);
+        if (shape != (step.kind == print_step::text     ? shape_text
+                      : step.kind == print_step::number ? shape_number
+                                                        : shape_character))
+            return false;
+    }
+    return arg == std::size(print_fields);
+}
+static_assert(format_fits_fields(), "the print format does not match print_fields");
+
+// The longest record line any record can give: a number takes at most 11
+// characters ("-2147483648").
+constexpr std::size_t max_record_line()
+{
+    std::size_t length = 0, arg = 0;
+    for (const print_step& step : print_steps) {
+        std::size_t most = 1;
+        if (step.kind == print_step::text)
+            most = character_capacity(print_fields[arg]);
+        else if (step.kind == print_step::number)
+            most = 11;
+        length += std::max<std::size_t>(most, step.width);
+        arg += step.kind != print_step::literal;
+    }
+    return length;
+}
+
+// Output collected in a fixed buffer and written to fd in large blocks.
+// After the first failed write, error holds its errno and nothing more is
+// written.
+struct output_listing {
+    int fd;
+    int error;
+    std::size_t used;
+    char buffer[1 << 16];
+};
+
+void open_listing(output_listing& listing, int fd);
+
+// Space for at least size more characters at the end of the buffer, writing
+// out what it holds first if needed; nullptr once a write has failed.
+char* reserve_output(output_listing& listing, std::size_t size);
+
+// Writes out everything buffered; false (and listing.error set) on failure.
+bool flush_listing(output_listing& listing);
+
+bool write_header(output_listing& listing);
+bool write_record(output_listing& listing, const input_record& record);
+
+// Formats the record line into line, which has room for max_record_line()
+// characters; returns its length.
+std::size_t format_record(const input_record& record, char* line);
+
+} // namespace v2list
