@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The v2list executable from the outside: streams, exit status, messages.
+# Usage: end_to_end.sh PATH_TO_V2LIST
+set -u
+v2list=$1
+here=$(cd "$(dirname "$0")" && pwd)
+examples=$here/../examples
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0 passes=0
+
+# check NAME EXPECTED ACTUAL
+check() {
+    if [ "$2" == "$3" ]; then
+        passes=$((passes + 1))
+    else
+        failures=$((failures + 1))
+        printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+    fi
+}
+
+header='#Version: 2'
+record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
+line='ANDERSON KARL      0314 PLT0042-A Y BOILER PLATE    120 NY N'
+
+"$v2list" < "$examples/records.txt" > "$work/out"
+check "sample: status" 0 $?
+check "sample: listing" "$(cat "$examples/records.v2")" "$(cat "$work/out")"
+
+"$v2list" < /dev/null > "$work/out"
+check "empty input: status" 0 $?
+check "empty input: header alone" "$header" "$(cat "$work/out")"
+
+check "arguments are ignored" "$(printf '%s\n%s' "$header" "$line")" \
+    "$(printf '%s\n' "$record" | "$v2list" --help -x file)"
+
+check "last line without newline" "$(printf '%s\n%s' "$header" "$line")" \
+    "$(printf '%s' "$record" | "$v2list")"
+
+long=$(printf 'x%.0s' {1..200})
+# The 80 characters of the third line and what follows them are two records.
+check "long lines are cut into pieces" "$(printf '%s\n%s\n%s\n%s' "$header" "$line" "$line" "$line")" \
+    "$(printf '%s\n%s\n%s%s\n' "$record" "$long" "${record}123456" "$record" | "$v2list")"
+
+check "records arriving byte by byte" "$(cat "$examples/records.v2")" \
+    "$(dd if="$examples/records.txt" bs=1 status=none | "$v2list")"
+
+# Failures: status 1 and one line on standard error naming the failure.
+"$v2list" < "$examples/records.txt" > /dev/full 2> "$work/err"
+check "full disk: status" 1 $?
+check "full disk: message" "v2list: write error: No space left on device" "$(cat "$work/err")"
+
+"$v2list" < / > "$work/out" 2> "$work/err"
+check "directory as input: status" 1 $?
+check "directory as input: header still written" "$header" "$(cat "$work/out")"
+check "directory as input: message" "v2list: read error: Is a directory" "$(cat "$work/err")"
+
+"$v2list" < "$examples/records.txt" >&- 2> "$work/err"
+check "closed output: status" 1 $?
+check "closed output: message" "v2list: write error: Bad file descriptor" "$(cat "$work/err")"
+
+# A reader that goes away: with SIGPIPE ignored it is a write error; at its
+# default action the signal ends the process, as with any filter.
+yes "$record" | head -c 50000000 > "$work/big"
+(trap '' PIPE; "$v2list" < "$work/big" 2> "$work/err" | head -c 1 > /dev/null; echo "${PIPESTATUS[0]}" > "$work/status")
+check "broken pipe, SIGPIPE ignored: status" 1 "$(cat "$work/status")"
+check "broken pipe, SIGPIPE ignored: message" "v2list: write error: Broken pipe" "$(cat "$work/err")"
+(trap - PIPE; "$v2list" < "$work/big" 2> "$work/err" | head -c 1 > /dev/null; echo "${PIPESTATUS[0]}" > "$work/status")
+check "broken pipe, default SIGPIPE: killed by the signal" 141 "$(cat "$work/status")"
+check "broken pipe, default SIGPIPE: no message" "" "$(cat "$work/err")"
+
+echo "end_to_end: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
