@@ -28,6 +28,18 @@ ssize_t read_block(int fd, char* buffer, std::size_t size)
     }
 }
 
+// The shortcut when it applies, else the full reader and writer.
+inline std::size_t convert_one(const char* piece, std::size_t length, char* line)
+{
+    std::size_t written = copy_columns(piece, length, line);
+    if (written == 0) {
+        input_record record;
+        if (read_record(piece, length, record) == field_count)
+            written = format_record(record, line);
+    }
+    return written;
+}
+
 // Both live for the whole run; the loop allocates nothing.
 output_listing listing;
 char input[max_piece + block_size];
@@ -47,19 +59,13 @@ std::size_t piece_length(const char* p, std::size_t available)
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
-    std::size_t written = copy_columns(piece, length, line);
-    if (written == 0) {
-        input_record record;
-        if (read_record(piece, length, record) == field_count)
-            written = format_record(record, line);
-    }
-    return written;
+    return convert_one(piece, length, line);
 }
-
 conversion_result convert(int in_fd, int out_fd)
 {
     open_listing(listing, out_fd);
-    write_header(listing);
+    if (!write_header(listing))
+        return {listing.error, false};
 
     std::size_t carried = 0;
     for (;;) {
@@ -74,14 +80,14 @@ conversion_result convert(int in_fd, int out_fd)
         if (n == 0) {
             // At the end of input, what is left is the last piece.
             if (char* line = reserve_output(listing, max_line); line && available > 0)
-                listing.used += convert_piece(p, available, line);
+                listing.used += convert_one(p, available, line);
             break;
         }
         for (std::size_t length; (length = piece_length(p, available)) != 0;) {
             char* line = reserve_output(listing, max_line);
             if (line == nullptr)
                 return {listing.error, false};
-            listing.used += convert_piece(p, length, line);
+            listing.used += convert_one(p, length, line);
             p += length;
             available -= length;
         }

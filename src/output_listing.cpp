@@ -106,13 +106,6 @@ bool flush_listing(output_listing& listing)
     return listing.error == 0;
 }
 
-char* reserve_output(output_listing& listing, std::size_t size)
-{
-    if (sizeof listing.buffer - listing.used < size && !flush_listing(listing))
-        return nullptr;
-    return listing.error == 0 ? listing.buffer + listing.used : nullptr;
-}
-
 bool write_header(output_listing& listing)
 {
     constexpr std::size_t length = sizeof listing_header - 1;

@@ -76,12 +76,18 @@ struct output_listing {
 
 void open_listing(output_listing& listing, int fd);
 
-// Space for at least size more characters at the end of the buffer, writing
-// out what it holds first if needed; nullptr once a write has failed.
-char* reserve_output(output_listing& listing, std::size_t size);
-
-// Writes out everything buffered; false (and listing.error set) on failure.
+// Writes out everything buffered; false (and listing.error set) on failure,
+// and at once after any earlier failure.
 bool flush_listing(output_listing& listing);
+
+// Space for at least size more characters at the end of the buffer, writing
+// out what it holds first if needed; nullptr when that write fails.
+inline char* reserve_output(output_listing& listing, std::size_t size)
+{
+    if (sizeof listing.buffer - listing.used < size && !flush_listing(listing))
+        return nullptr;
+    return listing.buffer + listing.used;
+}
 
 bool write_header(output_listing& listing);
 bool write_record(output_listing& listing, const input_record& record);
