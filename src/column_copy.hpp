@@ -15,6 +15,7 @@
 #include <cstring>
 #include <utility>
 
+#include "byte_blocks.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
 
@@ -143,24 +144,15 @@ inline bool numbers_plain(const char* in, std::index_sequence<I...>)
     return (all_digits<plan.numbers[I]>(in) && ...);
 }
 
-// True when one of the first Length (at least 16) characters is a zero byte,
-// compared 16 at a time (SIMD where the machine has it).
+// True when one of the first Length (at least 16) characters is a zero byte.
 template <std::size_t Length>
 inline bool has_zero_byte(const char* in)
 {
     static_assert(Length >= 16);
-    using block = unsigned char __attribute__((vector_size(16)));
-    auto zeros_in = [in](std::size_t at) {
-        block b;
-        std::memcpy(&b, in + at, sizeof b);
-        return b == 0;
-    };
-    auto found = zeros_in(Length - 16);
+    byte_block found = load_block(in + Length - 16) == 0;
     for (std::size_t at = 0; at + 16 < Length; at += 16)
-        found |= zeros_in(at);
-    std::uint64_t halves[2];
-    std::memcpy(halves, &found, sizeof halves);
-    return (halves[0] | halves[1]) != 0;
+        found |= load_block(in + at) == 0;
+    return block_bits(found) != 0;
 }
 
 template <std::size_t... I>
@@ -175,8 +167,11 @@ inline void copy(const char* in, char* line)
     constexpr copy_op op = plan.copies[I];
     if constexpr (op.justify_width == 0) {
         std::memcpy(line + op.to, in + op.from, op.length);
+    } else if (in[op.from + op.length - 1] != ' ') {
+        // Nothing to trim: the text fills the end of its columns as it is.
+        std::memcpy(line + op.to + op.justify_width - op.length, in + op.from, op.length);
     } else {
-        std::size_t n = op.length;
+        std::size_t n = op.length - 1;
         while (n > 0 && in[op.from + n - 1] == ' ')
             --n;
         std::memcpy(line + op.to + op.justify_width - n, in + op.from, n);
@@ -194,23 +189,33 @@ inline void copy_all(const char* in, char* line, std::index_sequence<I...>)
 // The longest line copy_columns writes.
 inline constexpr std::size_t max_copied_line = column_detail::plan.line_length;
 
+// How many characters a piece needs for the shortcut, none of them zero.
+inline constexpr std::size_t plain_length = column_detail::plan.min_length;
+
 // Writes the record line of a plain piece to line and returns its length;
-// returns 0, writing nothing, when the piece needs the full reader.
-inline std::size_t copy_columns(const char* piece, std::size_t length, char* line)
+// returns 0, writing nothing, when the piece needs the full reader. The
+// piece must hold at least plain_length characters, none of them zero.
+inline std::size_t copy_plain_columns(const char* piece, char* line)
 {
     using namespace column_detail;
     if constexpr (!plan.usable) {
         return 0;
     } else {
-        if (length < plan.min_length ||
-            !numbers_plain(piece, std::make_index_sequence<plan.number_count>()) ||
-            !literals_in_place(piece, std::make_index_sequence<plan.literal_count>()) ||
-            has_zero_byte<plan.min_length>(piece))
+        if (!numbers_plain(piece, std::make_index_sequence<plan.number_count>()) ||
+            !literals_in_place(piece, std::make_index_sequence<plan.literal_count>()))
             return 0;
         std::memcpy(line, plan.blank, plan.line_length);
         copy_all(piece, line, std::make_index_sequence<plan.copy_count>());
         return plan.line_length;
     }
+}
+
+// As copy_plain_columns, for any piece.
+inline std::size_t copy_columns(const char* piece, std::size_t length, char* line)
+{
+    if (length < plain_length || column_detail::has_zero_byte<plain_length>(piece))
+        return 0;
+    return copy_plain_columns(piece, line);
 }
 
 } // namespace v2list

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "byte_blocks.hpp"
 #include "column_copy.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
@@ -14,8 +15,12 @@ namespace v2list {
 namespace {
 
 // Large reads for throughput; after each block at most one unfinished piece
-// (under max_piece characters) is carried over to the front.
+// (under max_piece characters) is carried over to the front. Past the data
+// lies room for one more window, so that a window can always be read whole;
+// what it holds past the data is never used.
 constexpr std::size_t block_size = 1 << 17;
+constexpr std::size_t window = max_piece;
+static_assert(window % 16 == 0);
 
 // Reads into buffer, retrying interrupted calls; returns the count, 0 at the
 // end of input, or -1 with errno set.
@@ -26,6 +31,27 @@ ssize_t read_block(int fd, char* buffer, std::size_t size)
         if (n >= 0 || errno != EINTR)
             return n;
     }
+}
+
+// The position of the first newline among the window characters at p, or
+// window when there is none.
+inline std::size_t first_newline(const char* p)
+{
+    constexpr unsigned blocks = window / 16, last = blocks - 1;
+    byte_block newlines[blocks], before_last{};
+    for (unsigned i = 0; i < blocks; ++i)
+        newlines[i] = load_block(p + 16 * i) == '\n';
+    for (unsigned i = 0; i < last; ++i)
+        before_last |= newlines[i];
+    // A whole record has its newline in the last block: one test says so.
+    if (block_bits(before_last) == 0) {
+        unsigned bits = block_bits(newlines[last]);
+        return bits ? 16 * last + unsigned(std::countr_zero(bits)) : window;
+    }
+    byte_bits all{};
+    for (unsigned i = 0; i < blocks; ++i)
+        all.set_block(i, newlines[i]);
+    return all.first(window);
 }
 
 // The shortcut when it applies, else the full reader and writer.
@@ -42,20 +68,11 @@ inline std::size_t convert_one(const char* piece, std::size_t length, char* line
 
 // Both live for the whole run; the loop allocates nothing.
 output_listing listing;
-char input[max_piece + block_size];
+char input[max_piece + block_size + window];
 
 } // namespace
 
 const std::size_t max_line = std::max(max_copied_line, max_record_line());
-
-std::size_t piece_length(const char* p, std::size_t available)
-{
-    std::size_t window = std::min(available, max_piece);
-    const void* newline = std::memchr(p, '\n', window);
-    if (newline != nullptr)
-        return std::size_t(static_cast<const char*>(newline) - p) + 1;
-    return window == max_piece ? max_piece : 0;
-}
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
@@ -77,13 +94,16 @@ conversion_result convert(int in_fd, int out_fd)
         }
         std::size_t available = carried + std::size_t(n);
         const char* p = input;
-        if (n == 0) {
-            // At the end of input, what is left is the last piece.
-            if (char* line = reserve_output(listing, max_line); line && available > 0)
-                listing.used += convert_one(p, available, line);
-            break;
-        }
-        for (std::size_t length; (length = piece_length(p, available)) != 0;) {
+        for (;;) {
+            std::size_t newline = first_newline(p), length = 0;
+            if (newline < std::min(available, window))
+                length = newline + 1;
+            else if (available >= max_piece)
+                length = max_piece;
+            else if (n == 0)
+                length = available; // at the end of input, what is left is the last piece
+            if (length == 0)
+                break;
             char* line = reserve_output(listing, max_line);
             if (line == nullptr)
                 return {listing.error, false};
@@ -91,6 +111,8 @@ conversion_result convert(int in_fd, int out_fd)
             p += length;
             available -= length;
         }
+        if (n == 0)
+            break;
         std::memmove(input, p, available);
         carried = available;
     }

@@ -11,10 +11,6 @@ namespace v2list {
 // of input.
 inline constexpr std::size_t max_piece = 80;
 
-// The length of the piece that starts at p, given the characters available
-// there; 0 when the piece may still go on past them.
-std::size_t piece_length(const char* p, std::size_t available);
-
 // The longest line convert_piece writes.
 extern const std::size_t max_line;
 

@@ -1,0 +1,60 @@
+// Characters compared 16 at a time. GCC and Clang turn these vectors into
+// SIMD instructions where the machine has them and into plain ones where it
+// does not; the results are the same either way.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace v2list {
+
+using byte_block = unsigned char __attribute__((vector_size(16)));
+
+inline byte_block load_block(const char* p)
+{
+    byte_block block;
+    std::memcpy(&block, p, sizeof block);
+    return block;
+}
+
+// One bit for each byte of a compare result (whose bytes are 0xff where the
+// compare held), the first byte in the lowest bit. Written plainly here, and
+// with the instruction made for it on machines with SSE2.
+inline unsigned block_bits_plain(byte_block matches)
+{
+    unsigned bits = 0;
+    for (unsigned i = 0; i < 16; ++i)
+        bits |= unsigned(matches[i] & 1) << i;
+    return bits;
+}
+
+inline unsigned block_bits(byte_block matches)
+{
+#if defined(__SSE2__)
+    return unsigned(_mm_movemask_epi8(__m128i(matches)));
+#else
+    return block_bits_plain(matches);
+#endif
+}
+
+// Up to 128 characters' compare results as bits, and the first one set.
+struct byte_bits {
+    std::uint64_t word[2];
+
+    void set_block(unsigned block, byte_block matches)
+    {
+        word[block / 4] |= std::uint64_t(block_bits(matches)) << 16 * (block % 4);
+    }
+    unsigned first(unsigned none) const
+    {
+        return word[0] ? unsigned(std::countr_zero(word[0]))
+             : word[1] ? 64 + unsigned(std::countr_zero(word[1]))
+                       : none;
+    }
+};
+
+} // namespace v2list
