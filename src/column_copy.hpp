@@ -39,6 +39,8 @@ struct column_plan {
     span fields[field_count]{};
     std::size_t number_count = 0, literal_count = 0, copy_count = 0;
     span numbers[scan_steps.size()]{};
+    std::size_t packed_at[scan_steps.size()]{}; // where each run goes in a packed word
+    std::size_t packed_width = 0;
     span literals[scan_steps.size()]{};
     char literal_chars[scan_steps.size()]{};
     std::size_t line_length = 0;
@@ -68,10 +70,13 @@ constexpr column_plan make_plan()
         if (step.kind == scan_step::number) {
             // Adjacent numbers are checked as one run of digits.
             span* last = plan.number_count > 0 ? &plan.numbers[plan.number_count - 1] : nullptr;
-            if (last != nullptr && last->column + last->width == column && last->width + step.width <= 8)
+            if (last != nullptr && last->column + last->width == column) {
                 last->width += step.width;
-            else
+            } else {
+                plan.packed_at[plan.number_count] = plan.packed_width;
                 plan.numbers[plan.number_count++] = {column, step.width};
+            }
+            plan.packed_width += step.width;
         }
         if (step.kind == scan_step::literal) {
             plan.literal_chars[plan.literal_count] = step.symbol;
@@ -115,33 +120,45 @@ constexpr column_plan make_plan()
 
 inline constexpr column_plan plan = make_plan();
 
-// True when the characters of the run are all decimal digits, tested a word
-// at a time: a digit is 0x30 to 0x39, so its high half is 3, and adding 6
-// keeps it so. The word is loaded whole when the piece surely holds it, and
-// the characters outside the run are made '0'.
-template <span Run>
-inline bool all_digits(const char* in)
+constexpr std::uint64_t low_bytes(std::size_t n) { return n >= 8 ? ~0ull : (1ull << 8 * n) - 1; }
+constexpr std::uint64_t first_bytes(std::size_t n)
 {
-    static_assert(Run.width >= 1 && Run.width <= 8);
-    constexpr bool little = std::endian::native == std::endian::little;
-    constexpr std::uint64_t run_bytes = Run.width == 8 ? ~0ull : (1ull << 8 * Run.width) - 1;
-    constexpr std::uint64_t keep = little ? run_bytes : ~(~0ull >> 8 * Run.width);
-    std::uint64_t word = 0x3030303030303030;
-    if constexpr (Run.column + 8 <= plan.min_length) {
-        std::memcpy(&word, in + Run.column, 8);
-        word = (word & keep) | (0x3030303030303030 & ~keep);
-    } else {
-        std::memcpy(reinterpret_cast<char*>(&word) + (little ? 0 : 8 - Run.width), in + Run.column,
-                    Run.width);
-    }
-    constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0;
-    return ((word & high) | (((word + 0x0606060606060606) & high) >> 4)) == 0x3333333333333333;
+    return std::endian::native == std::endian::little ? low_bytes(n) : ~low_bytes(8 - n);
 }
 
+// The digits of number run I, at its place in a word that packs all runs
+// one after another. The piece holds 8 characters from the run on.
+template <std::size_t I>
+inline std::uint64_t packed_run(const char* in)
+{
+    constexpr span run = plan.numbers[I];
+    constexpr std::size_t at = plan.packed_at[I];
+    std::uint64_t word;
+    std::memcpy(&word, in + run.column, 8);
+    word &= first_bytes(run.width);
+    return std::endian::native == std::endian::little ? word << 8 * at : word >> 8 * at;
+}
+
+// True when every character where a number is read is a decimal digit.
+// When all the runs fit in one word, they are tested together: a digit is
+// 0x30 to 0x39, so its high half is 3, and adding 6 keeps it so.
 template <std::size_t... I>
 inline bool numbers_plain(const char* in, std::index_sequence<I...>)
 {
-    return (all_digits<plan.numbers[I]>(in) && ...);
+    if constexpr (plan.packed_width <= 8 && ((plan.numbers[I].column + 8 <= plan.min_length) && ...)) {
+        constexpr std::uint64_t zeros = 0x3030303030303030 & ~first_bytes(plan.packed_width);
+        std::uint64_t word = (packed_run<I>(in) | ... | zeros);
+        constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0;
+        return ((word & high) | (((word + 0x0606060606060606) & high) >> 4)) == 0x3333333333333333;
+    } else {
+        auto digits = [in](span run) {
+            for (std::size_t i = 0; i < run.width; ++i)
+                if (in[run.column + i] < '0' || in[run.column + i] > '9')
+                    return false;
+            return true;
+        };
+        return (digits(plan.numbers[I]) && ...);
+    }
 }
 
 // True when one of the first Length (at least 16) characters is a zero byte.

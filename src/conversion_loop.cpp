@@ -33,31 +33,39 @@ ssize_t read_block(int fd, char* buffer, std::size_t size)
     }
 }
 
-// The position of the first newline among the window characters at p, or
-// window when there is none.
-inline std::size_t first_newline(const char* p)
+// Where the piece at p ends: the first newline among the window characters
+// there, or window when there is none. And whether the characters before
+// the last block are quiet: none of them at or below '\n' in value, so no
+// newline and no zero byte, which is what the shortcut needs to know of them.
+struct window_scan {
+    std::size_t newline;
+    bool quiet_head;
+};
+
+constexpr unsigned window_blocks = window / 16, last_block = window_blocks - 1;
+static_assert(16 * last_block >= plain_length);
+
+inline window_scan scan_window(const char* p)
 {
-    constexpr unsigned blocks = window / 16, last = blocks - 1;
-    byte_block newlines[blocks], before_last{};
-    for (unsigned i = 0; i < blocks; ++i)
-        newlines[i] = load_block(p + 16 * i) == '\n';
-    for (unsigned i = 0; i < last; ++i)
-        before_last |= newlines[i];
-    // A whole record has its newline in the last block: one test says so.
-    if (block_bits(before_last) == 0) {
-        unsigned bits = block_bits(newlines[last]);
-        return bits ? 16 * last + unsigned(std::countr_zero(bits)) : window;
+    byte_block low{};
+    for (unsigned i = 0; i < last_block; ++i)
+        low |= load_block(p + 16 * i) <= '\n';
+    // A whole plain record has its newline in the last block, and one test
+    // over the others says so.
+    if (block_bits(low) == 0) {
+        unsigned bits = block_bits(load_block(p + 16 * last_block) == '\n');
+        return {bits ? 16 * last_block + unsigned(std::countr_zero(bits)) : window, true};
     }
-    byte_bits all{};
-    for (unsigned i = 0; i < blocks; ++i)
-        all.set_block(i, newlines[i]);
-    return all.first(window);
+    byte_bits newlines{};
+    for (unsigned i = 0; i < window_blocks; ++i)
+        newlines.set_block(i, load_block(p + 16 * i) == '\n');
+    return {newlines.first(window), false};
 }
 
 // The shortcut when it applies, else the full reader and writer.
-inline std::size_t convert_one(const char* piece, std::size_t length, char* line)
+inline std::size_t convert_one(const char* piece, std::size_t length, bool quiet_head, char* line)
 {
-    std::size_t written = copy_columns(piece, length, line);
+    std::size_t written = quiet_head ? copy_plain_columns(piece, line) : copy_columns(piece, length, line);
     if (written == 0) {
         input_record record;
         if (read_record(piece, length, record) == field_count)
@@ -76,7 +84,7 @@ const std::size_t max_line = std::max(max_copied_line, max_record_line());
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
-    return convert_one(piece, length, line);
+    return convert_one(piece, length, false, line);
 }
 conversion_result convert(int in_fd, int out_fd)
 {
@@ -95,9 +103,10 @@ conversion_result convert(int in_fd, int out_fd)
         std::size_t available = carried + std::size_t(n);
         const char* p = input;
         for (;;) {
-            std::size_t newline = first_newline(p), length = 0;
-            if (newline < std::min(available, window))
-                length = newline + 1;
+            window_scan scan = scan_window(p);
+            std::size_t length = 0;
+            if (scan.newline < std::min(available, window))
+                length = scan.newline + 1;
             else if (available >= max_piece)
                 length = max_piece;
             else if (n == 0)
@@ -107,7 +116,10 @@ conversion_result convert(int in_fd, int out_fd)
             char* line = reserve_output(listing, max_line);
             if (line == nullptr)
                 return {listing.error, false};
-            listing.used += convert_one(p, length, line);
+            // Past the data the window holds stale characters: a quiet head
+            // counts only when the piece covers it.
+            bool quiet_head = scan.quiet_head && length > 16 * last_block;
+            listing.used += convert_one(p, length, quiet_head, line);
             p += length;
             available -= length;
         }

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Throughput of v2list beside the plain stdio program and cat, on the same
+# inputs, in one run. Usage: bench/run.sh [RUNS]   (default 5)
+# Builds into build-bench/ and writes its inputs (about 150 MB) there.
+set -euo pipefail
+runs=${1:-5}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+data=$build/data
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DV2LIST_TESTS=OFF -DV2LIST_BENCH=ON > /dev/null
+cmake --build "$build" -j2 > /dev/null
+v2list=$build/v2list
+baseline=$build/bench/v2list_stdio_baseline
+mkdir -p "$data"
+[ -s "$data/valid.txt" ] || "$build/bench/v2list_make_input" valid 1000000 > "$data/valid.txt"
+[ -s "$data/hostile.txt" ] || "$build/bench/v2list_make_input" hostile 375000 > "$data/hostile.txt"
+[ -s "$data/valid100k.txt" ] || head -n 100000 "$data/valid.txt" > "$data/valid100k.txt"
+[ -s "$data/small.txt" ] || head -c 1000 "$data/valid.txt" > "$data/small.txt"
+
+# Wall time of one run, in nanoseconds.
+run_once() { # PROGRAM INPUT
+    local start end
+    start=$(date +%s%N)
+    "$1" < "$2" > /dev/null
+    end=$(date +%s%N)
+    echo $((end - start))
+}
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "runs: $runs each, alternating; medians"
+for input in valid hostile; do
+    file=$data/$input.txt
+    bytes=$(stat -c %s "$file")
+    # Same listing from both converters, or the timings mean nothing.
+    cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
+    : > "$data/times.v2list"; : > "$data/times.baseline"; : > "$data/times.cat"
+    for ((i = 0; i < runs; i++)); do
+        run_once "$v2list" "$file" >> "$data/times.v2list"
+        run_once "$baseline" "$file" >> "$data/times.baseline"
+        run_once cat "$file" >> "$data/times.cat"
+    done
+    v=$(median < "$data/times.v2list"); b=$(median < "$data/times.baseline"); c=$(median < "$data/times.cat")
+    echo
+    echo "$input input: $((bytes / 1000000)) MB"
+    awk -v v="$v" -v b="$b" -v c="$c" -v bytes="$bytes" 'BEGIN {
+        printf "  %-16s %9s %10s\n", "program", "ms", "MB/s"
+        printf "  %-16s %9.1f %10.0f\n", "v2list", v / 1e6, bytes / (v / 1e9) / 1e6
+        printf "  %-16s %9.1f %10.0f\n", "stdio baseline", b / 1e6, bytes / (b / 1e9) / 1e6
+        printf "  %-16s %9.1f %10.0f\n", "cat", c / 1e6, bytes / (c / 1e9) / 1e6
+        printf "  v2list is %.1f times the baseline'"'"'s throughput; its wall time is %.2f times cat'"'"'s\n", b / v, v / c
+    }'
+done
+
+echo
+if [ -x /usr/bin/time ]; then
+    echo "peak resident memory of v2list (/usr/bin/time):"
+    for input in small valid; do
+        kib=$( { /usr/bin/time -f %M "$v2list" < "$data/$input.txt" > /dev/null; } 2>&1 )
+        echo "  $input input ($(stat -c %s "$data/$input.txt") bytes): $kib KiB"
+    done
+    kib=$( { head -c 1073741824 /dev/zero | tr '\0' x | /usr/bin/time -f %M "$v2list" > /dev/null; } 2>&1 )
+    echo "  one 1 GiB line without a newline: $kib KiB"
+else
+    echo "peak resident memory: /usr/bin/time not found (apt-get install time)"
+fi
+
+echo
+if command -v valgrind > /dev/null; then
+    echo "instructions per valid record (valgrind --tool=callgrind, 100000 records):"
+    for program in "$v2list" "$baseline"; do
+        total=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" < "$data/valid100k.txt" 2>&1 > /dev/null |
+            sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
+        echo "  $(basename "$program"): $((total / 100000))"
+    done
+else
+    echo "instruction counts: valgrind not found"
+fi
