@@ -18,30 +18,14 @@ mkdir -p "$data"
 [ -s "$data/valid100k.txt" ] || head -n 100000 "$data/valid.txt" > "$data/valid100k.txt"
 [ -s "$data/small.txt" ] || head -c 1000 "$data/valid.txt" > "$data/small.txt"
 
-# Wall time of one run, in nanoseconds.
-run_once() { # PROGRAM INPUT
-    local start end
-    start=$(date +%s%N)
-    "$1" < "$2" > /dev/null
-    end=$(date +%s%N)
-    echo $((end - start))
-}
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
-
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-echo "runs: $runs each, alternating; medians"
+echo "runs: $runs rounds of the three in turn; median wall times"
 for input in valid hostile; do
     file=$data/$input.txt
     bytes=$(stat -c %s "$file")
     # Same listing from both converters, or the timings mean nothing.
     cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
-    : > "$data/times.v2list"; : > "$data/times.baseline"; : > "$data/times.cat"
-    for ((i = 0; i < runs; i++)); do
-        run_once "$v2list" "$file" >> "$data/times.v2list"
-        run_once "$baseline" "$file" >> "$data/times.baseline"
-        run_once cat "$file" >> "$data/times.cat"
-    done
-    v=$(median < "$data/times.v2list"); b=$(median < "$data/times.baseline"); c=$(median < "$data/times.cat")
+    read -r v b c < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat | paste -sd ' ')
     echo
     echo "$input input: $((bytes / 1000000)) MB"
     awk -v v="$v" -v b="$b" -v c="$c" -v bytes="$bytes" 'BEGIN {

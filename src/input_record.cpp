@@ -1,6 +1,7 @@
 #include "input_record.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace v2list {
@@ -36,12 +37,14 @@ enum class scan_result { assigned, skipped, mismatch, end_of_text };
 
 // Reads one "%Nd" at p: white space first (not counted in the width), then
 // an optional sign and digits, the sign counting in the width.
-scan_result scan_number(const char*& p, const char* end, unsigned width, std::int32_t* target)
+template <unsigned Width>
+scan_result scan_number(const char*& p, const char* end, std::int32_t* target)
 {
     while (p < end && is_white_space(static_cast<unsigned char>(*p)))
         ++p;
     if (p == end)
         return scan_result::end_of_text;
+    unsigned width = Width;
     bool negative = false;
     if (*p == '-' || *p == '+') {
         negative = *p++ == '-';
@@ -58,21 +61,59 @@ scan_result scan_number(const char*& p, const char* end, unsigned width, std::in
     return target ? scan_result::assigned : scan_result::skipped;
 }
 
-scan_result scan_one(const scan_step& step, const char*& p, const char* end, input_record& record,
-                     field_id field)
+// Step Step of the scan format, which assigns field Field if it assigns at
+// all. Both are constants, so each step compiles to its own few lines.
+template <scan_step Step, field_id Field>
+scan_result scan_one(const char*& p, const char* end, input_record& record)
 {
-    if (step.kind == scan_step::number)
-        return scan_number(p, end, step.width, step.assigns ? field_number(record, field) : nullptr);
-    if (p == end)
-        return scan_result::end_of_text;
-    if (step.kind == scan_step::literal)
-        return *p++ == step.symbol ? scan_result::skipped : scan_result::mismatch;
-    // "%Nc" takes up to N characters as they are, and counts once it took one.
-    std::size_t n = std::min<std::size_t>(step.width, std::size_t(end - p));
-    if (step.assigns)
-        std::memcpy(field_characters(record, field), p, n);
-    p += n;
-    return step.assigns ? scan_result::assigned : scan_result::skipped;
+    if constexpr (Step.kind == scan_step::number) {
+        return scan_number<Step.width>(p, end, Step.assigns ? field_number(record, Field) : nullptr);
+    } else {
+        if (p == end)
+            return scan_result::end_of_text;
+        if constexpr (Step.kind == scan_step::literal) {
+            return *p++ == Step.symbol ? scan_result::skipped : scan_result::mismatch;
+        } else {
+            // "%Nc" takes up to N characters as they are, and counts once it
+            // took one.
+            std::size_t n = std::size_t(end - p);
+            if constexpr (Step.assigns) {
+                if (n >= Step.width)
+                    std::memcpy(field_characters(record, Field), p, Step.width);
+                else
+                    std::memcpy(field_characters(record, Field), p, n);
+            }
+            p += std::min<std::size_t>(Step.width, n);
+            return Step.assigns ? scan_result::assigned : scan_result::skipped;
+        }
+    }
+}
+
+// The field each step assigns (for steps that assign nothing, the next one).
+constexpr auto step_fields = [] {
+    std::array<field_id, scan_steps.size()> fields{};
+    unsigned field = 0;
+    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+        fields[i] = static_cast<field_id>(field);
+        field += scan_steps[i].assigns;
+    }
+    return fields;
+}();
+
+// Runs the steps in order until one fails; returns the fields assigned and
+// the result of the last step run.
+template <std::size_t... I>
+int scan_steps_in_order(const char* p, const char* end, input_record& record, scan_result& last,
+                        std::index_sequence<I...>)
+{
+    int count = 0;
+    auto run = [&](scan_result result) {
+        last = result;
+        count += result == scan_result::assigned;
+        return result == scan_result::assigned || result == scan_result::skipped;
+    };
+    (run(scan_one<scan_steps[I], step_fields[I]>(p, end, record)) && ...);
+    return count;
 }
 
 } // namespace
@@ -123,27 +164,24 @@ int read_record(const char* piece, std::size_t length, input_record& record)
     if (end == nullptr)
         end = piece + length;
 
-    const char* p = piece;
-    int count = 0;
-    bool ran_out = false;
-    unsigned field = 0;
-    for (const scan_step& step : scan_steps) {
-        scan_result result = scan_one(step, p, end, record, static_cast<field_id>(field));
-        if (result == scan_result::assigned) {
-            ++count;
-            ++field;
-        } else if (result != scan_result::skipped) {
-            ran_out = result == scan_result::end_of_text;
-            break;
-        }
-    }
+    scan_result last = scan_result::skipped;
+    int count = scan_steps_in_order(piece, end, record, last,
+                                    std::make_index_sequence<scan_steps.size()>());
 
-    record.text14[sizeof record.text14 - 1] = '\0';
-    record.text15[sizeof record.text15 - 1] = '\0';
-    record.text2[sizeof record.text2 - 1] = '\0';
-    trim_trailing_spaces(record.text14);
-    trim_trailing_spaces(record.text15);
-    trim_trailing_spaces(record.text2);
+    // Fields the scan never reached are left as they were: nobody reads them.
+    if (count > field_text14) {
+        record.text14[sizeof record.text14 - 1] = '\0';
+        trim_trailing_spaces(record.text14);
+    }
+    if (count > field_text15) {
+        record.text15[sizeof record.text15 - 1] = '\0';
+        trim_trailing_spaces(record.text15);
+    }
+    if (count > field_text2) {
+        record.text2[sizeof record.text2 - 1] = '\0';
+        trim_trailing_spaces(record.text2);
+    }
+    bool ran_out = last == scan_result::end_of_text;
 
     // Running out of text before the first field is "no record at all".
     return count == 0 && ran_out ? -1 : count;

@@ -38,7 +38,7 @@ TEST(differential, generated_pieces_agree_with_the_c_library)
     int complete = 0;
     for (int i = 0; i < 200000; ++i) {
         std::string piece = generate_piece(random);
-        input_record product, reference;
+        input_record product{}, reference{};
         int count = read_record(piece.data(), piece.size(), product);
         ASSERT_EQ(count, reference_read_record(piece.data(), piece.size(), reference)) << testing::PrintToString(piece);
         expect_same_record(product, reference, count, piece);
