@@ -118,45 +118,6 @@ int scan_steps_in_order(const char* p, const char* end, input_record& record, sc
 
 } // namespace
 
-char* field_characters(input_record& record, field_id field)
-{
-    switch (field) {
-    case field_text14: return record.text14;
-    case field_code1: case field_code2: case field_code3: case field_code4:
-    case field_code5: case field_code6: case field_code7:
-        return &record.code[field - field_code1];
-    case field_code_suffix: return &record.code_suffix;
-    case field_mark1: return &record.mark1;
-    case field_text15: return record.text15;
-    case field_mark2: return &record.mark2;
-    case field_text2: return record.text2;
-    case field_text16: return record.text16;
-    default: return nullptr;
-    }
-}
-
-std::int32_t* field_number(input_record& record, field_id field)
-{
-    switch (field) {
-    case field_number1: return &record.number1;
-    case field_number2: return &record.number2;
-    case field_digit1: return &record.digit1;
-    case field_digit2: return &record.digit2;
-    case field_digit3: return &record.digit3;
-    default: return nullptr;
-    }
-}
-
-const char* field_characters(const input_record& record, field_id field)
-{
-    return field_characters(const_cast<input_record&>(record), field);
-}
-
-std::int32_t field_value(const input_record& record, field_id field)
-{
-    return *field_number(const_cast<input_record&>(record), field);
-}
-
 int read_record(const char* piece, std::size_t length, input_record& record)
 {
     // Like a C string, the text of a piece ends at its first zero byte.

@@ -69,12 +69,46 @@ constexpr std::size_t character_capacity(field_id field)
     }
 }
 
-// Where each field lives: characters for "%c" fields (its first one for a
-// text), nullptr for numbers; and the other way round.
-char* field_characters(input_record& record, field_id field);
-std::int32_t* field_number(input_record& record, field_id field);
-const char* field_characters(const input_record& record, field_id field);
-std::int32_t field_value(const input_record& record, field_id field);
+// Where each field lives: its characters (the first of a text), or nullptr
+// for a number; its number, or nullptr for anything else.
+inline char* field_characters(input_record& record, field_id field)
+{
+    switch (field) {
+    case field_text14: return record.text14;
+    case field_code1: case field_code2: case field_code3: case field_code4:
+    case field_code5: case field_code6: case field_code7:
+        return &record.code[field - field_code1];
+    case field_code_suffix: return &record.code_suffix;
+    case field_mark1: return &record.mark1;
+    case field_text15: return record.text15;
+    case field_mark2: return &record.mark2;
+    case field_text2: return record.text2;
+    case field_text16: return record.text16;
+    default: return nullptr;
+    }
+}
+
+inline std::int32_t* field_number(input_record& record, field_id field)
+{
+    switch (field) {
+    case field_number1: return &record.number1;
+    case field_number2: return &record.number2;
+    case field_digit1: return &record.digit1;
+    case field_digit2: return &record.digit2;
+    case field_digit3: return &record.digit3;
+    default: return nullptr;
+    }
+}
+
+inline const char* field_characters(const input_record& record, field_id field)
+{
+    return field_characters(const_cast<input_record&>(record), field);
+}
+
+inline std::int32_t field_value(const input_record& record, field_id field)
+{
+    return *field_number(const_cast<input_record&>(record), field);
+}
 
 // Scans one piece of input (at most 80 characters, the last of which may be
 // its newline; a zero byte ends it early) into record, then terminates and

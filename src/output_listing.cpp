@@ -1,34 +1,36 @@
 #include "output_listing.hpp"
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace v2list {
 
 namespace {
 
-// Writes length characters at out, padded with fill to width on the left or,
-// for a left-justified field, with spaces on the right.
-char* put_padded(char* out, const char* body, std::size_t length, const print_step& step,
-                 char fill = ' ')
+// Writes length characters at out, padded with fill to the step's width on
+// the left or, for a left-justified step, with spaces on the right. The
+// lengths are a few characters: plain loops beat library calls here.
+template <print_step Step>
+char* put_padded(char* out, const char* body, std::size_t length, char fill = ' ')
 {
-    std::size_t pad = step.width > length ? step.width - length : 0;
-    if (!step.left) {
-        std::memset(out, fill, pad);
-        out += pad;
-    }
-    std::memcpy(out, body, length);
-    out += length;
-    if (step.left) {
-        std::memset(out, ' ', pad);
-        out += pad;
-    }
+    std::size_t pad = Step.width > length ? Step.width - length : 0;
+    if constexpr (!Step.left)
+        for (std::size_t i = 0; i < pad; ++i)
+            *out++ = fill;
+    for (std::size_t i = 0; i < length; ++i)
+        *out++ = body[i];
+    if constexpr (Step.left)
+        for (std::size_t i = 0; i < pad; ++i)
+            *out++ = ' ';
     return out;
 }
 
-char* put_number(char* out, std::int32_t value, const print_step& step)
+template <print_step Step>
+char* put_number(char* out, std::int32_t value)
 {
     char text[12];
     char* digits = std::end(text);
@@ -38,46 +40,64 @@ char* put_number(char* out, std::int32_t value, const print_step& step)
         *--digits = char('0' + magnitude % 10);
     while (magnitude /= 10);
     std::size_t length = std::size_t(std::end(text) - digits);
-    if (step.zero && !step.left) {
+    if constexpr (Step.zero && !Step.left) {
         // Zero padding goes between the sign and the digits.
         if (value < 0) {
             *out++ = '-';
-            print_step rest = step;
-            rest.width = step.width > 0 ? step.width - 1 : 0;
-            return put_padded(out, digits, length, rest, '0');
+            constexpr print_step rest{Step.kind, false, true,
+                                      static_cast<unsigned char>(Step.width > 0 ? Step.width - 1 : 0), 0};
+            return put_padded<rest>(out, digits, length, '0');
         }
-        return put_padded(out, digits, length, step, '0');
+        return put_padded<Step>(out, digits, length, '0');
     }
     if (value < 0)
         *--digits = '-', ++length;
-    return put_padded(out, digits, length, step);
+    return put_padded<Step>(out, digits, length);
+}
+
+// The argument each print step takes (for literals, the next one).
+constexpr auto step_args = [] {
+    std::array<std::size_t, print_steps.size()> args{};
+    std::size_t arg = 0;
+    for (std::size_t i = 0; i < print_steps.size(); ++i) {
+        args[i] = arg;
+        arg += print_steps[i].kind != print_step::literal;
+    }
+    return args;
+}();
+
+template <print_step Step, std::size_t Arg>
+char* put_step(char* out, const input_record& record)
+{
+    if constexpr (Step.kind == print_step::literal) {
+        *out++ = Step.symbol;
+        return out;
+    } else if constexpr (Step.kind == print_step::text) {
+        constexpr field_id field = print_fields[Arg];
+        const char* text = field_characters(record, field);
+        std::size_t length = 0;
+        while (length < character_capacity(field) && text[length] != '\0')
+            ++length;
+        return put_padded<Step>(out, text, length);
+    } else if constexpr (Step.kind == print_step::number) {
+        return put_number<Step>(out, field_value(record, print_fields[Arg]));
+    } else {
+        return put_padded<Step>(out, field_characters(record, print_fields[Arg]), 1);
+    }
+}
+
+template <std::size_t... I>
+char* put_steps(char* out, const input_record& record, std::index_sequence<I...>)
+{
+    ((out = put_step<print_steps[I], step_args[I]>(out, record)), ...);
+    return out;
 }
 
 } // namespace
 
 std::size_t format_record(const input_record& record, char* line)
 {
-    char* out = line;
-    std::size_t arg = 0;
-    for (const print_step& step : print_steps) {
-        switch (step.kind) {
-        case print_step::literal:
-            *out++ = step.symbol;
-            break;
-        case print_step::text: {
-            const char* text = field_characters(record, print_fields[arg++]);
-            out = put_padded(out, text, std::strlen(text), step);
-            break;
-        }
-        case print_step::number:
-            out = put_number(out, field_value(record, print_fields[arg++]), step);
-            break;
-        case print_step::character:
-            out = put_padded(out, field_characters(record, print_fields[arg++]), 1, step);
-            break;
-        }
-    }
-    return std::size_t(out - line);
+    return std::size_t(put_steps(line, record, std::make_index_sequence<print_steps.size()>()) - line);
 }
 
 void open_listing(output_listing& listing, int fd)
