@@ -102,11 +102,20 @@ TEST(conversion_loop, matches_the_stdio_program_whatever_the_read_sizes)
     }
 }
 
-TEST(conversion_loop, empty_input_gives_the_header_alone)
+TEST(conversion_loop, inputs_of_every_shape_at_the_edges)
 {
-    run r = convert_through_pipe("", {1});
-    EXPECT_EQ(r.output, "#Version: 2\n");
-    EXPECT_EQ(r.result.error, 0);
+    std::mt19937_64 random(3);
+    const std::string record = generate_record(random);
+    std::vector<std::string> inputs = {"", std::string(100000, '\n'), std::string(1000, '\0'),
+                                       std::string(100000, 'x') + "\n" + record};
+    // A last line without a newline, of every length a piece can have.
+    for (std::size_t length = 0; length <= max_piece; ++length)
+        inputs.push_back(record + "\n" + (record + "123456").substr(0, length));
+    for (const std::string& input : inputs) {
+        run r = convert_through_pipe(input, {1 << 16});
+        EXPECT_EQ(r.result.error, 0);
+        ASSERT_EQ(r.output, reference_listing(input)) << "input of " << input.size() << " bytes";
+    }
 }
 
 TEST(conversion_loop, read_error_is_reported_after_the_header)

@@ -1,0 +1,66 @@
+// Bytes of every value where the reading rules are sharpest, against the C
+// library; and the helpers that compare characters 16 at a time, against
+// their plain form.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "byte_blocks.hpp"
+#include "conversion_loop.hpp"
+#include "piece_generator.hpp"
+#include "stdio_reference.hpp"
+
+namespace v2list {
+namespace {
+
+TEST(hostile_input, every_byte_in_every_column)
+{
+    std::mt19937_64 random(11);
+    const std::string record = generate_record(random) + "123456"; // 80 characters
+    for (std::size_t column = 0; column < record.size(); ++column) {
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string piece = record;
+            piece[column] = char(byte);
+            for (std::size_t length : {piece.size(), std::size_t(75), std::size_t(59)}) {
+                char line[256], expected[256];
+                std::size_t n = convert_piece(piece.data(), length, line);
+                std::size_t m = reference_convert_piece(piece.data(), length, expected, sizeof expected);
+                ASSERT_EQ(std::string(line, n), std::string(expected, m))
+                    << "byte " << byte << " in column " << column + 1 << ", length " << length;
+            }
+        }
+    }
+}
+
+TEST(byte_blocks, bits_agree_with_the_plain_form)
+{
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 10000; ++i) {
+        char text[16];
+        for (char& c : text)
+            c = random() % 3 == 0 ? '\n' : char(random());
+        byte_block matches = load_block(text) == '\n';
+        unsigned expected = 0;
+        for (unsigned k = 0; k < 16; ++k)
+            expected |= unsigned(text[k] == '\n') << k;
+        ASSERT_EQ(block_bits(matches), expected);
+        ASSERT_EQ(block_bits_plain(matches), expected);
+    }
+}
+
+TEST(byte_blocks, first_of_many_blocks)
+{
+    for (unsigned position = 0; position <= 80; ++position) {
+        char text[80] = {};
+        if (position < 80)
+            text[position] = '\n';
+        byte_bits bits{};
+        for (unsigned i = 0; i < 5; ++i)
+            bits.set_block(i, load_block(text + 16 * i) == '\n');
+        EXPECT_EQ(bits.first(80), position);
+    }
+}
+
+} // namespace
+} // namespace v2list
