@@ -18,19 +18,6 @@
 namespace v2list {
 namespace {
 
-// The listing the plain stdio program gives: fgets of 81, sscanf, snprintf.
-std::string reference_listing(const std::string& input)
-{
-    std::string listing = "#Version: 2\n";
-    FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-    char piece[max_piece + 1], line[256];
-    while (in != nullptr && std::fgets(piece, sizeof piece, in) != nullptr)
-        listing.append(line, reference_convert_piece(piece, std::strlen(piece), line, sizeof line));
-    if (in != nullptr)
-        std::fclose(in);
-    return listing;
-}
-
 // A stream of lines of every kind: records, mutated records, long lines,
 // empty lines, and maybe no newline at the very end.
 std::string generate_stream(std::mt19937_64& random, std::size_t lines)

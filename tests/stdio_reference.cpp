@@ -53,4 +53,30 @@ std::size_t reference_convert_piece(const char* piece, std::size_t length, char*
     return reference_format_record(record, line, size);
 }
 
+std::string reference_listing(const std::string& input)
+{
+    std::string listing = std::string(listing_header) + "\n";
+    FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    char piece[max_piece + 1], line[256];
+    while (in != nullptr && std::fgets(piece, sizeof piece, in) != nullptr)
+        listing.append(line, reference_convert_piece(piece, std::strlen(piece), line, sizeof line));
+    if (in != nullptr)
+        std::fclose(in);
+    return listing;
+}
+
+int first_different_field(const input_record& a, const input_record& b, int count)
+{
+    for (int f = 0; f < count && f < field_count; ++f) {
+        auto id = static_cast<field_id>(f);
+        bool same = shape_of(id) == shape_number
+                        ? field_value(a, id) == field_value(b, id)
+                        : std::memcmp(field_characters(a, id), field_characters(b, id),
+                                      shape_of(id) == shape_tail ? 1 : character_capacity(id)) == 0;
+        if (!same)
+            return f;
+    }
+    return -1;
+}
+
 } // namespace v2list

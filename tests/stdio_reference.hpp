@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "input_record.hpp"
 
@@ -17,5 +18,14 @@ std::size_t reference_format_record(const input_record& record, char* line, std:
 // The record line of a piece, or 0 when it is not a complete record.
 std::size_t reference_convert_piece(const char* piece, std::size_t length, char* line,
                                     std::size_t size);
+
+// The whole listing of an input by the plain stdio program: fgets with room
+// for 80 characters, then the above.
+std::string reference_listing(const std::string& input);
+
+// The first of the count fields a scan assigned that differs between the
+// two records, or -1 when they agree. Of text16, which may be only partly
+// filled, just the first character is compared.
+int first_different_field(const input_record& a, const input_record& b, int count);
 
 } // namespace v2list
