@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs into a scratch prefix, then checks what landed and the manual
+# page's source. Usage: install_test.sh BUILD_DIR
+set -u
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0 passes=0
+check() { if eval "$2"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAIL $1"; fi; }
+
+cmake --install "$build" --prefix "$prefix" > /dev/null
+check "installs the program" '[ -x "$prefix/bin/v2list" ]'
+check "installs the manual page" '[ -f "$prefix/share/man/man1/v2list.1" ]'
+check "installed program converts" '[ "$(printf "\n" | "$prefix/bin/v2list")" = "#Version: 2" ]'
+if command -v groff > /dev/null; then
+    check "manual page has no groff warning" \
+        '[ -z "$(groff -t -man -ww -z "$prefix/share/man/man1/v2list.1" 2>&1)" ]'
+fi
+echo "install: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
