@@ -88,6 +88,11 @@ constexpr column_plan make_plan()
         plan.min_length = column + (step.kind == scan_step::characters ? 1 : step.width);
         column += step.width;
     }
+    // Steps after the last field would not change the count, only the checks.
+    if (!scan_steps.back().assigns) {
+        plan.usable = false;
+        return plan;
+    }
 
     std::size_t out = 0, arg = 0;
     for (const print_step& step : print_steps) {

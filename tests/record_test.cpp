@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -151,6 +152,35 @@ TEST(format_record, numbers_of_any_value)
         std::string text(line, format_record(record, line));
         EXPECT_EQ(text.substr(19, std::strlen(n.columns_20_to_23)), n.columns_20_to_23);
     }
+}
+
+} // namespace
+} // namespace v2list
+
+namespace v2list {
+namespace {
+
+TEST(output_listing, header_and_record_through_the_buffer)
+{
+    std::string piece = plain + "\n";
+    input_record record;
+    ASSERT_EQ(read_record(piece.data(), piece.size(), record), field_count);
+    FILE* file = std::tmpfile();
+    static output_listing listing;
+    open_listing(listing, fileno(file));
+    EXPECT_TRUE(write_header(listing));
+    // Enough lines to fill the buffer more than once.
+    for (int i = 0; i < 3000; ++i)
+        EXPECT_TRUE(write_record(listing, record));
+    EXPECT_TRUE(flush_listing(listing));
+    std::string expected = "#Version: 2\n";
+    for (int i = 0; i < 3000; ++i)
+        expected += plain_line;
+    std::string written(expected.size() + 1, '\0');
+    std::rewind(file);
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(written, expected);
 }
 
 } // namespace
