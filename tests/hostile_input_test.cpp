@@ -49,18 +49,5 @@ TEST(byte_blocks, bits_agree_with_the_plain_form)
     }
 }
 
-TEST(byte_blocks, first_of_many_blocks)
-{
-    for (unsigned position = 0; position <= 80; ++position) {
-        char text[80] = {};
-        if (position < 80)
-            text[position] = '\n';
-        byte_bits bits{};
-        for (unsigned i = 0; i < 5; ++i)
-            bits.set_block(i, load_block(text + 16 * i) == '\n');
-        EXPECT_EQ(bits.first(80), position);
-    }
-}
-
 } // namespace
 } // namespace v2list

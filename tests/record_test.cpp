@@ -108,35 +108,6 @@ INSTANTIATE_TEST_SUITE_P(pieces, piece_test, testing::ValuesIn(cases),
                              return name;
                          });
 
-TEST(read_record, fields_of_shifted_numbers)
-{
-    struct {
-        std::string columns_15_to_18;
-        int number1, number2;
-    } const numbers[] = {{" 731", 73, 1}, {"-5 7", -5, 7}, {"+0-9", 0, -9}, {"9 9 ", 9, 9}};
-    for (const auto& n : numbers) {
-        std::string piece = with(15, n.columns_15_to_18) + "\n";
-        input_record record;
-        read_record(piece.data(), piece.size(), record);
-        EXPECT_EQ(record.number1, n.number1) << n.columns_15_to_18;
-        EXPECT_EQ(record.number2, n.number2) << n.columns_15_to_18;
-    }
-}
-
-TEST(trim_trailing_spaces, removes_only_spaces_at_the_end)
-{
-    struct {
-        const char* text;
-        const char* trimmed;
-    } const texts[] = {{"", ""}, {"   ", ""}, {"a b  ", "a b"}, {" a", " a"}, {"a\t ", "a\t"}, {"a\n", "a\n"}};
-    for (const auto& t : texts) {
-        char text[16];
-        std::strcpy(text, t.text);
-        trim_trailing_spaces(text);
-        EXPECT_STREQ(text, t.trimmed) << '"' << t.text << '"';
-    }
-}
-
 TEST(format_record, numbers_of_any_value)
 {
     std::string piece = plain + "\n";
