@@ -78,14 +78,17 @@ inline std::size_t convert_one(const char* piece, std::size_t length, bool quiet
 output_listing listing;
 char input[max_piece + block_size + window];
 
-} // namespace
+// Room for either kind of record line.
+constexpr std::size_t max_line = std::max(max_copied_line, max_record_line());
+static_assert(max_line <= 256);
 
-const std::size_t max_line = std::max(max_copied_line, max_record_line());
+} // namespace
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
     return convert_one(piece, length, false, line);
 }
+
 conversion_result convert(int in_fd, int out_fd)
 {
     open_listing(listing, out_fd);

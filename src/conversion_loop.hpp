@@ -11,11 +11,9 @@ namespace v2list {
 // of input.
 inline constexpr std::size_t max_piece = 80;
 
-// The longest line convert_piece writes.
-extern const std::size_t max_line;
-
-// Writes the record line of one piece to line and returns its length, or
-// returns 0 when the piece is not a complete record.
+// Writes the record line of one piece to line, which has room for 256
+// characters, and returns its length; returns 0 when the piece is not a
+// complete record.
 std::size_t convert_piece(const char* piece, std::size_t length, char* line);
 
 // How a conversion ended. error is 0 on success, else the errno of the
