@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 #include "byte_blocks.hpp"
@@ -105,6 +106,7 @@ conversion_result convert(int in_fd, int out_fd)
         }
         std::size_t available = carried + std::size_t(n);
         const char* p = input;
+        char* out = listing.buffer + listing.used;
         for (;;) {
             window_scan scan = scan_window(p);
             std::size_t length = 0;
@@ -116,16 +118,22 @@ conversion_result convert(int in_fd, int out_fd)
                 length = available; // at the end of input, what is left is the last piece
             if (length == 0)
                 break;
-            char* line = reserve_output(listing, max_line);
-            if (line == nullptr)
-                return {listing.error, false};
+            // The end of the listing is kept here, not in listing.used, as
+            // the compiler cannot know the lines written leave that alone.
+            if (std::size_t(std::end(listing.buffer) - out) < max_line) {
+                listing.used = std::size_t(out - listing.buffer);
+                if (!flush_listing(listing))
+                    return {listing.error, false};
+                out = listing.buffer;
+            }
             // Past the data the window holds stale characters: a quiet head
             // counts only when the piece covers it.
             bool quiet_head = scan.quiet_head && length > 16 * last_block;
-            listing.used += convert_one(p, length, quiet_head, line);
+            out += convert_one(p, length, quiet_head, out);
             p += length;
             available -= length;
         }
+        listing.used = std::size_t(out - listing.buffer);
         if (n == 0)
             break;
         std::memmove(input, p, available);
