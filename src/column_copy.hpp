@@ -145,16 +145,17 @@ inline std::uint64_t packed_run(const char* in)
 }
 
 // True when every character where a number is read is a decimal digit.
-// When all the runs fit in one word, they are tested together: a digit is
-// 0x30 to 0x39, so its high half is 3, and adding 6 keeps it so.
+// When all the runs fit in one word, they are tested together.
 template <std::size_t... I>
 inline bool numbers_plain(const char* in, std::index_sequence<I...>)
 {
     if constexpr (plan.packed_width <= 8 && ((plan.numbers[I].column + 8 <= plan.min_length) && ...)) {
         constexpr std::uint64_t zeros = 0x3030303030303030 & ~first_bytes(plan.packed_width);
-        std::uint64_t word = (packed_run<I>(in) | ... | zeros);
-        constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0;
-        return ((word & high) | (((word + 0x0606060606060606) & high) >> 4)) == 0x3333333333333333;
+        // Less '0', a digit is 0 to 9: adding 0x76 leaves its high bit clear,
+        // and sets it for 10 to 0x7f; bytes from 0x80 have it already. A
+        // carry out of a byte comes only from one that has failed.
+        std::uint64_t offsets = (packed_run<I>(in) | ... | zeros) ^ 0x3030303030303030;
+        return (((offsets + 0x7676767676767676) | offsets) & 0x8080808080808080) == 0;
     } else {
         auto digits = [in](span run) {
             for (std::size_t i = 0; i < run.width; ++i)
