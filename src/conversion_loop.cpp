@@ -63,6 +63,18 @@ inline window_scan scan_window(const char* p)
     return {newlines.first(window), false};
 }
 
+// The length of the piece at the front of the available characters, given
+// where its first newline is: through the newline, max_piece characters, or
+// at the end of input all that is left; 0 when more input must come first.
+inline std::size_t piece_length(std::size_t newline, std::size_t available, bool at_end)
+{
+    if (newline < std::min(available, window))
+        return newline + 1;
+    if (available >= max_piece)
+        return max_piece;
+    return at_end ? available : 0;
+}
+
 // The shortcut when it applies, else the full reader and writer.
 inline std::size_t convert_one(const char* piece, std::size_t length, bool quiet_head, char* line)
 {
@@ -109,13 +121,7 @@ conversion_result convert(int in_fd, int out_fd)
         char* out = listing.buffer + listing.used;
         for (;;) {
             window_scan scan = scan_window(p);
-            std::size_t length = 0;
-            if (scan.newline < std::min(available, window))
-                length = scan.newline + 1;
-            else if (available >= max_piece)
-                length = max_piece;
-            else if (n == 0)
-                length = available; // at the end of input, what is left is the last piece
+            std::size_t length = piece_length(scan.newline, available, n == 0);
             if (length == 0)
                 break;
             // The end of the listing is kept here, not in listing.used, as
