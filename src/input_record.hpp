@@ -112,9 +112,10 @@ inline std::int32_t field_value(const input_record& record, field_id field)
 
 // Scans one piece of input (at most 80 characters, the last of which may be
 // its newline; a zero byte ends it early) into record, then terminates and
-// trims text14, text15 and text2. Returns the number of fields assigned:
-// field_count for a complete record, fewer when the piece stops matching,
-// or -1 when the piece is empty. Fields not reached keep their old values.
+// trims those of text14, text15 and text2 that it reached. Returns the
+// number of fields assigned: field_count for a complete record, fewer when
+// the piece stops matching, or -1 when the piece is empty. Fields not
+// reached keep their old values.
 int read_record(const char* piece, std::size_t length, input_record& record);
 
 // Removes the trailing spaces (only the byte 0x20) of a terminated text.
