@@ -44,7 +44,8 @@ std::string convert_in_memory(const std::string& input)
     if (in < 0 || out < 0 || write(in, input.data(), input.size()) != ssize_t(input.size()))
         std::abort();
     lseek(in, 0, SEEK_SET);
-    if (v2list::convert(in, out).error != 0)
+    static v2list::conversion work;
+    if (v2list::convert(work, in, out).error != 0)
         std::abort();
     std::string listing(std::size_t(lseek(out, 0, SEEK_CUR)), '\0');
     if (pread(out, listing.data(), listing.size(), 0) != ssize_t(listing.size()))

@@ -3,8 +3,6 @@
 // does not; the results are the same either way.
 #pragma once
 
-#include <bit>
-#include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -40,21 +38,5 @@ inline unsigned block_bits(byte_block matches)
     return block_bits_plain(matches);
 #endif
 }
-
-// Up to 128 characters' compare results as bits, and the first one set.
-struct byte_bits {
-    std::uint64_t word[2];
-
-    void set_block(unsigned block, byte_block matches)
-    {
-        word[block / 4] |= std::uint64_t(block_bits(matches)) << 16 * (block % 4);
-    }
-    unsigned first(unsigned none) const
-    {
-        return word[0] ? unsigned(std::countr_zero(word[0]))
-             : word[1] ? 64 + unsigned(std::countr_zero(word[1]))
-                       : none;
-    }
-};
 
 } // namespace v2list

@@ -5,16 +5,32 @@
 
 #include <cstddef>
 
+#include "output_listing.hpp"
+
 namespace v2list {
 
 // A piece ends after a newline, after this many characters, or at the end
 // of input.
 inline constexpr std::size_t max_piece = 80;
 
-// Writes the record line of one piece to line, which has room for 256
+// Room for any record line convert_piece writes.
+inline constexpr std::size_t max_line = 256;
+
+// Writes the record line of one piece to line, which has room for max_line
 // characters, and returns its length; returns 0 when the piece is not a
 // complete record.
 std::size_t convert_piece(const char* piece, std::size_t length, char* line);
+
+// Everything one conversion works in: the input read so far and the listing
+// not yet written. About 200 KiB; the caller owns it, so that conversions
+// can run side by side without allocating.
+struct conversion {
+    static constexpr std::size_t block_size = 1 << 17;
+    output_listing listing;
+    // An unfinished piece carried over, a block, and room past the data for
+    // reading a whole window of max_piece characters anywhere in it.
+    char input[max_piece + block_size + max_piece];
+};
 
 // How a conversion ended. error is 0 on success, else the errno of the
 // failure, which failed_read tells apart: reading input or writing output.
@@ -27,6 +43,6 @@ struct conversion_result {
 // listing to out_fd. On a read error, the lines converted before it are still
 // written out; an unfinished piece at that point is dropped, as nobody knows
 // how it would have ended.
-conversion_result convert(int in_fd, int out_fd);
+conversion_result convert(conversion& work, int in_fd, int out_fd);
 
 } // namespace v2list

@@ -1,6 +1,8 @@
 // Compile-time reading of the scanf- and printf-style format texts that hold
-// the two record layouts. The scanner, the writer and the column shortcut are
-// all driven by these steps, so a layout changes by changing its text alone.
+// the two record layouts. A format text says the widths, padding, literals
+// and the order of the conversions; which field each conversion takes is
+// said beside it (the field table, print_fields). The reader, the writer and
+// the column shortcut all run on these steps.
 #pragma once
 
 #include <array>
@@ -17,6 +19,8 @@ struct scan_step {
     bool assigns;        // false for "%*..." and for literals
     unsigned char width; // most characters taken; 1 for a literal
     char symbol;         // the character a literal step must meet
+
+    constexpr bool takes_argument() const { return assigns; }
 };
 
 // One piece of a print format: "%[-][0][N]s", "%[-][0][N]d", "%c", or a
@@ -28,7 +32,16 @@ struct print_step {
     bool zero;           // "0": pad numbers with zeros after the sign
     unsigned char width; // least characters written
     char symbol;         // the character a literal writes
+
+    constexpr bool takes_argument() const { return kind != literal; }
 };
+
+// The white space that a number conversion skips: space, tab, newline,
+// vertical tab, form feed and carriage return, and no other byte.
+constexpr bool is_white_space(unsigned char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 namespace format_detail {
 
@@ -52,7 +65,7 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
     if (c != '%') {
         // A white-space directive would skip any run of white space; no
         // layout uses one, so it is refused rather than half supported.
-        if (c == ' ' || (c >= '\t' && c <= '\r'))
+        if (is_white_space(static_cast<unsigned char>(c)))
             throw "white space in a scan format is not supported";
         return {scan_step::literal, false, 1, c};
     }
@@ -137,6 +150,20 @@ template <std::size_t N>
 constexpr std::array<print_step, N> parse_print_format(std::string_view text)
 {
     return format_detail::steps<print_step, N>(text, format_detail::next_print_step);
+}
+
+// For every step, the index of the argument it takes: for a step that takes
+// none, the index of the next one that does.
+template <typename Step, std::size_t N>
+constexpr std::array<std::size_t, N> argument_indexes(const std::array<Step, N>& steps)
+{
+    std::array<std::size_t, N> indexes{};
+    std::size_t argument = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        indexes[i] = argument;
+        argument += steps[i].takes_argument();
+    }
+    return indexes;
 }
 
 } // namespace v2list

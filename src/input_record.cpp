@@ -1,44 +1,56 @@
 #include "input_record.hpp"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
+#include <utility>
 
 namespace v2list {
 
 namespace {
 
 // The scan format must assign every field once, in field order, each with a
-// conversion of its own type that fits in it.
+// conversion of its own shape, a text exactly as wide as the field holds.
 constexpr bool format_fits_record()
 {
-    unsigned field = 0;
+    std::size_t field = 0;
     for (const scan_step& step : scan_steps) {
         if (!step.assigns)
             continue;
         if (field >= field_count)
             return false;
-        auto id = static_cast<field_id>(field++);
-        if (shape_of(id) == shape_number ? step.kind != scan_step::number
-                                : step.kind != scan_step::characters ||
-                                      step.width > character_capacity(id))
+        const field_info& info = fields[field++];
+        bool fits = info.shape == shape_number ? step.kind == scan_step::number
+                                               : step.kind == scan_step::characters &&
+                                                     step.width == info.capacity;
+        if (!fits)
             return false;
     }
     return field == field_count;
 }
-static_assert(format_fits_record(), "the scan format does not match input_record");
+static_assert(format_fits_record(), "the scan format does not match the field table");
 
-constexpr bool is_white_space(unsigned char c)
+// Every field of the table lies within input_record, apart from the others.
+constexpr bool fields_apart()
 {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+    auto size = [](const field_info& f) {
+        return f.shape == shape_number ? sizeof(std::int32_t) : f.capacity + (f.shape == shape_text);
+    };
+    for (const field_info& a : fields) {
+        if (a.offset + size(a) > sizeof(input_record))
+            return false;
+        for (const field_info& b : fields)
+            if (&a != &b && a.offset < b.offset + size(b) && b.offset < a.offset + size(a))
+                return false;
+    }
+    return true;
 }
+static_assert(fields_apart(), "two fields of the table overlap");
 
 enum class scan_result { assigned, skipped, mismatch, end_of_text };
 
 // Reads one "%Nd" at p: white space first (not counted in the width), then
 // an optional sign and digits, the sign counting in the width.
 template <unsigned Width>
-scan_result scan_number(const char*& p, const char* end, std::int32_t* target)
+scan_result scan_number(const char*& p, const char* end, std::int32_t& value)
 {
     while (p < end && is_white_space(static_cast<unsigned char>(*p)))
         ++p;
@@ -51,14 +63,14 @@ scan_result scan_number(const char*& p, const char* end, std::int32_t* target)
         --width;
     }
     const char* digits = p;
-    std::int32_t value = 0;
+    value = 0;
     for (; width > 0 && p < end && *p >= '0' && *p <= '9'; --width)
         value = value * 10 + (*p++ - '0');
     if (p == digits)
         return scan_result::mismatch;
-    if (target)
-        *target = negative ? -value : value;
-    return target ? scan_result::assigned : scan_result::skipped;
+    if (negative)
+        value = -value;
+    return scan_result::assigned;
 }
 
 // Step Step of the scan format, which assigns field Field if it assigns at
@@ -67,7 +79,15 @@ template <scan_step Step, field_id Field>
 scan_result scan_one(const char*& p, const char* end, input_record& record)
 {
     if constexpr (Step.kind == scan_step::number) {
-        return scan_number<Step.width>(p, end, Step.assigns ? field_number(record, Field) : nullptr);
+        std::int32_t value;
+        scan_result result = scan_number<Step.width>(p, end, value);
+        if constexpr (Step.assigns) {
+            if (result == scan_result::assigned)
+                set_field_value(record, Field, value);
+            return result;
+        } else {
+            return result == scan_result::assigned ? scan_result::skipped : result;
+        }
     } else {
         if (p == end)
             return scan_result::end_of_text;
@@ -76,29 +96,24 @@ scan_result scan_one(const char*& p, const char* end, input_record& record)
         } else {
             // "%Nc" takes up to N characters as they are, and counts once it
             // took one.
-            std::size_t n = std::size_t(end - p);
+            std::size_t taken = std::min<std::size_t>(Step.width, std::size_t(end - p));
             if constexpr (Step.assigns) {
-                if (n >= Step.width)
-                    std::memcpy(field_characters(record, Field), p, Step.width);
+                char* to = field_characters(record, Field);
+                if (taken == Step.width)
+                    std::memcpy(to, p, Step.width);
                 else
-                    std::memcpy(field_characters(record, Field), p, n);
+                    std::memcpy(to, p, taken);
+                if constexpr (fields[Field].shape == shape_text) {
+                    to[taken] = '\0';
+                    if (taken == Step.width)
+                        trim_trailing_spaces(to);
+                }
             }
-            p += std::min<std::size_t>(Step.width, n);
+            p += taken;
             return Step.assigns ? scan_result::assigned : scan_result::skipped;
         }
     }
 }
-
-// The field each step assigns (for steps that assign nothing, the next one).
-constexpr auto step_fields = [] {
-    std::array<field_id, scan_steps.size()> fields{};
-    unsigned field = 0;
-    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
-        fields[i] = static_cast<field_id>(field);
-        field += scan_steps[i].assigns;
-    }
-    return fields;
-}();
 
 // Runs the steps in order until one fails; returns the fields assigned and
 // the result of the last step run.
@@ -112,7 +127,7 @@ int scan_steps_in_order(const char* p, const char* end, input_record& record, sc
         count += result == scan_result::assigned;
         return result == scan_result::assigned || result == scan_result::skipped;
     };
-    (run(scan_one<scan_steps[I], step_fields[I]>(p, end, record)) && ...);
+    (run(scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, record)) && ...);
     return count;
 }
 
@@ -129,23 +144,8 @@ int read_record(const char* piece, std::size_t length, input_record& record)
     int count = scan_steps_in_order(piece, end, record, last,
                                     std::make_index_sequence<scan_steps.size()>());
 
-    // Fields the scan never reached are left as they were: nobody reads them.
-    if (count > field_text14) {
-        record.text14[sizeof record.text14 - 1] = '\0';
-        trim_trailing_spaces(record.text14);
-    }
-    if (count > field_text15) {
-        record.text15[sizeof record.text15 - 1] = '\0';
-        trim_trailing_spaces(record.text15);
-    }
-    if (count > field_text2) {
-        record.text2[sizeof record.text2 - 1] = '\0';
-        trim_trailing_spaces(record.text2);
-    }
-    bool ran_out = last == scan_result::end_of_text;
-
     // Running out of text before the first field is "no record at all".
-    return count == 0 && ran_out ? -1 : count;
+    return count == 0 && last == scan_result::end_of_text ? -1 : count;
 }
 
 void trim_trailing_spaces(char* text)

@@ -4,27 +4,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "format_text.hpp"
 
 namespace v2list {
 
-// The input layout, column by column; the reader follows it step by step.
+// The input layout, column by column: every field's width, the ignored
+// columns and the literal "-", in the order the fields are assigned. Which
+// member of input_record each assigning conversion fills is the field table
+// below, in the same order.
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
 inline constexpr auto scan_steps =
     parse_scan_format<count_scan_steps(scan_format)>(scan_format);
-
-// The fields in the order the scan format assigns them.
-enum field_id : unsigned char {
-    field_text14, field_number1, field_number2,
-    field_code1, field_code2, field_code3, field_code4,
-    field_code5, field_code6, field_code7,
-    field_code_suffix, field_mark1, field_text15, field_mark2,
-    field_digit1, field_digit2, field_digit3, field_text2, field_text16,
-    field_count
-};
 
 struct input_record {
     char text14[14 + 1];
@@ -42,80 +36,85 @@ struct input_record {
     char text16[16]; // required for a complete record, never written
 };
 
+// The fields in the order the scan format assigns them.
+enum field_id : unsigned char {
+    field_text14, field_number1, field_number2,
+    field_code1, field_code2, field_code3, field_code4,
+    field_code5, field_code6, field_code7,
+    field_code_suffix, field_mark1, field_text15, field_mark2,
+    field_digit1, field_digit2, field_digit3, field_text2, field_text16,
+    field_count
+};
+
 // What a field holds: a terminated text, a number, a single character, or
 // the unterminated tail that no listing shows.
 enum field_shape : unsigned char { shape_text, shape_number, shape_character, shape_tail };
 
-constexpr field_shape shape_of(field_id field)
-{
-    switch (field) {
-    case field_text14: case field_text15: case field_text2: return shape_text;
-    case field_number1: case field_number2:
-    case field_digit1: case field_digit2: case field_digit3: return shape_number;
-    case field_text16: return shape_tail;
-    default: return shape_character;
-    }
-}
+struct field_info {
+    const char* name;
+    field_shape shape;
+    std::size_t capacity; // characters held, not counting a text's terminator; 0 for a number
+    std::size_t offset;   // where the field lives in input_record
+};
 
-// How many characters a non-number field holds, not counting a terminator.
-constexpr std::size_t character_capacity(field_id field)
-{
-    switch (field) {
-    case field_text14: return sizeof input_record::text14 - 1;
-    case field_text15: return sizeof input_record::text15 - 1;
-    case field_text2: return sizeof input_record::text2 - 1;
-    case field_text16: return sizeof input_record::text16;
-    default: return 1;
-    }
-}
+// The one description of the fields, in field_id order; the reader, the
+// writer, the shortcut and the tests all go by it.
+inline constexpr field_info fields[] = {
+    {"text14", shape_text, sizeof input_record::text14 - 1, offsetof(input_record, text14)},
+    {"number1", shape_number, 0, offsetof(input_record, number1)},
+    {"number2", shape_number, 0, offsetof(input_record, number2)},
+    {"code", shape_character, 1, offsetof(input_record, code) + 0},
+    {"code", shape_character, 1, offsetof(input_record, code) + 1},
+    {"code", shape_character, 1, offsetof(input_record, code) + 2},
+    {"code", shape_character, 1, offsetof(input_record, code) + 3},
+    {"code", shape_character, 1, offsetof(input_record, code) + 4},
+    {"code", shape_character, 1, offsetof(input_record, code) + 5},
+    {"code", shape_character, 1, offsetof(input_record, code) + 6},
+    {"code_suffix", shape_character, 1, offsetof(input_record, code_suffix)},
+    {"mark1", shape_character, 1, offsetof(input_record, mark1)},
+    {"text15", shape_text, sizeof input_record::text15 - 1, offsetof(input_record, text15)},
+    {"mark2", shape_character, 1, offsetof(input_record, mark2)},
+    {"digit1", shape_number, 0, offsetof(input_record, digit1)},
+    {"digit2", shape_number, 0, offsetof(input_record, digit2)},
+    {"digit3", shape_number, 0, offsetof(input_record, digit3)},
+    {"text2", shape_text, sizeof input_record::text2 - 1, offsetof(input_record, text2)},
+    {"text16", shape_tail, sizeof input_record::text16, offsetof(input_record, text16)},
+};
+static_assert(std::size(fields) == field_count);
 
-// Where each field lives: its characters (the first of a text), or nullptr
-// for a number; its number, or nullptr for anything else.
+// A field's characters (for a text, the first of them).
 inline char* field_characters(input_record& record, field_id field)
 {
-    switch (field) {
-    case field_text14: return record.text14;
-    case field_code1: case field_code2: case field_code3: case field_code4:
-    case field_code5: case field_code6: case field_code7:
-        return &record.code[field - field_code1];
-    case field_code_suffix: return &record.code_suffix;
-    case field_mark1: return &record.mark1;
-    case field_text15: return record.text15;
-    case field_mark2: return &record.mark2;
-    case field_text2: return record.text2;
-    case field_text16: return record.text16;
-    default: return nullptr;
-    }
-}
-
-inline std::int32_t* field_number(input_record& record, field_id field)
-{
-    switch (field) {
-    case field_number1: return &record.number1;
-    case field_number2: return &record.number2;
-    case field_digit1: return &record.digit1;
-    case field_digit2: return &record.digit2;
-    case field_digit3: return &record.digit3;
-    default: return nullptr;
-    }
+    return reinterpret_cast<char*>(&record) + fields[field].offset;
 }
 
 inline const char* field_characters(const input_record& record, field_id field)
 {
-    return field_characters(const_cast<input_record&>(record), field);
+    return reinterpret_cast<const char*>(&record) + fields[field].offset;
 }
 
 inline std::int32_t field_value(const input_record& record, field_id field)
 {
-    return *field_number(const_cast<input_record&>(record), field);
+    std::int32_t value;
+    std::memcpy(&value, field_characters(record, field), sizeof value);
+    return value;
 }
 
+inline void set_field_value(input_record& record, field_id field, std::int32_t value)
+{
+    std::memcpy(field_characters(record, field), &value, sizeof value);
+}
+
+// The field each scan step assigns (for a step that assigns none, the next).
+inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
+
 // Scans one piece of input (at most 80 characters, the last of which may be
-// its newline; a zero byte ends it early) into record, then terminates and
-// trims those of text14, text15 and text2 that it reached. Returns the
-// number of fields assigned: field_count for a complete record, fewer when
-// the piece stops matching, or -1 when the piece is empty. Fields not
-// reached keep their old values.
+// its newline; a zero byte ends it early) into record. A text field is
+// terminated after the characters the scan took, and trimmed of its
+// trailing spaces when the scan took all of its width. Returns the number
+// of fields assigned: field_count for a complete record, fewer when the
+// piece stops matching, or -1 when the piece is empty. Fields not reached
+// keep their old values.
 int read_record(const char* piece, std::size_t length, input_record& record);
 
 // Removes the trailing spaces (only the byte 0x20) of a terminated text.

@@ -25,7 +25,8 @@ void report(const char* what, int error)
 
 int main()
 {
-    v2list::conversion_result result = v2list::convert(STDIN_FILENO, STDOUT_FILENO);
+    static v2list::conversion work;
+    v2list::conversion_result result = v2list::convert(work, STDIN_FILENO, STDOUT_FILENO);
     if (result.error == 0)
         return 0;
     report(result.failed_read ? "read" : "write", result.error);

@@ -1,6 +1,5 @@
 #include "output_listing.hpp"
 
-#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -55,17 +54,6 @@ char* put_number(char* out, std::int32_t value)
     return put_padded<Step>(out, digits, length);
 }
 
-// The argument each print step takes (for literals, the next one).
-constexpr auto step_args = [] {
-    std::array<std::size_t, print_steps.size()> args{};
-    std::size_t arg = 0;
-    for (std::size_t i = 0; i < print_steps.size(); ++i) {
-        args[i] = arg;
-        arg += print_steps[i].kind != print_step::literal;
-    }
-    return args;
-}();
-
 template <print_step Step, std::size_t Arg>
 char* put_step(char* out, const input_record& record)
 {
@@ -76,7 +64,7 @@ char* put_step(char* out, const input_record& record)
         constexpr field_id field = print_fields[Arg];
         const char* text = field_characters(record, field);
         std::size_t length = 0;
-        while (length < character_capacity(field) && text[length] != '\0')
+        while (length < fields[field].capacity && text[length] != '\0')
             ++length;
         return put_padded<Step>(out, text, length);
     } else if constexpr (Step.kind == print_step::number) {
@@ -89,7 +77,7 @@ char* put_step(char* out, const input_record& record)
 template <std::size_t... I>
 char* put_steps(char* out, const input_record& record, std::index_sequence<I...>)
 {
-    ((out = put_step<print_steps[I], step_args[I]>(out, record)), ...);
+    ((out = put_step<print_steps[I], print_step_arguments[I]>(out, record)), ...);
     return out;
 }
 
@@ -126,25 +114,12 @@ bool flush_listing(output_listing& listing)
     return listing.error == 0;
 }
 
-bool write_header(output_listing& listing)
+void write_header(output_listing& listing)
 {
     constexpr std::size_t length = sizeof listing_header - 1;
-    char* out = reserve_output(listing, length + 1);
-    if (out == nullptr)
-        return false;
-    std::memcpy(out, listing_header, length);
-    out[length] = '\n';
-    listing.used += length + 1;
-    return true;
-}
-
-bool write_record(output_listing& listing, const input_record& record)
-{
-    char* out = reserve_output(listing, max_record_line());
-    if (out == nullptr)
-        return false;
-    listing.used += format_record(record, out);
-    return true;
+    std::memcpy(listing.buffer, listing_header, length);
+    listing.buffer[length] = '\n';
+    listing.used = length + 1;
 }
 
 } // namespace v2list

@@ -1,5 +1,5 @@
-// The version-2 listing: its header, the record line layout, and the buffered
-// writer that puts them on an output file descriptor.
+// The version-2 listing: its header, the record line layout, and the buffer
+// that collects the listing for its output file descriptor.
 #pragma once
 
 #include <algorithm>
@@ -13,7 +13,9 @@ namespace v2list {
 
 inline constexpr char listing_header[] = "#Version: 2";
 
-// The record line layout, column by column; the writer follows it step by step.
+// The record line layout, column by column: widths, padding, justification
+// and the separators. Which field each conversion writes is print_fields,
+// beside it.
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
 inline constexpr auto print_steps =
@@ -28,16 +30,19 @@ inline constexpr field_id print_fields[] = {
     field_digit1, field_digit2, field_digit3, field_text2, field_mark2,
 };
 
+// For every print step, the field it writes (for a literal, the next one's).
+inline constexpr auto print_step_arguments = argument_indexes(print_steps);
+
 // The print format must take one field of the matching shape per conversion.
 constexpr bool format_fits_fields()
 {
     std::size_t arg = 0;
     for (const print_step& step : print_steps) {
-        if (step.kind == print_step::literal)
+        if (!step.takes_argument())
             continue;
         if (arg >= std::size(print_fields))
             return false;
-        field_shape shape = shape_of(print_fields[arg++]);
+        field_shape shape = fields[print_fields[arg++]].shape;
         if (shape != (step.kind == print_step::text     ? shape_text
                       : step.kind == print_step::number ? shape_number
                                                         : shape_character))
@@ -49,24 +54,29 @@ static_assert(format_fits_fields(), "the print format does not match print_field
 
 // The longest record line any record can give: a number takes at most 11
 // characters ("-2147483648").
-constexpr std::size_t max_record_line()
+constexpr std::size_t longest_record_line()
 {
-    std::size_t length = 0, arg = 0;
-    for (const print_step& step : print_steps) {
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < print_steps.size(); ++i) {
+        const print_step& step = print_steps[i];
         std::size_t most = 1;
         if (step.kind == print_step::text)
-            most = character_capacity(print_fields[arg]);
+            most = fields[print_fields[print_step_arguments[i]]].capacity;
         else if (step.kind == print_step::number)
             most = 11;
         length += std::max<std::size_t>(most, step.width);
-        arg += step.kind != print_step::literal;
     }
     return length;
 }
+inline constexpr std::size_t max_record_line = longest_record_line();
 
-// Output collected in a fixed buffer and written to fd in large blocks.
-// After the first failed write, error holds its errno and nothing more is
-// written.
+// Formats the record line into line, which has room for max_record_line
+// characters; returns its length.
+std::size_t format_record(const input_record& record, char* line);
+
+// The listing collected in a fixed buffer and written to fd in large
+// blocks. After the first failed write, error holds its errno and nothing
+// more is written.
 struct output_listing {
     int fd;
     int error;
@@ -76,24 +86,11 @@ struct output_listing {
 
 void open_listing(output_listing& listing, int fd);
 
+// Puts the header line into the buffer, which must be empty.
+void write_header(output_listing& listing);
+
 // Writes out everything buffered; false (and listing.error set) on failure,
 // and at once after any earlier failure.
 bool flush_listing(output_listing& listing);
-
-// Space for at least size more characters at the end of the buffer, writing
-// out what it holds first if needed; nullptr when that write fails.
-inline char* reserve_output(output_listing& listing, std::size_t size)
-{
-    if (sizeof listing.buffer - listing.used < size && !flush_listing(listing))
-        return nullptr;
-    return listing.buffer + listing.used;
-}
-
-bool write_header(output_listing& listing);
-bool write_record(output_listing& listing, const input_record& record);
-
-// Formats the record line into line, which has room for max_record_line()
-// characters; returns its length.
-std::size_t format_record(const input_record& record, char* line);
 
 } // namespace v2list

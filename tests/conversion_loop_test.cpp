@@ -62,7 +62,8 @@ run convert_through_pipe(const std::string& input, std::vector<std::size_t> size
         close(fds[1]);
     });
     FILE* out = std::tmpfile();
-    run r{"", convert(fds[0], fileno(out))};
+    static conversion work;
+    run r{"", convert(work, fds[0], fileno(out))};
     writer.join();
     close(fds[0]);
     std::rewind(out);
@@ -109,7 +110,8 @@ TEST(conversion_loop, read_error_is_reported_after_the_header)
 {
     int directory = open("/", O_RDONLY);
     FILE* out = std::tmpfile();
-    conversion_result result = convert(directory, fileno(out));
+    static conversion work;
+    conversion_result result = convert(work, directory, fileno(out));
     close(directory);
     EXPECT_EQ(result.error, EISDIR);
     EXPECT_TRUE(result.failed_read);
@@ -131,7 +133,8 @@ TEST(conversion_loop, write_error_is_reported)
         FILE* in = std::tmpfile();
         std::fwrite(input.data(), 1, input.size(), in);
         std::rewind(in);
-        conversion_result result = convert(fileno(in), full);
+        static conversion work;
+        conversion_result result = convert(work, fileno(in), full);
         std::fclose(in);
         EXPECT_EQ(result.error, ENOSPC);
         EXPECT_FALSE(result.failed_read);

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # The v2list executable from the outside: streams, exit status, messages.
 # Usage: end_to_end.sh PATH_TO_V2LIST
+# With V2LIST_VALGRIND=1 every run goes through valgrind's memcheck, and any
+# error it finds fails the check it is in.
 set -u
 v2list=$1
 here=$(cd "$(dirname "$0")" && pwd)
 examples=$here/../examples
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if [ -n "${V2LIST_VALGRIND:-}" ]; then
+    printf '#!/bin/sh\nexec valgrind -q --error-exitcode=125 "%s" "$@"\n' "$v2list" > "$work/v2list"
+    chmod +x "$work/v2list"
+    v2list=$work/v2list
+fi
 failures=0 passes=0
 
 # check NAME EXPECTED ACTUAL
@@ -45,10 +52,14 @@ check "long lines are cut into pieces" "$(printf '%s\n%s\n%s\n%s' "$header" "$li
 check "records arriving byte by byte" "$(cat "$examples/records.v2")" \
     "$(dd if="$examples/records.txt" bs=1 status=none | "$v2list")"
 
+# Lines that end inside a field, at a zero byte, or in the wrong place.
+printf 'A\n%s\n%.40s\n%.20s\0%s\n\n%s' "$record" "$record" "$record" "$record" "$record" > "$work/broken"
+check "broken lines dropped" "$(printf '%s\n%s\n%s' "$header" "$line" "$line")" "$("$v2list" < "$work/broken")"
+
 # Memory stays small whatever the input (a limit on address space proves it,
 # except under the sanitizers, which reserve much of it for themselves).
 limit="ulimit -v 32768;"
-[ -n "${V2LIST_SANITIZED:-}" ] && limit=""
+[ -n "${V2LIST_SANITIZED:-}${V2LIST_VALGRIND:-}" ] && limit=""
 check "50 MB line without a newline: header alone" "$header" \
     "$(head -c 50000000 /dev/zero | tr '\0' x | bash -c "$limit exec \"\$0\"" "$v2list")"
 check "only newlines: header alone" "$header" \

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "conversion_loop.hpp"
 #include "output_listing.hpp"
@@ -16,6 +18,48 @@ void trim(char* text)
         text[--n] = '\0';
 }
 
+// The arguments sscanf and snprintf take for the fields, by the field table.
+template <std::size_t F>
+auto scan_argument(input_record& r)
+{
+    char* at = field_characters(r, field_id(F));
+    if constexpr (fields[F].shape == shape_number)
+        return reinterpret_cast<std::int32_t*>(at);
+    else
+        return at;
+}
+
+template <std::size_t A>
+auto print_argument(const input_record& r)
+{
+    constexpr field_id field = print_fields[A];
+    if constexpr (fields[field].shape == shape_number)
+        return int(field_value(r, field));
+    else if constexpr (fields[field].shape == shape_character)
+        return int(*field_characters(r, field));
+    else
+        return field_characters(r, field);
+}
+
+template <std::size_t... F>
+int scan_fields(const char* text, input_record& r, std::index_sequence<F...>)
+{
+    return std::sscanf(text, scan_format, scan_argument<F>(r)...);
+}
+
+template <std::size_t... A>
+int print_fields_to(char* line, std::size_t size, const input_record& r, std::index_sequence<A...>)
+{
+    return std::snprintf(line, size, print_format, print_argument<A>(r)...);
+}
+
+// A text's characters without its trailing spaces.
+std::string trimmed(const char* text, std::size_t capacity)
+{
+    std::string s(text, strnlen(text, capacity));
+    return s.erase(s.find_last_not_of(' ') + 1);
+}
+
 } // namespace
 
 int reference_read_record(const char* piece, std::size_t length, input_record& r)
@@ -24,23 +68,20 @@ int reference_read_record(const char* piece, std::size_t length, input_record& r
     length = length < max_piece ? length : max_piece;
     std::memcpy(text, piece, length);
     text[length] = '\0';
-    int count = std::sscanf(text, scan_format, r.text14, &r.number1, &r.number2, &r.code[0],
-                            &r.code[1], &r.code[2], &r.code[3], &r.code[4], &r.code[5],
-                            &r.code[6], &r.code_suffix, &r.mark1, r.text15, &r.mark2, &r.digit1,
-                            &r.digit2, &r.digit3, r.text2, r.text16);
-    r.text14[14] = r.text15[15] = r.text2[2] = '\0';
-    trim(r.text14);
-    trim(r.text15);
-    trim(r.text2);
+    int count = scan_fields(text, r, std::make_index_sequence<field_count>());
+    for (int f = 0; f < count; ++f) {
+        if (fields[f].shape == shape_text) {
+            char* at = field_characters(r, field_id(f));
+            at[fields[f].capacity] = '\0';
+            trim(at);
+        }
+    }
     return count;
 }
 
 std::size_t reference_format_record(const input_record& r, char* line, std::size_t size)
 {
-    int n = std::snprintf(line, size, print_format, r.text14, r.number1, r.number2, r.code[0],
-                          r.code[1], r.code[2], r.code[3], r.code[4], r.code[5], r.code[6],
-                          r.code_suffix, r.mark1, r.text15, r.digit1, r.digit2, r.digit3,
-                          r.text2, r.mark2);
+    int n = print_fields_to(line, size, r, std::make_index_sequence<std::size(print_fields)>());
     return n > 0 ? std::size_t(n) : 0;
 }
 
@@ -69,10 +110,16 @@ int first_different_field(const input_record& a, const input_record& b, int coun
 {
     for (int f = 0; f < count && f < field_count; ++f) {
         auto id = static_cast<field_id>(f);
-        bool same = shape_of(id) == shape_number
-                        ? field_value(a, id) == field_value(b, id)
-                        : std::memcmp(field_characters(a, id), field_characters(b, id),
-                                      shape_of(id) == shape_tail ? 1 : character_capacity(id)) == 0;
+        const char* x = field_characters(a, id);
+        const char* y = field_characters(b, id);
+        bool same;
+        switch (fields[f].shape) {
+        case shape_number: same = field_value(a, id) == field_value(b, id); break;
+        // Only a text the scan took whole is trimmed, so trailing spaces of
+        // one it ran out in may differ.
+        case shape_text: same = trimmed(x, fields[f].capacity) == trimmed(y, fields[f].capacity); break;
+        default: same = *x == *y; break; // of text16, just its first character
+        }
         if (!same)
             return f;
     }
