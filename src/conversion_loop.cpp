@@ -5,11 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <poll.h>
 #include <utility>
 #include <unistd.h>
 
 #include "byte_blocks.hpp"
 #include "column_copy.hpp"
+#include "descriptor_ready.hpp"
 #include "input_record.hpp"
 
 namespace v2list {
@@ -124,7 +126,16 @@ conversion_result convert(conversion& work, int in_fd, int out_fd)
 
     std::size_t carried = 0;
     for (;;) {
+        // Nothing converted waits for input that has not come yet.
+        if (listing.used > 0 && !ready_now(in_fd, POLLIN) && !flush_listing(listing))
+            return {listing.error, false};
         ssize_t n = read_block(in_fd, work.input + carried, conversion::block_size);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!flush_listing(listing))
+                return {listing.error, false};
+            wait_until_ready(in_fd, POLLIN);
+            continue;
+        }
         if (n < 0) {
             int error = errno;
             flush_listing(listing);

@@ -1,8 +1,11 @@
 #include "output_listing.hpp"
 
+#include "descriptor_ready.hpp"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 #include <utility>
 
@@ -104,6 +107,8 @@ bool flush_listing(output_listing& listing)
         if (n > 0) {
             p += n;
             left -= std::size_t(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            wait_until_ready(listing.fd, POLLOUT);
         } else if (n < 0 && errno != EINTR) {
             listing.error = errno;
         } else if (n == 0) {
