@@ -6,12 +6,9 @@
 #include <cstddef>
 
 #include "output_listing.hpp"
+#include "piece_loop.hpp"
 
 namespace v2list {
-
-// A piece ends after a newline, after this many characters, or at the end
-// of input.
-inline constexpr std::size_t max_piece = 80;
 
 // Room for any record line convert_piece writes.
 inline constexpr std::size_t max_line = 256;
@@ -25,11 +22,8 @@ std::size_t convert_piece(const char* piece, std::size_t length, char* line);
 // not yet written. About 200 KiB; the caller owns it, so that conversions
 // can run side by side without allocating.
 struct conversion {
-    static constexpr std::size_t block_size = 1 << 17;
+    piece_input input;
     output_listing listing;
-    // An unfinished piece carried over, a block, and room past the data for
-    // reading a whole window of max_piece characters anywhere in it.
-    char input[max_piece + block_size + max_piece];
 };
 
 // How a conversion ended. error is 0 on success, else the errno of the
