@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Throughput of v2list beside the plain stdio program and cat, on the same
-# inputs, in one run. Usage: bench/run.sh [RUNS]   (default 5)
+# Throughput of v2list beside the plain stdio program and cat, and of
+# v2check, on the same inputs, in one run. Usage: bench/run.sh [RUNS]
+# (default 5)
 # Builds into build-bench/ and writes its inputs (about 150 MB) there.
 set -euo pipefail
 runs=${1:-5}
@@ -11,6 +12,7 @@ data=$build/data
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DV2LIST_TESTS=OFF -DV2LIST_BENCH=ON > /dev/null
 cmake --build "$build" -j2 > /dev/null
 v2list=$build/v2list
+v2check=$build/v2check
 baseline=$build/bench/v2list_stdio_baseline
 mkdir -p "$data"
 [ -s "$data/valid.txt" ] || "$build/bench/v2list_make_input" valid 1000000 > "$data/valid.txt"
@@ -19,21 +21,23 @@ mkdir -p "$data"
 [ -s "$data/small.txt" ] || head -c 1000 "$data/valid.txt" > "$data/small.txt"
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-echo "runs: $runs rounds of the three in turn; median wall times"
+echo "runs: $runs rounds of the four in turn; median wall times"
 for input in valid hostile; do
     file=$data/$input.txt
     bytes=$(stat -c %s "$file")
     # Same listing from both converters, or the timings mean nothing.
     cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
-    read -r v b c < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat | paste -sd ' ')
+    read -r v b c k < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat "$v2check" | paste -sd ' ')
     echo
     echo "$input input: $((bytes / 1000000)) MB"
-    awk -v v="$v" -v b="$b" -v c="$c" -v bytes="$bytes" 'BEGIN {
+    awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v bytes="$bytes" 'BEGIN {
         printf "  %-16s %9s %10s\n", "program", "ms", "MB/s"
         printf "  %-16s %9.1f %10.0f\n", "v2list", v / 1e6, bytes / (v / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "stdio baseline", b / 1e6, bytes / (b / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "cat", c / 1e6, bytes / (c / 1e9) / 1e6
+        printf "  %-16s %9.1f %10.0f\n", "v2check", k / 1e6, bytes / (k / 1e9) / 1e6
         printf "  v2list is %.1f times the baseline'"'"'s throughput; its wall time is %.2f times cat'"'"'s\n", b / v, v / c
+        printf "  v2check takes %.2f times v2list'"'"'s wall time\n", k / v
     }'
 done
 
@@ -46,6 +50,8 @@ if [ -x /usr/bin/time ]; then
     done
     kib=$( { head -c 1073741824 /dev/zero | tr '\0' x | /usr/bin/time -f %M "$v2list" > /dev/null; } 2>&1 )
     echo "  one 1 GiB line without a newline: $kib KiB"
+    kib=$( { head -c 1073741824 /dev/zero | tr '\0' x | /usr/bin/time -f %M "$v2check" -q; } 2>&1 | tail -n 1 )
+    echo "  the same through v2check -q: $kib KiB"
 else
     echo "peak resident memory: /usr/bin/time not found (apt-get install time)"
 fi
@@ -53,7 +59,7 @@ fi
 echo
 if command -v valgrind > /dev/null; then
     echo "instructions per valid record (valgrind --tool=callgrind, 100000 records):"
-    for program in "$v2list" "$baseline"; do
+    for program in "$v2list" "$v2check" "$baseline"; do
         total=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" < "$data/valid100k.txt" 2>&1 > /dev/null |
             sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
         echo "  $(basename "$program"): $((total / 100000))"

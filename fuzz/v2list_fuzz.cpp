@@ -1,7 +1,9 @@
 // libFuzzer target: any bytes, cut into pieces as the converter cuts them;
 // every piece read and written by the converter and by the C library's
-// sscanf and snprintf with the same format texts, and the whole listing by
-// the conversion loop and by the plain stdio program. Any difference aborts.
+// sscanf and snprintf with the same format texts, and judged by v2check; the
+// whole listing by the conversion loop and by the plain stdio program, and
+// v2check's counts of the whole. Any difference aborts.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +13,9 @@
 #include <unistd.h>
 
 #include "conversion_loop.hpp"
+#include "input_check.hpp"
 #include "input_record.hpp"
+#include "piece_check.hpp"
 #include "stdio_reference.hpp"
 
 namespace {
@@ -35,15 +39,51 @@ void check_piece(const std::string& piece)
     std::size_t m = v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
     if (std::string(line, n) != std::string(expected, m))
         differ("record lines", piece);
+
+    // v2check converts exactly what the C library converts, and a shifted
+    // record shows the line v2list writes.
+    v2list::piece_verdict verdict;
+    v2list::check_piece(piece.data(), piece.size(), v2list::text_length_of(piece.data(), piece.size()),
+                        0, verdict);
+    if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
+        differ("v2check's verdict and the count", piece);
+    char shown[4 * sizeof line];
+    if (verdict.fate == v2list::piece_fate::shifted &&
+        (v2list::escape_text(expected, m - 1, shown, sizeof shown),
+         std::strstr(verdict.reason, shown) == nullptr))
+        differ("v2check's line and the C library's", piece);
+}
+
+// A memory file holding input, read from its start.
+int memory_file(const std::string& input)
+{
+    int fd = memfd_create("input", 0);
+    if (fd < 0 || write(fd, input.data(), input.size()) != ssize_t(input.size()))
+        std::abort();
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+// What v2check counts in the whole input.
+v2list::check_counts check_in_memory(const std::string& input)
+{
+    static v2list::input_check work;
+    work.quiet = true;
+    v2list::open_listing(work.report, -1);
+    v2list::check_counts counts{};
+    int in = memory_file(input);
+    if (v2list::check_input(work, in, "input", counts) != 0)
+        std::abort();
+    close(in);
+    return counts;
 }
 
 // The listing the conversion loop writes for input, through memory files.
 std::string convert_in_memory(const std::string& input)
 {
-    int in = memfd_create("input", 0), out = memfd_create("output", 0);
-    if (in < 0 || out < 0 || write(in, input.data(), input.size()) != ssize_t(input.size()))
+    int in = memory_file(input), out = memfd_create("output", 0);
+    if (out < 0)
         std::abort();
-    lseek(in, 0, SEEK_SET);
     static v2list::conversion work;
     if (v2list::convert(work, in, out).error != 0)
         std::abort();
@@ -61,14 +101,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::string input(reinterpret_cast<const char*>(data), size);
     // Pieces as fgets with room for 80 characters cuts them.
-    for (std::size_t start = 0; start < input.size();) {
+    std::size_t pieces = 0;
+    for (std::size_t start = 0; start < input.size(); ++pieces) {
         std::size_t window = std::min(input.size() - start, v2list::max_piece);
         const void* newline = std::memchr(input.data() + start, '\n', window);
         std::size_t length = newline ? std::size_t(static_cast<const char*>(newline) - input.data()) - start + 1 : window;
         check_piece(input.substr(start, length));
         start += length;
     }
-    if (convert_in_memory(input) != v2list::reference_listing(input))
+    std::string listing = v2list::reference_listing(input);
+    if (convert_in_memory(input) != listing)
         differ("listings", input);
+    v2list::check_counts counts = check_in_memory(input);
+    std::size_t lines = std::size_t(std::count(listing.begin(), listing.end(), '\n'));
+    if (counts.pieces != pieces || counts.converted != lines - 1)
+        differ("v2check's counts and the listing", input);
     return 0;
 }

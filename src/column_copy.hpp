@@ -32,7 +32,6 @@ struct copy_op {
 
 struct column_plan {
     std::size_t min_length = 0; // characters a piece needs, none of them zero
-    span fields[field_count]{};
     std::size_t number_count = 0, literal_count = 0, copy_count = 0;
     span numbers[scan_steps.size()]{};          // runs of columns read as numbers
     std::size_t packed_at[scan_steps.size()]{}; // where each run goes in a packed word
@@ -79,8 +78,6 @@ constexpr column_plan make_plan()
             plan.literal_chars[plan.literal_count] = step.symbol;
             plan.literals[plan.literal_count++] = {column, 1};
         }
-        if (step.assigns)
-            plan.fields[scan_step_fields[i]] = {column, step.width};
         // The last "%Nc" counts once it took one character.
         plan.min_length = column + (step.kind == scan_step::characters ? 1 : step.width);
         column += step.width;
@@ -95,7 +92,7 @@ constexpr column_plan make_plan()
             plan.blank[out++] = step.symbol;
             continue;
         }
-        span in = plan.fields[print_fields[print_step_arguments[i]]];
+        field_place in = field_places[print_fields[print_step_arguments[i]]];
         std::size_t width = std::max(step.width, static_cast<unsigned char>(1));
         for (std::size_t k = 0; k < width; ++k)
             plan.blank[out + k] = ' ';
@@ -201,14 +198,22 @@ inline constexpr std::size_t plain_length = column_detail::plan.min_length;
 // The longest line copy_plain_columns writes.
 inline constexpr std::size_t max_copied_line = column_detail::plan.line_length;
 
-// Writes the record line of a plain piece to line and returns its length;
-// returns 0, writing nothing, when the piece needs the full reader. The
+// Whether a piece is plain: digits wherever a number is read and the
+// literals in place, so that every field is read from its own columns. The
 // piece must hold at least plain_length characters, none of them zero.
+inline bool plain_record(const char* piece)
+{
+    using namespace column_detail;
+    return numbers_plain(piece, std::make_index_sequence<plan.number_count>()) &&
+           literals_in_place(piece, std::make_index_sequence<plan.literal_count>());
+}
+
+// Writes the record line of a plain piece to line and returns its length;
+// returns 0, writing nothing, when the piece needs the full reader.
 inline std::size_t copy_plain_columns(const char* piece, char* line)
 {
     using namespace column_detail;
-    if (!numbers_plain(piece, std::make_index_sequence<plan.number_count>()) ||
-        !literals_in_place(piece, std::make_index_sequence<plan.literal_count>()))
+    if (!plain_record(piece))
         return 0;
     std::memcpy(line, plan.blank, plan.line_length);
     copy_all(piece, line, std::make_index_sequence<plan.copy_count>());

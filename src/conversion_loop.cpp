@@ -13,17 +13,16 @@ namespace {
 
 static_assert(std::max(max_copied_line, max_record_line) <= max_line);
 
-// The record line of a piece whose text (before any zero byte) has
-// text_length characters: by the shortcut when it applies, else by the full
+// The record line of a piece whose text (its characters before any zero
+// byte) has text_length characters: by the shortcut when it applies, else by the full
 // reader and writer.
-inline std::size_t convert_text(const char* piece, std::size_t length, std::size_t text_length,
-                                char* line)
+inline std::size_t convert_text(const char* piece, std::size_t text_length, char* line)
 {
     if (text_length >= plain_length)
         if (std::size_t written = copy_plain_columns(piece, line))
             return written;
     input_record record;
-    if (read_record(piece, length, record) != field_count)
+    if (read_text(piece, text_length, record) != field_count)
         return 0;
     return format_record(record, line);
 }
@@ -32,9 +31,7 @@ inline std::size_t convert_text(const char* piece, std::size_t length, std::size
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
-    const void* zero = std::memchr(piece, '\0', length);
-    std::size_t text_length = zero ? std::size_t(static_cast<const char*>(zero) - piece) : length;
-    return convert_text(piece, length, text_length, line);
+    return convert_text(piece, text_length_of(piece, length), line);
 }
 
 conversion_result convert(conversion& work, int in_fd, int out_fd)
@@ -52,10 +49,10 @@ conversion_result convert(conversion& work, int in_fd, int out_fd)
     };
     pieces_end end = for_each_piece(
         work.input, in_fd,
-        [&](const char* piece, std::size_t length, std::size_t text_length) {
+        [&](const char* piece, std::size_t, std::size_t text_length) {
             if (std::size_t(std::end(listing.buffer) - out) < max_line && !write_out())
                 return false;
-            out += convert_text(piece, length, text_length, out);
+            out += convert_text(piece, text_length, out);
             return true;
         },
         // Nothing converted waits for input that has not come yet.

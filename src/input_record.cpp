@@ -45,15 +45,23 @@ constexpr bool fields_apart()
 }
 static_assert(fields_apart(), "two fields of the table overlap");
 
+// Removes the trailing spaces of the text of length characters at text.
+void trim_spaces(char* text, std::size_t length)
+{
+    while (length > 0 && text[length - 1] == ' ')
+        text[--length] = '\0';
+}
+
 enum class scan_result { assigned, skipped, mismatch, end_of_text };
 
 // Reads one "%Nd" at p: white space first (not counted in the width), then
 // an optional sign and digits, the sign counting in the width.
 template <unsigned Width>
-scan_result scan_number(const char*& p, const char* end, std::int32_t& value)
+scan_result scan_number(const char*& p, const char* end, const char*& start, std::int32_t& value)
 {
     while (p < end && is_white_space(static_cast<unsigned char>(*p)))
         ++p;
+    start = p;
     if (p == end)
         return scan_result::end_of_text;
     unsigned width = Width;
@@ -74,13 +82,15 @@ scan_result scan_number(const char*& p, const char* end, std::int32_t& value)
 }
 
 // Step Step of the scan format, which assigns field Field if it assigns at
-// all. Both are constants, so each step compiles to its own few lines.
+// all. Both are constants, so each step compiles to its own few lines. start
+// is where the step's characters begin: for a number, after white space.
 template <scan_step Step, field_id Field>
-scan_result scan_one(const char*& p, const char* end, input_record& record)
+scan_result scan_one(const char*& p, const char* end, const char*& start, input_record& record)
 {
+    start = p;
     if constexpr (Step.kind == scan_step::number) {
         std::int32_t value;
-        scan_result result = scan_number<Step.width>(p, end, value);
+        scan_result result = scan_number<Step.width>(p, end, start, value);
         if constexpr (Step.assigns) {
             if (result == scan_result::assigned)
                 set_field_value(record, Field, value);
@@ -106,7 +116,7 @@ scan_result scan_one(const char*& p, const char* end, input_record& record)
                 if constexpr (fields[Field].shape == shape_text) {
                     to[taken] = '\0';
                     if (taken == Step.width)
-                        trim_trailing_spaces(to);
+                        trim_spaces(to, taken);
                 }
             }
             p += taken;
@@ -115,44 +125,83 @@ scan_result scan_one(const char*& p, const char* end, input_record& record)
     }
 }
 
+// Records nothing: what v2list runs.
+struct no_trace {
+    void step(std::size_t, std::size_t, std::size_t) {}
+};
+
+// Records where each step took its characters.
+struct step_trace {
+    scan_trace& trace;
+    void step(std::size_t i, std::size_t from, std::size_t to)
+    {
+        trace.steps[i] = {from, to};
+        trace.steps_run = i + 1;
+    }
+};
+
 // Runs the steps in order until one fails; returns the fields assigned and
 // the result of the last step run.
-template <std::size_t... I>
-int scan_steps_in_order(const char* p, const char* end, input_record& record, scan_result& last,
-                        std::index_sequence<I...>)
+template <typename Trace, std::size_t... I>
+int scan_steps_in_order(const char* piece, const char* end, input_record& record,
+                        scan_result& last, Trace trace, std::index_sequence<I...>)
 {
+    const char* p = piece;
+    const char* start = piece;
     int count = 0;
-    auto run = [&](scan_result result) {
+    auto run = [&](std::size_t i, scan_result result) {
+        trace.step(i, std::size_t(start - piece), std::size_t(p - piece));
         last = result;
         count += result == scan_result::assigned;
         return result == scan_result::assigned || result == scan_result::skipped;
     };
-    (run(scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, record)) && ...);
+    (run(I, scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, start, record)) && ...);
     return count;
 }
 
-} // namespace
-
-int read_record(const char* piece, std::size_t length, input_record& record)
+template <typename Trace>
+int read_traced(const char* piece, std::size_t text_length, input_record& record,
+                scan_result& last, Trace trace)
 {
-    // Like a C string, the text of a piece ends at its first zero byte.
-    const char* end = static_cast<const char*>(std::memchr(piece, '\0', length));
-    if (end == nullptr)
-        end = piece + length;
-
-    scan_result last = scan_result::skipped;
-    int count = scan_steps_in_order(piece, end, record, last,
+    last = scan_result::skipped;
+    int count = scan_steps_in_order(piece, piece + text_length, record, last, trace,
                                     std::make_index_sequence<scan_steps.size()>());
-
     // Running out of text before the first field is "no record at all".
     return count == 0 && last == scan_result::end_of_text ? -1 : count;
 }
 
+} // namespace
+
+std::size_t text_length_of(const char* piece, std::size_t length)
+{
+    const void* zero = std::memchr(piece, '\0', length);
+    return zero ? std::size_t(static_cast<const char*>(zero) - piece) : length;
+}
+
+int read_text(const char* text, std::size_t text_length, input_record& record)
+{
+    scan_result last;
+    return read_traced(text, text_length, record, last, no_trace{});
+}
+
+int read_record(const char* piece, std::size_t length, input_record& record)
+{
+    return read_text(piece, text_length_of(piece, length), record);
+}
+
+int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace)
+{
+    scan_result last;
+    trace.text_length = text_length_of(piece, length);
+    trace.steps_run = 0;
+    int count = read_traced(piece, trace.text_length, record, last, step_trace{trace});
+    trace.ran_out = last == scan_result::end_of_text;
+    return count;
+}
+
 void trim_trailing_spaces(char* text)
 {
-    std::size_t n = std::strlen(text);
-    while (n > 0 && text[n - 1] == ' ')
-        text[--n] = '\0';
+    trim_spaces(text, std::strlen(text));
 }
 
 } // namespace v2list

@@ -2,6 +2,7 @@
 // extracts one record from one piece of input.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -108,6 +109,23 @@ inline void set_field_value(input_record& record, field_id field, std::int32_t v
 // The field each scan step assigns (for a step that assigns none, the next).
 inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 
+// Where each field stands when every conversion takes exactly its width
+// (columns counted from 0), and the scan step that assigns it.
+struct field_place {
+    std::size_t column, width, step;
+};
+
+inline constexpr auto field_places = [] {
+    std::array<field_place, field_count> places{};
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+        if (scan_steps[i].assigns)
+            places[scan_step_fields[i]] = {column, scan_steps[i].width, i};
+        column += scan_steps[i].width;
+    }
+    return places;
+}();
+
 // Scans one piece of input (at most 80 characters, the last of which may be
 // its newline; a zero byte ends it early) into record. A text field is
 // terminated after the characters the scan took, and trimmed of its
@@ -116,6 +134,27 @@ inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 // piece stops matching, or -1 when the piece is empty. Fields not reached
 // keep their old values.
 int read_record(const char* piece, std::size_t length, input_record& record);
+
+// Where the scan of one piece took each step's characters, and where it
+// stopped: what v2check reports, from the very steps read_record runs.
+struct scan_trace {
+    std::size_t text_length; // characters before the first zero byte, or all
+    std::size_t steps_run;   // the steps that ran, the one that stopped the scan included
+    bool ran_out;            // the last step run met the end of the text
+    struct {
+        std::size_t from, to; // counted from 0; a number's from is after its white space
+    } steps[scan_steps.size()];
+};
+
+// The text of a piece: its characters before the first zero byte, or all.
+std::size_t text_length_of(const char* piece, std::size_t length);
+
+// As read_record, for a piece whose text is known to have text_length
+// characters.
+int read_text(const char* piece, std::size_t text_length, input_record& record);
+
+// As read_record, and says where every step went.
+int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace);
 
 // Removes the trailing spaces (only the byte 0x20) of a terminated text.
 void trim_trailing_spaces(char* text);

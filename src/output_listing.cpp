@@ -119,6 +119,20 @@ bool flush_listing(output_listing& listing)
     return listing.error == 0;
 }
 
+bool append_output(output_listing& listing, const char* text, std::size_t length)
+{
+    while (length > 0) {
+        if (listing.used == sizeof listing.buffer && !flush_listing(listing))
+            return false;
+        std::size_t n = std::min(length, sizeof listing.buffer - listing.used);
+        std::memcpy(listing.buffer + listing.used, text, n);
+        listing.used += n;
+        text += n;
+        length -= n;
+    }
+    return listing.error == 0;
+}
+
 void write_header(output_listing& listing)
 {
     constexpr std::size_t length = sizeof listing_header - 1;

@@ -89,6 +89,10 @@ void open_listing(output_listing& listing, int fd);
 // Puts the header line into the buffer, which must be empty.
 void write_header(output_listing& listing);
 
+// Adds length characters to the buffer, writing out what it holds as it
+// fills; false (and listing.error set) on failure.
+bool append_output(output_listing& listing, const char* text, std::size_t length);
+
 // Writes out everything buffered; false (and listing.error set) on failure,
 // and at once after any earlier failure.
 bool flush_listing(output_listing& listing);

@@ -5,26 +5,12 @@
 # error it finds fails the check it is in.
 set -u
 v2list=$1
-here=$(cd "$(dirname "$0")" && pwd)
-examples=$here/../examples
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/script_checks.sh"
 if [ -n "${V2LIST_VALGRIND:-}" ]; then
     printf '#!/bin/sh\nexec valgrind -q --error-exitcode=125 "%s" "$@"\n' "$v2list" > "$work/v2list"
     chmod +x "$work/v2list"
     v2list=$work/v2list
 fi
-failures=0 passes=0
-
-# check NAME EXPECTED ACTUAL
-check() {
-    if [ "$2" == "$3" ]; then
-        passes=$((passes + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-    fi
-}
 
 header='#Version: 2'
 record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
@@ -91,5 +77,4 @@ check "broken pipe, SIGPIPE ignored: message" "v2list: write error: Broken pipe"
 check "broken pipe, default SIGPIPE: killed by the signal" 141 "$(cat "$work/status")"
 check "broken pipe, default SIGPIPE: no message" "" "$(cat "$work/err")"
 
-echo "end_to_end: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish end_to_end

@@ -9,12 +9,15 @@ failures=0 passes=0
 check() { if eval "$2"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAIL $1"; fi; }
 
 cmake --install "$build" --prefix "$prefix" > /dev/null
-check "installs the program" '[ -x "$prefix/bin/v2list" ]'
-check "installs the manual page" '[ -f "$prefix/share/man/man1/v2list.1" ]'
-check "installed program converts" '[ "$(printf "\n" | "$prefix/bin/v2list")" = "#Version: 2" ]'
-if command -v groff > /dev/null; then
-    check "manual page has no groff warning" \
-        '[ -z "$(groff -t -man -ww -z "$prefix/share/man/man1/v2list.1" 2>&1)" ]'
-fi
+for program in v2list v2check; do
+    check "installs $program" '[ -x "$prefix/bin/$program" ]'
+    check "installs the manual page of $program" '[ -f "$prefix/share/man/man1/$program.1" ]'
+    if command -v groff > /dev/null; then
+        check "manual page of $program has no groff warning" \
+            '[ -z "$(groff -t -man -ww -z "$prefix/share/man/man1/$program.1" 2>&1)" ]'
+    fi
+done
+check "installed v2list converts" '[ "$(printf "\n" | "$prefix/bin/v2list")" = "#Version: 2" ]'
+check "installed v2check checks" '! printf "\n" | "$prefix/bin/v2check" -q' 
 echo "install: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -11,25 +11,10 @@
 #include "conversion_loop.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
+#include "sample_record.hpp"
 
 namespace v2list {
 namespace {
-
-// A complete record: every group distinct, text fields with trailing spaces.
-const std::string plain = "SMITH JOHN    0723 ABC1234-X  Y PAYROLL DEPT    Z  123 Q  TAIL000000000000";
-const std::string plain_line = "SMITH JOHN         0723 ABC1234-X Y PAYROLL DEPT    123  Q Z\n";
-
-// The plain record with text put in from column (counted from 1) on.
-std::string with(std::size_t column, const std::string& text, std::string line = plain)
-{
-    return line.replace(column - 1, text.size(), text);
-}
-
-// The plain record line with text put in from column on.
-std::string line_with(std::size_t column, const std::string& text)
-{
-    return with(column, text, plain_line);
-}
 
 struct piece_case {
     const char* name;
@@ -101,11 +86,7 @@ TEST_P(piece_test, count_and_line)
 
 INSTANTIATE_TEST_SUITE_P(pieces, piece_test, testing::ValuesIn(cases),
                          [](const testing::TestParamInfo<piece_case>& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
+                             return test_name(info.param.name);
                          });
 
 TEST(format_record, numbers_of_any_value)

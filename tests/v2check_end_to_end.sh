@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The v2check program from the outside: reports, summary, exit status and
+# errors. Usage: v2check_end_to_end.sh PATH_TO_V2CHECK PATH_TO_V2LIST
+set -u
+v2check=$1 v2list=$2
+source "$(dirname "$0")/script_checks.sh"
+
+record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
+printf '%s\n%s\n' "$record" "$record" > "$work/clean"
+long=$(printf 'x%.0s' {1..100})
+printf '%s\n%s\n%s\n' "${record:0:14} 703${record:18}" "$long" "${record:0:40}" > "$work/trouble"
+
+out=$("$v2check" "$work/clean"); status=$?
+check "clean file: status" 0 "$status"
+check "clean file: summary alone" \
+    "2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split" "$out"
+
+"$v2check" "$work/trouble" > "$work/out"; status=$?
+check "troubled file: status" 1 "$status"
+check "troubled file: one line each, then the summary" "$work/trouble:1:15: shifted
+$work/trouble:2:15: dropped
+$work/trouble:2:95: dropped
+$work/trouble:2:81: split
+$work/trouble:3:41: dropped
+3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split" \
+    "$(sed 's/^\([^:]*:[0-9]*:[0-9]*: [a-z]*\):.*/\1/' "$work/out")"
+
+check "several files and standard input, counted together" "<stdin>:1:6: dropped
+5 lines and 5 pieces read: 4 records converted, 0 of them shifted; 1 piece dropped; 0 lines split" \
+    "$(echo short | "$v2check" "$work/clean" - "$work/clean" | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
+
+"$v2check" -q "$work/trouble" > "$work/out"; status=$?
+check "-q: status" 1 "$status"
+check "-q: nothing written" "" "$(cat "$work/out")"
+
+"$v2check" "$work/missing" "$work/clean" > "$work/out" 2> "$work/err"; status=$?
+check "unreadable file: status 2" 2 "$status"
+check "unreadable file: message" "v2check: $work/missing: No such file or directory" "$(cat "$work/err")"
+check "unreadable file: the others still checked" 1 "$(grep -c '^2 lines and 2 pieces' "$work/out")"
+
+"$v2check" "$work" > /dev/null 2> "$work/err"; status=$?
+check "directory: status 2" 2 "$status"
+check "directory: message" "v2check: $work: read error: Is a directory" "$(cat "$work/err")"
+
+"$v2check" -x > /dev/null 2> "$work/err"; status=$?
+check "unknown option: status 2" 2 "$status"
+check "unknown option: message" "v2check: -x: unknown option (see v2check --help)" "$(cat "$work/err")"
+
+"$v2check" "$work/trouble" > /dev/full 2> "$work/err"; status=$?
+check "full disk: status 2" 2 "$status"
+check "full disk: message" "v2check: write error: No space left on device" "$(cat "$work/err")"
+
+check "--help" "usage: v2check [-q] [FILE...]" "$("$v2check" --help | head -n 1)"
+check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
+
+# Exactly the records v2list converts, over lines of every kind.
+cat "$examples/records.txt" "$work/trouble" "$work/clean" > "$work/mixed"
+check "converts what v2list converts" "$(($("$v2list" < "$work/mixed" | wc -l) - 1))" \
+    "$("$v2check" "$work/mixed" | tail -n 1 | sed 's/.*read: \([0-9]*\) record.*/\1/')"
+
+finish v2check_end_to_end
