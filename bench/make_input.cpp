@@ -1,5 +1,8 @@
 // Writes a benchmark input to standard output, the same on every run:
 //   make_input valid N     N complete records
+//   make_input padded N    N records whose number1 is padded with a space
+//                          in front, every other one's number2 too, and
+//                          column 19 blank
 //   make_input hostile N   about N lines of trouble: mutated records, long
 //                          lines, zero bytes, random bytes, empty lines
 #include <cstdio>
@@ -12,17 +15,27 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (std::strcmp(argv[1], "valid") != 0 && std::strcmp(argv[1], "hostile") != 0)) {
-        std::fprintf(stderr, "usage: make_input valid|hostile COUNT\n");
+    const char* kind = argc == 3 ? argv[1] : "";
+    bool valid = std::strcmp(kind, "valid") == 0, padded = std::strcmp(kind, "padded") == 0;
+    if (!valid && !padded && std::strcmp(kind, "hostile") != 0) {
+        std::fprintf(stderr, "usage: make_input valid|padded|hostile COUNT\n");
         return 2;
     }
-    bool valid = std::strcmp(argv[1], "valid") == 0;
     long count = std::atol(argv[2]);
-    std::mt19937_64 random(valid ? 1 : 2);
+    std::mt19937_64 random(valid ? 1 : padded ? 3 : 2);
     std::string out;
     for (long i = 0; i < count; ++i) {
-        if (valid) {
-            out += v2list::generate_record(random);
+        if (valid || padded) {
+            std::string record = v2list::generate_record(random);
+            if (padded) {
+                // As a legacy writer pads: a blank before the digit, and
+                // the ignored column after the numbers left blank.
+                record[14] = ' ';
+                if (i % 2)
+                    record[16] = ' ';
+                record[18] = ' ';
+            }
+            out += record;
             out += '\n';
         } else {
             switch (random() % 8) {

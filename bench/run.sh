@@ -17,17 +17,20 @@ baseline=$build/bench/v2list_stdio_baseline
 mkdir -p "$data"
 [ -s "$data/valid.txt" ] || "$build/bench/v2list_make_input" valid 1000000 > "$data/valid.txt"
 [ -s "$data/hostile.txt" ] || "$build/bench/v2list_make_input" hostile 375000 > "$data/hostile.txt"
+[ -s "$data/padded.txt" ] || "$build/bench/v2list_make_input" padded 1000000 > "$data/padded.txt"
+[ -s "$data/padded100k.txt" ] || head -n 100000 "$data/padded.txt" > "$data/padded100k.txt"
 [ -s "$data/valid100k.txt" ] || head -n 100000 "$data/valid.txt" > "$data/valid100k.txt"
 [ -s "$data/small.txt" ] || head -c 1000 "$data/valid.txt" > "$data/small.txt"
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo "runs: $runs rounds of the four in turn; median wall times"
-for input in valid hostile; do
+for input in valid padded hostile; do
     file=$data/$input.txt
     bytes=$(stat -c %s "$file")
     # Same listing from both converters, or the timings mean nothing.
     cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
     read -r v b c k < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat "$v2check" | paste -sd ' ')
+    declare "v2list_ns_$input=$v"
     echo
     echo "$input input: $((bytes / 1000000)) MB"
     awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v bytes="$bytes" 'BEGIN {
@@ -40,6 +43,9 @@ for input in valid hostile; do
         printf "  v2check takes %.2f times v2list'"'"'s wall time\n", k / v
     }'
 done
+echo
+awk -v p="$v2list_ns_padded" -v v="$v2list_ns_valid" 'BEGIN {
+    printf "v2list on padded records takes %.2f times its wall time on plain ones\n", p / v }'
 
 echo
 if [ -x /usr/bin/time ]; then
@@ -58,11 +64,13 @@ fi
 
 echo
 if command -v valgrind > /dev/null; then
-    echo "instructions per valid record (valgrind --tool=callgrind, 100000 records):"
-    for program in "$v2list" "$v2check" "$baseline"; do
-        total=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" < "$data/valid100k.txt" 2>&1 > /dev/null |
-            sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
-        echo "  $(basename "$program"): $((total / 100000))"
+    echo "instructions per record (valgrind --tool=callgrind, 100000 records):"
+    for input in valid padded; do
+        for program in "$v2list" "$v2check" "$baseline"; do
+            total=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" < "$data/${input}100k.txt" 2>&1 > /dev/null |
+                sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
+            echo "  $input, $(basename "$program"): $((total / 100000))"
+        done
     done
 else
     echo "instruction counts: valgrind not found"

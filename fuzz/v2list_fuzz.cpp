@@ -1,8 +1,9 @@
 // libFuzzer target: any bytes, cut into pieces as the converter cuts them;
-// every piece read and written by the converter and by the C library's
-// sscanf and snprintf with the same format texts, and judged by v2check; the
-// whole listing by the conversion loop and by the plain stdio program, and
-// v2check's counts of the whole. Any difference aborts.
+// every piece read and written by the converter, by each of its three ways
+// (the shortcut, the middle way, the full reader and writer), and by the C
+// library's sscanf and snprintf with the same format texts, and judged by
+// v2check; the whole listing by the conversion loop and by the plain stdio
+// program, and v2check's counts of the whole. Any difference aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "column_copy.hpp"
 #include "conversion_loop.hpp"
 #include "input_check.hpp"
 #include "input_record.hpp"
@@ -39,6 +41,17 @@ void check_piece(const std::string& piece)
     std::size_t m = v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
     if (std::string(line, n) != std::string(expected, m))
         differ("record lines", piece);
+    // Each way to the line on its own, where it takes the piece.
+    std::size_t text_length = v2list::text_length_of(piece.data(), piece.size());
+    std::size_t moved = v2list::copy_moved_columns(piece.data(), text_length, line);
+    if (moved != 0 && std::string(line, moved) != std::string(expected, m))
+        differ("lines by the middle way", piece);
+    std::size_t plain = text_length >= v2list::plain_length ? v2list::copy_plain_columns(piece.data(), line) : 0;
+    if (plain != 0 && std::string(line, plain) != std::string(expected, m))
+        differ("lines by the shortcut", piece);
+    if (count == v2list::field_count &&
+        std::string(line, v2list::format_record(product, line)) != std::string(expected, m))
+        differ("lines by the full reader and writer", piece);
 
     // v2check converts exactly what the C library converts, and a shifted
     // record shows the line v2list writes.

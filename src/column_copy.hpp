@@ -28,11 +28,37 @@ struct span {
 struct copy_op {
     std::size_t from, to, length;
     std::size_t justify_width; // nonzero: trim, then justify right in this width
+    std::size_t segment;       // how many numbers are read before the field
+};
+
+// Copies, each run of neighbours in one: neighbours in the input and in the
+// line, with the same numbers before them.
+struct copy_list {
+    copy_op ops[print_steps.size()]{};
+    std::size_t count = 0;
+
+    constexpr void add(copy_op op)
+    {
+        if (count > 0 && op.justify_width == 0) {
+            copy_op& last = ops[count - 1];
+            if (last.justify_width == 0 && last.segment == op.segment &&
+                last.from + last.length == op.from && last.to + last.length == op.to) {
+                last.length += op.length;
+                return;
+            }
+        }
+        ops[count++] = op;
+    }
+};
+
+// A number that the line shows, printed from its value at column to.
+struct number_op {
+    std::size_t field, to;
 };
 
 struct column_plan {
     std::size_t min_length = 0; // characters a piece needs, none of them zero
-    std::size_t number_count = 0, literal_count = 0, copy_count = 0;
+    std::size_t number_count = 0, literal_count = 0;
     span numbers[scan_steps.size()]{};          // runs of columns read as numbers
     std::size_t packed_at[scan_steps.size()]{}; // where each run goes in a packed word
     std::size_t packed_width = 0;
@@ -40,21 +66,16 @@ struct column_plan {
     char literal_chars[scan_steps.size()]{};
     std::size_t line_length = 0;
     char blank[max_record_line]{};
-    copy_op copies[print_steps.size()]{};
-
-    constexpr void add_copy(std::size_t from, std::size_t to, std::size_t length,
-                            std::size_t justify_width = 0)
-    {
-        if (copy_count > 0 && justify_width == 0) {
-            copy_op& last = copies[copy_count - 1];
-            if (last.justify_width == 0 && last.from + last.length == from &&
-                last.to + last.length == to) {
-                last.length += length;
-                return;
-            }
-        }
-        copies[copy_count++] = {from, to, length, justify_width};
-    }
+    copy_list plain_copies;    // every field, from its own columns
+    // For pieces whose numbers move the columns after them: the fields
+    // other than numbers, each moved as the numbers before it moved it, and
+    // the numbers printed from their values.
+    copy_list moved_copies;
+    number_op number_prints[print_steps.size()]{};
+    std::size_t number_print_count = 0;
+    std::size_t segments = 1;                    // stretches between numbers
+    std::size_t step_segment[scan_steps.size()]{};
+    std::size_t step_end[scan_steps.size()]{};   // where each step ends, in its own columns
 };
 
 constexpr column_plan make_plan()
@@ -63,6 +84,9 @@ constexpr column_plan make_plan()
     std::size_t column = 0;
     for (std::size_t i = 0; i < scan_steps.size(); ++i) {
         const scan_step& step = scan_steps[i];
+        plan.step_segment[i] = plan.segments - 1;
+        plan.step_end[i] = column + step.width;
+        plan.segments += step.kind == scan_step::number;
         if (step.kind == scan_step::number) {
             // Adjacent numbers are checked as one run of digits.
             span* last = plan.number_count > 0 ? &plan.numbers[plan.number_count - 1] : nullptr;
@@ -104,10 +128,17 @@ constexpr column_plan make_plan()
                                         : step.zero && !step.left && step.width == in.width;
         if (!fits)
             throw "a field prints differently from its columns: no shortcut";
+        std::size_t segment = plan.step_segment[in.step];
+        copy_op copy{in.column, step.left ? out : out + width - in.width, in.width, 0, segment};
         if (step.kind == print_step::text && !step.left)
-            plan.add_copy(in.column, out, in.width, width); // trimming shows here
+            copy = {in.column, out, in.width, width, segment}; // trimming shows here
+        copy_op unmoved = copy;
+        unmoved.segment = 0; // in a plain record nothing moves
+        plan.plain_copies.add(unmoved);
+        if (step.kind == print_step::number)
+            plan.number_prints[plan.number_print_count++] = {print_fields[print_step_arguments[i]], out};
         else
-            plan.add_copy(in.column, step.left ? out : out + width - in.width, in.width);
+            plan.moved_copies.add(copy);
         out += width;
     }
     plan.line_length = out;
@@ -166,27 +197,91 @@ inline bool literals_in_place(const char* in, std::index_sequence<I...>)
     return ((in[plan.literals[I].column] == plan.literal_chars[I]) && ...);
 }
 
-template <std::size_t I>
+template <copy_op Op>
 inline void copy(const char* in, char* line)
 {
-    constexpr copy_op op = plan.copies[I];
-    if constexpr (op.justify_width == 0) {
-        std::memcpy(line + op.to, in + op.from, op.length);
-    } else if (in[op.from + op.length - 1] != ' ') {
+    if constexpr (Op.justify_width == 0) {
+        std::memcpy(line + Op.to, in + Op.from, Op.length);
+    } else if (in[Op.from + Op.length - 1] != ' ') {
         // Nothing to trim: the text fills the end of its columns as it is.
-        std::memcpy(line + op.to + op.justify_width - op.length, in + op.from, op.length);
+        std::memcpy(line + Op.to + Op.justify_width - Op.length, in + Op.from, Op.length);
     } else {
-        std::size_t n = op.length - 1;
-        while (n > 0 && in[op.from + n - 1] == ' ')
+        std::size_t n = Op.length - 1;
+        while (n > 0 && in[Op.from + n - 1] == ' ')
             --n;
-        std::memcpy(line + op.to + op.justify_width - n, in + op.from, n);
+        std::memcpy(line + Op.to + Op.justify_width - n, in + Op.from, n);
     }
 }
 
 template <std::size_t... I>
-inline void copy_all(const char* in, char* line, std::index_sequence<I...>)
+inline void copy_plain(const char* in, char* line, std::index_sequence<I...>)
 {
-    (copy<I>(in, line), ...);
+    (copy<plan.plain_copies.ops[I]>(in, line), ...);
+}
+
+// Step S of the scan format for a piece whose numbers may move what follows
+// them: a number is read by the reader's own rule, and how far it ended from
+// its own columns is the shift of the stretch after it; a literal must be in
+// its moved place; other characters are taken as they come, and the last
+// field needs one. False where the full reader is needed.
+template <std::size_t S>
+inline bool read_moved(const char*& p, const char* end, const char* piece, std::ptrdiff_t* shifts,
+                       std::int32_t* values)
+{
+    constexpr scan_step step = scan_steps[S];
+    if constexpr (step.kind == scan_step::number) {
+        const char* start;
+        std::int32_t value;
+        if (scan_number<step.width>(p, end, start, value) != scan_result::assigned)
+            return false;
+        if constexpr (step.assigns)
+            values[scan_step_fields[S]] = value;
+        shifts[plan.step_segment[S] + 1] = (p - piece) - std::ptrdiff_t(plan.step_end[S]);
+        return true;
+    } else if constexpr (step.kind == scan_step::literal) {
+        return p < end && *p++ == step.symbol;
+    } else if constexpr (S + 1 == scan_steps.size()) {
+        return p < end; // the last field needs one character
+    } else {
+        // Taken as they come; p may pass the end here, and the next number
+        // or literal then fails.
+        p += step.width;
+        return true;
+    }
+}
+
+template <std::size_t... S>
+inline bool read_all_moved(const char* piece, std::size_t text_length, std::ptrdiff_t* shifts,
+                           std::int32_t* values, std::index_sequence<S...>)
+{
+    const char* p = piece;
+    return (read_moved<S>(p, piece + text_length, piece, shifts, values) && ...);
+}
+
+template <std::size_t... I>
+inline void copy_moved(const char* in, const std::ptrdiff_t* shifts, char* line, std::index_sequence<I...>)
+{
+    (copy<plan.moved_copies.ops[I]>(in + shifts[plan.moved_copies.ops[I].segment], line), ...);
+}
+
+// A number read from width columns, printed zero-padded to that width: the
+// only way the plan lets numbers print, so the line keeps its columns.
+template <std::size_t Width>
+inline void put_zero_padded(char* out, std::int32_t value)
+{
+    std::uint32_t magnitude = value < 0 ? 0u - std::uint32_t(value) : std::uint32_t(value);
+    for (std::size_t i = Width; i-- > 0; magnitude /= 10)
+        out[i] = char('0' + magnitude % 10);
+    if (value < 0)
+        out[0] = '-';
+}
+
+template <std::size_t... I>
+inline void print_numbers(const std::int32_t* values, char* line, std::index_sequence<I...>)
+{
+    (put_zero_padded<field_places[plan.number_prints[I].field].width>(line + plan.number_prints[I].to,
+                                                                      values[plan.number_prints[I].field]),
+     ...);
 }
 
 } // namespace column_detail
@@ -216,7 +311,26 @@ inline std::size_t copy_plain_columns(const char* piece, char* line)
     if (!plain_record(piece))
         return 0;
     std::memcpy(line, plan.blank, plan.line_length);
-    copy_all(piece, line, std::make_index_sequence<plan.copy_count>());
+    copy_plain(piece, line, std::make_index_sequence<plan.plain_copies.count>());
+    return plan.line_length;
+}
+
+// The middle way, for a piece whose text (its characters before any zero
+// byte) has text_length characters and whose numbers are padded with white
+// space, signed or short: the numbers are read, every other field is copied
+// from where they moved it. Returns the line's length, or 0, writing
+// nothing, when the piece needs the full reader.
+inline std::size_t copy_moved_columns(const char* piece, std::size_t text_length, char* line)
+{
+    using namespace column_detail;
+    std::ptrdiff_t shifts[plan.segments];
+    std::int32_t values[field_count];
+    shifts[0] = 0;
+    if (!read_all_moved(piece, text_length, shifts, values, std::make_index_sequence<scan_steps.size()>()))
+        return 0;
+    std::memcpy(line, plan.blank, plan.line_length);
+    copy_moved(piece, shifts, line, std::make_index_sequence<plan.moved_copies.count>());
+    print_numbers(values, line, std::make_index_sequence<plan.number_print_count>());
     return plan.line_length;
 }
 

@@ -52,35 +52,6 @@ void trim_spaces(char* text, std::size_t length)
         text[--length] = '\0';
 }
 
-enum class scan_result { assigned, skipped, mismatch, end_of_text };
-
-// Reads one "%Nd" at p: white space first (not counted in the width), then
-// an optional sign and digits, the sign counting in the width.
-template <unsigned Width>
-scan_result scan_number(const char*& p, const char* end, const char*& start, std::int32_t& value)
-{
-    while (p < end && is_white_space(static_cast<unsigned char>(*p)))
-        ++p;
-    start = p;
-    if (p == end)
-        return scan_result::end_of_text;
-    unsigned width = Width;
-    bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p++ == '-';
-        --width;
-    }
-    const char* digits = p;
-    value = 0;
-    for (; width > 0 && p < end && *p >= '0' && *p <= '9'; --width)
-        value = value * 10 + (*p++ - '0');
-    if (p == digits)
-        return scan_result::mismatch;
-    if (negative)
-        value = -value;
-    return scan_result::assigned;
-}
-
 // Step Step of the scan format, which assigns field Field if it assigns at
 // all. Both are constants, so each step compiles to its own few lines. start
 // is where the step's characters begin: for a number, after white space.

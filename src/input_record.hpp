@@ -109,6 +109,48 @@ inline void set_field_value(input_record& record, field_id field, std::int32_t v
 // The field each scan step assigns (for a step that assigns none, the next).
 inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 
+enum class scan_result { assigned, skipped, mismatch, end_of_text };
+
+// Reads one "%Nd" at p: white space first (not counted in the width), then
+// an optional sign and digits, the sign counting in the width. start is
+// left where the white space ends. A p past the end meets the end at once.
+template <unsigned Width>
+inline scan_result scan_number(const char*& p, const char* end, const char*& start,
+                               std::int32_t& value)
+{
+    auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
+    unsigned width = Width;
+    bool negative = false;
+    // Most numbers start with a digit; the rest may have white space and a
+    // sign first.
+    if (p >= end || !is_digit(*p)) {
+        while (p < end && is_white_space(static_cast<unsigned char>(*p)))
+            ++p;
+        if (p >= end) {
+            start = p;
+            return scan_result::end_of_text;
+        }
+        if (*p == '-' || *p == '+') {
+            negative = *p == '-';
+            --width;
+            start = p++;
+        } else {
+            start = p;
+        }
+    } else {
+        start = p;
+    }
+    const char* digits = p;
+    value = 0;
+    for (; width > 0 && p < end && is_digit(*p); --width)
+        value = value * 10 + (*p++ - '0');
+    if (p == digits)
+        return scan_result::mismatch;
+    if (negative)
+        value = -value;
+    return scan_result::assigned;
+}
+
 // Where each field stands when every conversion takes exactly its width
 // (columns counted from 0), and the scan step that assigns it.
 struct field_place {

@@ -1,61 +1,16 @@
 #include "output_listing.hpp"
 
-#include "descriptor_ready.hpp"
-
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <poll.h>
 #include <unistd.h>
 #include <utility>
 
+#include "descriptor_ready.hpp"
+
 namespace v2list {
 
 namespace {
-
-// Writes length characters at out, padded with fill to the step's width on
-// the left or, for a left-justified step, with spaces on the right. The
-// lengths are a few characters: plain loops beat library calls here.
-template <print_step Step>
-char* put_padded(char* out, const char* body, std::size_t length, char fill = ' ')
-{
-    std::size_t pad = Step.width > length ? Step.width - length : 0;
-    if constexpr (!Step.left)
-        for (std::size_t i = 0; i < pad; ++i)
-            *out++ = fill;
-    for (std::size_t i = 0; i < length; ++i)
-        *out++ = body[i];
-    if constexpr (Step.left)
-        for (std::size_t i = 0; i < pad; ++i)
-            *out++ = ' ';
-    return out;
-}
-
-template <print_step Step>
-char* put_number(char* out, std::int32_t value)
-{
-    char text[12];
-    char* digits = std::end(text);
-    // Unsigned, so that the most negative value has a magnitude too.
-    std::uint32_t magnitude = value < 0 ? 0u - std::uint32_t(value) : std::uint32_t(value);
-    do
-        *--digits = char('0' + magnitude % 10);
-    while (magnitude /= 10);
-    std::size_t length = std::size_t(std::end(text) - digits);
-    if constexpr (Step.zero && !Step.left) {
-        // Zero padding goes between the sign and the digits.
-        if (value < 0) {
-            *out++ = '-';
-            constexpr print_step rest{Step.kind, false, true,
-                                      static_cast<unsigned char>(Step.width > 0 ? Step.width - 1 : 0), 0};
-            return put_padded<rest>(out, digits, length, '0');
-        }
-        return put_padded<Step>(out, digits, length, '0');
-    }
-    if (value < 0)
-        *--digits = '-', ++length;
-    return put_padded<Step>(out, digits, length);
-}
 
 template <print_step Step, std::size_t Arg>
 char* put_step(char* out, const input_record& record)

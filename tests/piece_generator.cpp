@@ -1,5 +1,7 @@
 #include "piece_generator.hpp"
 
+#include <cstdio>
+
 namespace v2list {
 
 namespace {
@@ -21,6 +23,20 @@ std::string generate_record(std::mt19937_64& random)
         bool number = (column >= 15 && column <= 18) || (column >= 52 && column <= 54);
         record += column == 27 ? '-' : pick(random, number ? digits : text);
     }
+    return record;
+}
+
+std::string generate_moved_record(std::mt19937_64& random)
+{
+    std::string record = generate_record(random);
+    const char* forms[] = {" %c", "%c ", "-%c", "+%c", "\t%c", "%c%c"};
+    for (std::size_t column : {14, 16}) {
+        char digit = pick(random, "0123456789"), text[3];
+        std::snprintf(text, sizeof text, forms[random() % 6], digit, digit);
+        record.replace(column, 2, text);
+    }
+    if (random() % 2)
+        record[18] = ' ';
     return record;
 }
 
