@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
 # The v2list executable from the outside: streams, exit status, messages.
 # Usage: end_to_end.sh PATH_TO_V2LIST
-# With V2LIST_VALGRIND=1 every run goes through valgrind's memcheck, and any
-# error it finds fails the check it is in.
+# With V2LIST_RUNNER set, every run goes through it: valgrind's memcheck,
+# whose errors then fail the check they are in, or an emulator.
 set -u
-v2list=$1
 source "$(dirname "$0")/script_checks.sh"
-if [ -n "${V2LIST_VALGRIND:-}" ]; then
-    printf '#!/bin/sh\nexec valgrind -q --error-exitcode=125 "%s" "$@"\n' "$v2list" > "$work/v2list"
-    chmod +x "$work/v2list"
-    v2list=$work/v2list
-fi
+v2list=$(runnable "$1")
 
 header='#Version: 2'
 record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
@@ -45,7 +40,7 @@ check "broken lines dropped" "$(printf '%s\n%s\n%s' "$header" "$line" "$line")" 
 # Memory stays small whatever the input (a limit on address space proves it,
 # except under the sanitizers, which reserve much of it for themselves).
 limit="ulimit -v 32768;"
-[ -n "${V2LIST_SANITIZED:-}${V2LIST_VALGRIND:-}" ] && limit=""
+[ -n "${V2LIST_SANITIZED:-}${V2LIST_RUNNER:-}" ] && limit=""
 check "50 MB line without a newline: header alone" "$header" \
     "$(head -c 50000000 /dev/zero | tr '\0' x | bash -c "$limit exec \"\$0\"" "$v2list")"
 check "only newlines: header alone" "$header" \

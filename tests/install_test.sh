@@ -1,23 +1,22 @@
 #!/usr/bin/env bash
 # Installs into a scratch prefix, then checks what landed and the manual
-# page's source. Usage: install_test.sh BUILD_DIR
+# pages' sources. Usage: install_test.sh BUILD_DIR
 set -u
 build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-failures=0 passes=0
-check() { if eval "$2"; then passes=$((passes + 1)); else failures=$((failures + 1)); echo "FAIL $1"; fi; }
+source "$(dirname "$0")/script_checks.sh"
+prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" > /dev/null
 for program in v2list v2check; do
-    check "installs $program" '[ -x "$prefix/bin/$program" ]'
-    check "installs the manual page of $program" '[ -f "$prefix/share/man/man1/$program.1" ]'
+    check "installs $program" yes "$([ -x "$prefix/bin/$program" ] && echo yes)"
+    page=$prefix/share/man/man1/$program.1.gz
+    check "installs the manual page of $program" yes "$([ -f "$page" ] && echo yes)"
     if command -v groff > /dev/null; then
-        check "manual page of $program has no groff warning" \
-            '[ -z "$(groff -t -man -ww -z "$prefix/share/man/man1/$program.1" 2>&1)" ]'
+        check "manual page of $program has no groff warning" "" "$(gzip -dc "$page" | groff -t -man -ww -z 2>&1)"
     fi
 done
-check "installed v2list converts" '[ "$(printf "\n" | "$prefix/bin/v2list")" = "#Version: 2" ]'
-check "installed v2check checks" '! printf "\n" | "$prefix/bin/v2check" -q' 
-echo "install: $passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+check "installs the copyright" yes "$([ -f "$prefix/share/doc/v2list/copyright" ] && echo yes)"
+check "installed v2list converts" "#Version: 2" "$(printf '\n' | "$(runnable "$prefix/bin/v2list")")"
+printf '\n' | "$(runnable "$prefix/bin/v2check")" -q
+check "installed v2check checks" 1 "$?"
+finish install

@@ -1,10 +1,25 @@
-# Sourced by the end-to-end scripts: a scratch folder, the examples, and
-# check NAME EXPECTED ACTUAL, which counts and reports a difference.
+# Sourced by the end-to-end scripts: a scratch folder, the examples, a way
+# to run programs, and check NAME EXPECTED ACTUAL, which counts and reports
+# a difference.
 here=$(cd "$(dirname "${BASH_SOURCE[1]}")" && pwd)
 examples=$here/../examples
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0 passes=0
+
+# The path to run the program at $1 by: itself, or, when V2LIST_RUNNER is
+# set (valgrind, the emulator of a cross build), a script that runs it so.
+runnable() {
+    if [ -z "${V2LIST_RUNNER:-}" ]; then
+        echo "$1"
+        return
+    fi
+    local wrapper
+    wrapper=$work/run_$(basename "$1")
+    printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$V2LIST_RUNNER" "$1" > "$wrapper"
+    chmod +x "$wrapper"
+    echo "$wrapper"
+}
 
 check() {
     if [ "$2" == "$3" ]; then

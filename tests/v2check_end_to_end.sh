@@ -2,8 +2,8 @@
 # The v2check program from the outside: reports, summary, exit status and
 # errors. Usage: v2check_end_to_end.sh PATH_TO_V2CHECK PATH_TO_V2LIST
 set -u
-v2check=$1 v2list=$2
 source "$(dirname "$0")/script_checks.sh"
+v2check=$(runnable "$1") v2list=$(runnable "$2")
 
 record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
 printf '%s\n%s\n' "$record" "$record" > "$work/clean"

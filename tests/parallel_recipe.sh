@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The README's recipe for many cores: GNU parallel cuts the input at
+# newlines into parts, v2list converts each, and the header is kept once.
+# The listing must be the one a single run writes. Usage:
+# parallel_recipe.sh PATH_TO_V2LIST
+set -u
+source "$(dirname "$0")/script_checks.sh"
+v2list=$(runnable "$1")
+
+# Records, lines of every length up to well past 80, a last line without a
+# newline: parts of a few kilobytes, so that there are many.
+for i in $(seq 1 300); do
+    cat "$examples/records.txt"
+    printf '%*s%s\n' $((i % 170)) '' "$(head -n 1 "$examples/records.txt")"
+done > "$work/input"
+printf 'ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF' >> "$work/input"
+
+"$v2list" < "$work/input" > "$work/single"
+{
+    echo '#Version: 2'
+    parallel --will-cite --pipe --keep-order --block 4k "$v2list | tail -n +2" < "$work/input"
+} > "$work/parallel"
+check "parallel parts give the single run's listing" "$(cat "$work/single")" "$(cat "$work/parallel")"
+check "and many records" yes "$([ "$(wc -l < "$work/single")" -gt 2000 ] && echo yes)"
+finish parallel_recipe
