@@ -27,6 +27,16 @@ extern char** environ;
 namespace v2list {
 namespace {
 
+// Lines of every kind, about size characters of them.
+std::string generated_lines(std::uint64_t seed, std::size_t size)
+{
+    std::mt19937_64 random(seed);
+    std::string lines;
+    while (lines.size() < size)
+        lines += generate_piece(random) + "\n";
+    return lines;
+}
+
 // Starts the v2list program with the given standard input and output.
 pid_t start_v2list(int in, int out)
 {
@@ -121,10 +131,7 @@ TEST(streaming, each_line_comes_as_its_record_is_typed_at_a_terminal)
 
 TEST(streaming, non_blocking_descriptors_fed_and_drained_in_bursts)
 {
-    std::mt19937_64 random(9);
-    std::string input;
-    while (input.size() < 3000000)
-        input += generate_piece(random) + "\n";
+    std::string input = generated_lines(9, 3000000);
     int in[2], out[2];
     ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
     ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
@@ -167,10 +174,7 @@ TEST(streaming, reads_and_writes_interrupted_by_signals_go_on)
     struct sigaction action{}, old{};
     action.sa_handler = count_signal; // no SA_RESTART: blocked calls fail with EINTR
     sigaction(SIGUSR1, &action, &old);
-    std::mt19937_64 random(10);
-    std::string input;
-    while (input.size() < 400000)
-        input += generate_piece(random) + "\n";
+    std::string input = generated_lines(10, 400000);
     int in[2], out[2];
     ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
     ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
