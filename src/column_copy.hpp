@@ -1,10 +1,12 @@
-// The shortcut for plain records. When a piece has digits wherever the input
-// layout reads a number, its literal characters in place, and no zero byte
-// up to its last field, every field sits at its nominal column and the record
-// line is those columns copied into a blank line. Both the checks and the
-// copies are worked out at compile time from the two format texts and the
-// field table; a layout for which copying would differ from reading and
-// writing does not compile, so the shortcut cannot be lost unnoticed.
+// Records converted by copying columns. The shortcut takes a plain piece:
+// digits wherever the input layout reads a number, its literal characters in
+// place, and no zero byte up to its last field, so that every field sits at
+// its own columns. The middle way takes any other piece: it reads just the
+// numbers, by the reader's own rule, and copies every other field from where
+// the numbers before it moved it. Both the checks and the copies are worked
+// out at compile time from the two format texts and the field table; a
+// layout for which copying would differ from reading and writing does not
+// compile, so neither way can be lost unnoticed.
 #pragma once
 
 #include <bit>
@@ -316,10 +318,11 @@ inline std::size_t copy_plain_columns(const char* piece, char* line)
 }
 
 // The middle way, for a piece whose text (its characters before any zero
-// byte) has text_length characters and whose numbers are padded with white
-// space, signed or short: the numbers are read, every other field is copied
-// from where they moved it. Returns the line's length, or 0, writing
-// nothing, when the piece needs the full reader.
+// byte) has text_length characters and whose numbers may be padded with
+// white space, signed or short: the numbers are read, every other field is
+// copied from where they moved it. Returns the line's length, or 0, writing
+// nothing, when the piece is not a complete record: it refuses a piece just
+// where the scan would fail.
 inline std::size_t copy_moved_columns(const char* piece, std::size_t text_length, char* line)
 {
     using namespace column_detail;

@@ -6,6 +6,7 @@
 
 #include "column_copy.hpp"
 #include "input_record.hpp"
+#include "output_listing.hpp"
 
 namespace v2list {
 
@@ -13,27 +14,16 @@ namespace {
 
 static_assert(std::max(max_copied_line, max_record_line) <= max_line);
 
-// The record line of a piece that is not plain: by the middle way when it
-// applies, else by the full reader and writer. Kept out of the loop, which
-// stays small for the plain records that are most of any input.
-[[gnu::noinline]] std::size_t convert_other(const char* piece, std::size_t text_length, char* line)
-{
-    if (std::size_t written = copy_moved_columns(piece, text_length, line))
-        return written;
-    input_record record;
-    if (read_text(piece, text_length, record) != field_count)
-        return 0;
-    return format_record(record, line);
-}
-
 // The record line of a piece whose text (its characters before any zero
-// byte) has text_length characters, or 0.
+// byte) has text_length characters, or 0 when it is not a complete record:
+// by the shortcut when the piece is plain, else by the middle way, which
+// refuses a piece just where the scan would fail.
 inline std::size_t convert_text(const char* piece, std::size_t text_length, char* line)
 {
     if (text_length >= plain_length)
         if (std::size_t written = copy_plain_columns(piece, line))
             return written;
-    return convert_other(piece, text_length, line);
+    return copy_moved_columns(piece, text_length, line);
 }
 
 } // namespace

@@ -149,15 +149,10 @@ std::size_t text_length_of(const char* piece, std::size_t length)
     return zero ? std::size_t(static_cast<const char*>(zero) - piece) : length;
 }
 
-int read_text(const char* text, std::size_t text_length, input_record& record)
-{
-    scan_result last;
-    return read_traced(text, text_length, record, last, no_trace{});
-}
-
 int read_record(const char* piece, std::size_t length, input_record& record)
 {
-    return read_text(piece, text_length_of(piece, length), record);
+    scan_result last;
+    return read_traced(piece, text_length_of(piece, length), record, last, no_trace{});
 }
 
 int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace)

@@ -191,10 +191,6 @@ struct scan_trace {
 // The text of a piece: its characters before the first zero byte, or all.
 std::size_t text_length_of(const char* piece, std::size_t length);
 
-// As read_record, for a piece whose text is known to have text_length
-// characters.
-int read_text(const char* piece, std::size_t text_length, input_record& record);
-
 // As read_record, and says where every step went.
 int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace);
 
