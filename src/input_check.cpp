@@ -1,5 +1,6 @@
 #include "input_check.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "piece_check.hpp"
