@@ -51,7 +51,7 @@ void check_piece(const std::string& piece)
     if (plain != 0 && std::string(line, plain) != std::string(expected, m))
         differ("lines by the shortcut", piece);
     if (count == v2list::field_count &&
-        std::string(line, v2list::format_record(product, line)) != std::string(expected, m))
+        std::string(line, v2list::write_record(product, line)) != std::string(expected, m))
         differ("lines by the full reader and writer", piece);
 
     // v2check converts exactly what the C library converts, and a shifted
@@ -83,7 +83,7 @@ v2list::check_counts check_in_memory(const std::string& input)
 {
     static v2list::input_check work;
     work.quiet = true;
-    v2list::open_listing(work.report, -1);
+    v2list::open_output(work.report, -1);
     v2list::check_counts counts{};
     int in = memory_file(input);
     if (v2list::check_input(work, in, "input", counts) != 0)

@@ -35,8 +35,8 @@ std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 
 conversion_result convert(conversion& work, int in_fd, int out_fd)
 {
-    output_listing& listing = work.listing;
-    open_listing(listing, out_fd);
+    output_buffer& listing = work.listing;
+    open_output(listing, out_fd);
     write_header(listing);
     // The end of the listing is kept here, not in listing.used, as the
     // compiler cannot know the lines written leave that alone.
@@ -44,7 +44,7 @@ conversion_result convert(conversion& work, int in_fd, int out_fd)
     auto write_out = [&] {
         listing.used = std::size_t(out - listing.buffer);
         out = listing.buffer;
-        return flush_listing(listing);
+        return flush_output(listing);
     };
     pieces_end end = for_each_piece(
         work.input, in_fd,

@@ -23,7 +23,7 @@ std::size_t convert_piece(const char* piece, std::size_t length, char* line);
 // can run side by side without allocating.
 struct conversion {
     piece_input input;
-    output_listing listing;
+    output_buffer listing;
 };
 
 // How a conversion ended. error is 0 on success, else the errno of the

@@ -67,7 +67,7 @@ int check_input(input_check& work, int fd, const char* name, check_counts& count
             column += length - newline;
             return ok && (newline ? end_line() : true);
         },
-        [&] { return flush_listing(work.report); });
+        [&] { return flush_output(work.report); });
     // A last line without a newline ends with the input.
     if (column > 0 && work.report.error == 0)
         end_line();

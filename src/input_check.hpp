@@ -16,7 +16,7 @@ struct check_counts {
 // Everything a check works in; the caller owns it, as with a conversion.
 struct input_check {
     piece_input input;
-    output_listing report; // the diagnostics, for the caller to open and flush
+    output_buffer report; // the diagnostics, for the caller to open and flush
     bool quiet;            // count only, write nothing
 };
 

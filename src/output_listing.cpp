@@ -41,59 +41,59 @@ char* put_steps(char* out, const input_record& record, std::index_sequence<I...>
 
 } // namespace
 
-std::size_t format_record(const input_record& record, char* line)
+std::size_t write_record(const input_record& record, char* line)
 {
     return std::size_t(put_steps(line, record, std::make_index_sequence<print_steps.size()>()) - line);
 }
 
-void open_listing(output_listing& listing, int fd)
+void open_output(output_buffer& output, int fd)
 {
-    listing.fd = fd;
-    listing.error = 0;
-    listing.used = 0;
+    output.fd = fd;
+    output.error = 0;
+    output.used = 0;
 }
 
-bool flush_listing(output_listing& listing)
+bool flush_output(output_buffer& output)
 {
-    const char* p = listing.buffer;
-    std::size_t left = listing.used;
-    while (left > 0 && listing.error == 0) {
-        ssize_t n = ::write(listing.fd, p, left);
+    const char* p = output.buffer;
+    std::size_t left = output.used;
+    while (left > 0 && output.error == 0) {
+        ssize_t n = ::write(output.fd, p, left);
         if (n > 0) {
             p += n;
             left -= std::size_t(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            wait_until_ready(listing.fd, POLLOUT);
+            wait_until_ready(output.fd, POLLOUT);
         } else if (n < 0 && errno != EINTR) {
-            listing.error = errno;
+            output.error = errno;
         } else if (n == 0) {
-            listing.error = EIO; // a write that takes nothing would never finish
+            output.error = EIO; // a write that takes nothing would never finish
         }
     }
-    listing.used = 0;
-    return listing.error == 0;
+    output.used = 0;
+    return output.error == 0;
 }
 
-bool append_output(output_listing& listing, const char* text, std::size_t length)
+bool append_output(output_buffer& output, const char* text, std::size_t length)
 {
     while (length > 0) {
-        if (listing.used == sizeof listing.buffer && !flush_listing(listing))
+        if (output.used == sizeof output.buffer && !flush_output(output))
             return false;
-        std::size_t n = std::min(length, sizeof listing.buffer - listing.used);
-        std::memcpy(listing.buffer + listing.used, text, n);
-        listing.used += n;
+        std::size_t n = std::min(length, sizeof output.buffer - output.used);
+        std::memcpy(output.buffer + output.used, text, n);
+        output.used += n;
         text += n;
         length -= n;
     }
-    return listing.error == 0;
+    return output.error == 0;
 }
 
-void write_header(output_listing& listing)
+void write_header(output_buffer& output)
 {
     constexpr std::size_t length = sizeof listing_header - 1;
-    std::memcpy(listing.buffer, listing_header, length);
-    listing.buffer[length] = '\n';
-    listing.used = length + 1;
+    std::memcpy(output.buffer, listing_header, length);
+    output.buffer[length] = '\n';
+    output.used = length + 1;
 }
 
 } // namespace v2list

@@ -1,5 +1,6 @@
-// The version-2 listing: its header, the record line layout, and the buffer
-// that collects the listing for its output file descriptor.
+// The version-2 listing: its header, the record line layout, the general
+// writer of one record's line, and the buffer that collects output (v2list's
+// listing, v2check's report) for a file descriptor.
 #pragma once
 
 #include <algorithm>
@@ -116,31 +117,32 @@ inline char* put_number(char* out, std::int32_t value)
     return put_padded<Step>(out, digits, length);
 }
 
-// Formats the record line into line, which has room for max_record_line
-// characters; returns its length.
-std::size_t format_record(const input_record& record, char* line);
+// Writes the record line of any record into line, which has room for
+// max_record_line characters, step by step of the print format; returns its
+// length.
+std::size_t write_record(const input_record& record, char* line);
 
-// The listing collected in a fixed buffer and written to fd in large
-// blocks. After the first failed write, error holds its errno and nothing
-// more is written.
-struct output_listing {
+// Output collected in a fixed buffer and written to fd in large blocks.
+// After the first failed write, error holds its errno and nothing more is
+// written.
+struct output_buffer {
     int fd;
     int error;
     std::size_t used;
     char buffer[1 << 16];
 };
 
-void open_listing(output_listing& listing, int fd);
+void open_output(output_buffer& output, int fd);
 
 // Puts the header line into the buffer, which must be empty.
-void write_header(output_listing& listing);
+void write_header(output_buffer& output);
 
 // Adds length characters to the buffer, writing out what it holds as it
-// fills; false (and listing.error set) on failure.
-bool append_output(output_listing& listing, const char* text, std::size_t length);
+// fills; false (and output.error set) on failure.
+bool append_output(output_buffer& output, const char* text, std::size_t length);
 
-// Writes out everything buffered; false (and listing.error set) on failure,
+// Writes out everything buffered; false (and output.error set) on failure,
 // and at once after any earlier failure.
-bool flush_listing(output_listing& listing);
+bool flush_output(output_buffer& output);
 
 } // namespace v2list

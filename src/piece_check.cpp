@@ -161,7 +161,7 @@ void explain_shift(const char* piece, std::size_t text_length, std::size_t at, s
     reason.add(" from ");
     reason.add_columns(at, trace.steps[place.step].from, trace.steps[place.step].to);
     char line[max_record_line];
-    std::size_t length = format_record(record, line);
+    std::size_t length = write_record(record, line);
     reason.add("; v2list writes ");
     reason.add_quoted(line, length > 0 ? length - 1 : 0); // without its newline
 }

@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         }
     }
 
-    v2list::open_listing(work.report, STDOUT_FILENO);
+    v2list::open_output(work.report, STDOUT_FILENO);
     v2list::check_counts counts{};
     bool trouble = false;
     char* standard_input[] = {const_cast<char*>("-")};
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
     }
     if (!work.quiet && work.report.error == 0)
         summarize(work, counts);
-    if (!v2list::flush_listing(work.report)) {
+    if (!v2list::flush_output(work.report)) {
         complain("write error", std::strerror(work.report.error));
         return 2;
     }

@@ -79,7 +79,7 @@ TEST_P(piece_test, count_and_line)
     std::size_t length = convert_piece(c.piece.data(), c.piece.size(), line);
     EXPECT_EQ(std::string(line, length), c.line);
     if (c.count == field_count) {
-        EXPECT_EQ(std::string(line, format_record(record, line)), c.line);
+        EXPECT_EQ(std::string(line, write_record(record, line)), c.line);
         EXPECT_EQ(c.line.size(), 61u);
     }
 }
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(pieces, piece_test, testing::ValuesIn(cases),
                              return test_name(info.param.name);
                          });
 
-TEST(format_record, numbers_of_any_value)
+TEST(write_record, numbers_of_any_value)
 {
     std::string piece = plain + "\n";
     input_record record;
@@ -101,7 +101,7 @@ TEST(format_record, numbers_of_any_value)
     for (const auto& n : numbers) {
         record.number1 = n.value;
         char line[256];
-        std::string text(line, format_record(record, line));
+        std::string text(line, write_record(record, line));
         EXPECT_EQ(text.substr(19, std::strlen(n.columns_20_to_23)), n.columns_20_to_23);
     }
 }

@@ -79,7 +79,7 @@ int reference_read_record(const char* piece, std::size_t length, input_record& r
     return count;
 }
 
-std::size_t reference_format_record(const input_record& r, char* line, std::size_t size)
+std::size_t reference_write_record(const input_record& r, char* line, std::size_t size)
 {
     int n = print_fields_to(line, size, r, std::make_index_sequence<std::size(print_fields)>());
     return n > 0 ? std::size_t(n) : 0;
@@ -91,7 +91,7 @@ std::size_t reference_convert_piece(const char* piece, std::size_t length, char*
     input_record record;
     if (reference_read_record(piece, length, record) != field_count)
         return 0;
-    return reference_format_record(record, line, size);
+    return reference_write_record(record, line, size);
 }
 
 std::string reference_listing(const std::string& input)

@@ -13,7 +13,7 @@ namespace v2list {
 int reference_read_record(const char* piece, std::size_t length, input_record& record);
 
 // The record line by snprintf; line has room for size characters.
-std::size_t reference_format_record(const input_record& record, char* line, std::size_t size);
+std::size_t reference_write_record(const input_record& record, char* line, std::size_t size);
 
 // The record line of a piece, or 0 when it is not a complete record.
 std::size_t reference_convert_piece(const char* piece, std::size_t length, char* line,
