@@ -2,7 +2,7 @@
 //   make_input valid N     N complete records
 //   make_input padded N    N records whose number1 is padded with a space
 //                          in front, every other one's number2 too, and
-//                          column 19 blank
+//                          the column after number2 blank
 //   make_input hostile N   about N lines of trouble: mutated records, long
 //                          lines, zero bytes, random bytes, empty lines
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "input_record.hpp"
 #include "piece_generator.hpp"
 
 int main(int argc, char** argv)
@@ -30,10 +31,12 @@ int main(int argc, char** argv)
             if (padded) {
                 // As a legacy writer pads: a blank before the digit, and
                 // the ignored column after the numbers left blank.
-                record[14] = ' ';
+                const v2list::field_place& number1 = v2list::field_places[v2list::field_number1];
+                const v2list::field_place& number2 = v2list::field_places[v2list::field_number2];
+                record[number1.column] = ' ';
                 if (i % 2)
-                    record[16] = ' ';
-                record[18] = ' ';
+                    record[number2.column] = ' ';
+                record[number2.column + number2.width] = ' ';
             }
             out += record;
             out += '\n';

@@ -151,20 +151,37 @@ inline scan_result scan_number(const char*& p, const char* end, const char*& sta
     return scan_result::assigned;
 }
 
-// Where each field stands when every conversion takes exactly its width
-// (columns counted from 0), and the scan step that assigns it.
+// Where each scan step starts when every step before it takes its whole
+// width, counted from 0: the columns a record is written in.
+inline constexpr auto scan_step_columns = [] {
+    std::array<std::size_t, scan_steps.size()> columns{};
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+        columns[i] = column;
+        column += scan_steps[i].width;
+    }
+    return columns;
+}();
+
+// The columns of a whole record, every step at its whole width.
+inline constexpr std::size_t record_length = scan_step_columns.back() + scan_steps.back().width;
+
+// The characters a record with every field at its own columns needs: all
+// of them but for a last "%Nc", which counts once it took one character.
+inline constexpr std::size_t shortest_record =
+    scan_step_columns.back() + (scan_steps.back().kind == scan_step::characters ? 1 : scan_steps.back().width);
+
+// Where each field stands when every conversion takes exactly its width,
+// and the scan step that assigns it.
 struct field_place {
     std::size_t column, width, step;
 };
 
 inline constexpr auto field_places = [] {
     std::array<field_place, field_count> places{};
-    std::size_t column = 0;
-    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+    for (std::size_t i = 0; i < scan_steps.size(); ++i)
         if (scan_steps[i].assigns)
-            places[scan_step_fields[i]] = {column, scan_steps[i].width, i};
-        column += scan_steps[i].width;
-    }
+            places[scan_step_fields[i]] = {scan_step_columns[i], scan_steps[i].width, i};
     return places;
 }();
 

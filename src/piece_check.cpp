@@ -233,7 +233,7 @@ void explain_end(const char* piece, std::size_t length, std::size_t text_length,
     else
         reason.add("the piece from column %zu has %zu characters", at + 1, characters);
     // The last field needs one character: the newline, or one more.
-    std::size_t need = newline ? plain_length - 1 : plain_length;
+    std::size_t need = newline ? shortest_record - 1 : shortest_record;
     if (whole && characters < need) {
         reason.add(newline ? " and a record needs %zu and its newline"
                            : " and no newline, and a record needs %zu without one", need);
@@ -252,7 +252,7 @@ void check_piece(const char* piece, std::size_t length, std::size_t text_length,
 {
     // A plain record: every field from its own columns.
     verdict.fate = piece_fate::converted;
-    if (text_length >= plain_length && plain_record(piece))
+    if (copies_columns && text_length >= shortest_record && plain_record(piece))
         return;
 
     input_record record;

@@ -28,7 +28,7 @@ std::string generate_stream(std::mt19937_64& random, std::size_t lines)
         if (line.empty() || line.back() != '\n')
             line += '\n';
         switch (random() % 8) {
-        case 0: line = generate_record(random) + "123456" + line; break; // 80 then a record
+        case 0: line = filled_to_longest_piece(generate_record(random)) + line; break; // a whole piece, then a record
         case 1: line = std::string(random() % 200, 'x') + line; break;
         case 2: line.assign(1, '\n'); break;
         default: break;
@@ -98,7 +98,7 @@ TEST(conversion_loop, inputs_of_every_shape_at_the_edges)
                                        std::string(100000, 'x') + "\n" + record};
     // A last line without a newline, of every length a piece can have.
     for (std::size_t length = 0; length <= max_piece; ++length)
-        inputs.push_back(record + "\n" + (record + "123456").substr(0, length));
+        inputs.push_back(record + "\n" + filled_to_longest_piece(record).substr(0, length));
     for (const std::string& input : inputs) {
         run r = convert_through_pipe(input, {1 << 16});
         EXPECT_EQ(r.result.error, 0);

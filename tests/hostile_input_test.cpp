@@ -17,12 +17,12 @@ namespace {
 TEST(hostile_input, every_byte_in_every_column)
 {
     std::mt19937_64 random(11);
-    const std::string record = generate_record(random) + "123456"; // 80 characters
+    const std::string record = filled_to_longest_piece(generate_record(random));
     for (std::size_t column = 0; column < record.size(); ++column) {
         for (int byte = 0; byte < 256; ++byte) {
             std::string piece = record;
             piece[column] = char(byte);
-            for (std::size_t length : {piece.size(), std::size_t(75), std::size_t(59)}) {
+            for (std::size_t length : {max_piece, record_length + 1, shortest_record}) {
                 char line[256], expected[256];
                 std::size_t n = convert_piece(piece.data(), length, line);
                 std::size_t m = reference_convert_piece(piece.data(), length, expected, sizeof expected);

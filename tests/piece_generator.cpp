@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "input_record.hpp"
+#include "piece_loop.hpp"
+
 namespace v2list {
 
 namespace {
@@ -19,25 +22,37 @@ std::string generate_record(std::mt19937_64& random)
     const char* text = "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz  0123456789.,/&";
     const char* digits = "0123456789";
     std::string record;
-    for (std::size_t column = 1; column <= 74; ++column) {
-        bool number = (column >= 15 && column <= 18) || (column >= 52 && column <= 54);
-        record += column == 27 ? '-' : pick(random, number ? digits : text);
-    }
+    for (const scan_step& step : scan_steps)
+        for (unsigned k = 0; k < step.width; ++k)
+            record += step.kind == scan_step::literal ? step.symbol
+                                                      : pick(random, step.kind == scan_step::number ? digits : text);
     return record;
 }
 
 std::string generate_moved_record(std::mt19937_64& random)
 {
     std::string record = generate_record(random);
-    const char* forms[] = {" %c", "%c ", "-%c", "+%c", "\t%c", "%c%c"};
-    for (std::size_t column : {14, 16}) {
-        char digit = pick(random, "0123456789"), text[3];
-        std::snprintf(text, sizeof text, forms[random() % 6], digit, digit);
-        record.replace(column, 2, text);
+    std::size_t after = 0; // the column after the last number so written
+    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+        std::size_t width = scan_steps[i].width;
+        if (scan_steps[i].kind != scan_step::number || width < 2)
+            continue;
+        std::string digits(width - 1, pick(random, "0123456789"));
+        const std::string forms[] = {" " + digits, digits + " ", "-" + digits,
+                                     "+" + digits, "\t" + digits, digits + digits[0]};
+        record.replace(scan_step_columns[i], width, forms[random() % 6]);
+        after = scan_step_columns[i] + width;
     }
     if (random() % 2)
-        record[18] = ' ';
+        record[after] = ' ';
     return record;
+}
+
+std::string filled_to_longest_piece(std::string text)
+{
+    for (char digit = '1'; text.size() < max_piece; digit = digit == '9' ? '1' : char(digit + 1))
+        text += digit;
+    return text;
 }
 
 std::string generate_piece(std::mt19937_64& random)
@@ -54,13 +69,14 @@ std::string generate_piece(std::mt19937_64& random)
         default: piece[column] = tricky[random() % (sizeof tricky - 1)]; break;
         }
     }
+    std::size_t room = max_piece > record_length ? max_piece - record_length : 0;
     switch (random() % 6) {
-    case 0: piece.resize(random() % 75); break;               // cut short
-    case 1: piece.resize(52 + random() % 10); break;          // cut around the last fields
-    case 2: piece += std::string(random() % 7, 'x'); break;   // run long, up to 80
+    case 0: piece.resize(random() % (record_length + 1)); break;           // cut short
+    case 1: piece.resize(shortest_record - 7 + random() % 10); break;      // cut where a record may end
+    case 2: piece += std::string(random() % (room + 1), 'x'); break;        // run long, up to a whole piece
     default: break;
     }
-    if (random() % 4 != 0 && piece.size() < 80)
+    if (random() % 4 != 0 && piece.size() < max_piece)
         piece += '\n';
     return piece;
 }

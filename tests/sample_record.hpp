@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+#include "input_record.hpp"
+
 namespace v2list {
 
 // A complete record: every group distinct, text fields with trailing spaces.
@@ -14,6 +16,23 @@ inline const std::string plain_line = "SMITH JOHN         0723 ABC1234-X Y PAYRO
 inline std::string with(std::size_t column, const std::string& text, std::string line = plain)
 {
     return line.replace(column - 1, text.size(), text);
+}
+
+// Where a field's own columns start, counted from 1.
+constexpr std::size_t column_of(field_id field) { return field_places[field].column + 1; }
+
+// The column of the literal "-", counted from 1.
+constexpr std::size_t literal_column = [] {
+    std::size_t step = 0;
+    while (scan_steps[step].kind != scan_step::literal)
+        ++step;
+    return scan_step_columns[step] + 1;
+}();
+
+// The plain record with text put in from field's own columns on.
+inline std::string with(field_id field, const std::string& text)
+{
+    return with(column_of(field), text);
 }
 
 // The plain record line with text put in from column on.
