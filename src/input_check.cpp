@@ -53,16 +53,21 @@ int check_input(input_check& work, int fd, const char* name, check_counts& count
             ++pieces;
             check_piece(piece, length, text_length, column, verdict);
             bool ok = true;
-            if (verdict.fate == piece_fate::dropped) {
-                ++counts.dropped;
-                ok = report(work, name, line, verdict.column, "dropped", verdict.reason);
-            } else {
+            switch (verdict.fate) {
+            case piece_fate::converted:
                 ++counts.converted;
                 ++converted;
-                if (verdict.fate == piece_fate::shifted) {
-                    ++counts.shifted;
-                    ok = report(work, name, line, verdict.column, "shifted", verdict.reason);
-                }
+                break;
+            case piece_fate::shifted:
+                ++counts.converted;
+                ++converted;
+                ++counts.shifted;
+                ok = report(work, name, line, verdict.column, "shifted", verdict.reason);
+                break;
+            case piece_fate::dropped:
+                ++counts.dropped;
+                ok = report(work, name, line, verdict.column, "dropped", verdict.reason);
+                break;
             }
             column += length - newline;
             return ok && (newline ? end_line() : true);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "column_copy.hpp"
+#include "conversion_loop.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
 #include "piece_loop.hpp"
@@ -128,7 +129,8 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length,
             same = std::strlen(read) == n && std::memcmp(read, own, n) == 0;
             break;
         }
-        default:
+        case shape_character:
+        case shape_tail: // not shown
             same = to > from && *own == *read;
             break;
         }
@@ -138,8 +140,8 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length,
     return field_count;
 }
 
-void explain_shift(const char* piece, std::size_t text_length, std::size_t at, std::size_t f,
-                   const input_record& record, const scan_trace& trace, piece_verdict& verdict)
+void explain_shift(const char* piece, std::size_t piece_length, std::size_t text_length, std::size_t at,
+                   std::size_t f, const input_record& record, const scan_trace& trace, piece_verdict& verdict)
 {
     reason_text reason{verdict.reason, sizeof verdict.reason};
     const field_place& place = field_places[f];
@@ -152,16 +154,23 @@ void explain_shift(const char* piece, std::size_t text_length, std::size_t at, s
     reason.add_quoted(piece + from, to - from);
     reason.add(", read as ");
     auto id = field_id(f);
-    if (fields[f].shape == shape_number)
+    switch (fields[f].shape) {
+    case shape_number:
         reason.add("%d", int(field_value(record, id)));
-    else if (fields[f].shape == shape_text)
+        break;
+    case shape_text:
         reason.add_quoted(field_characters(record, id), std::strlen(field_characters(record, id)));
-    else
+        break;
+    case shape_character:
+    case shape_tail: // not shown
         reason.add_quoted(field_characters(record, id), 1);
+        break;
+    }
     reason.add(" from ");
     reason.add_columns(at, trace.steps[place.step].from, trace.steps[place.step].to);
-    char line[max_record_line];
-    std::size_t length = write_record(record, line);
+    // The line is v2list's own: the piece converted as v2list converts it.
+    char line[max_line];
+    std::size_t length = convert_piece(piece, piece_length, line);
     reason.add("; v2list writes ");
     reason.add_quoted(line, length > 0 ? length - 1 : 0); // without its newline
 }
@@ -262,7 +271,7 @@ void check_piece(const char* piece, std::size_t length, std::size_t text_length,
         std::size_t f = first_shifted_field(piece, text_length, record);
         if (f < field_count) {
             verdict.fate = piece_fate::shifted;
-            explain_shift(piece, text_length, line_column, f, record, trace, verdict);
+            explain_shift(piece, length, text_length, line_column, f, record, trace, verdict);
         }
         return;
     }

@@ -118,7 +118,8 @@ int first_different_field(const input_record& a, const input_record& b, int coun
         // Only a text the scan took whole is trimmed, so trailing spaces of
         // one it ran out in may differ.
         case shape_text: same = trimmed(x, fields[f].capacity) == trimmed(y, fields[f].capacity); break;
-        default: same = *x == *y; break; // of text16, just its first character
+        case shape_character:
+        case shape_tail: same = *x == *y; break; // of text16, just its first character
         }
         if (!same)
             return f;
