@@ -44,7 +44,8 @@ int main(int argc, char** argv)
             switch (random() % 8) {
             case 0: // a long line, with or without records in it
                 for (std::size_t n = random() % 40; n > 0; --n)
-                    out += random() % 2 ? v2list::generate_record(random) : std::string(random() % 97, 'x');
+                    out += random() % 2 ? v2list::generate_record(random)
+                                        : std::string(random() % 97, 'x');
                 out += '\n';
                 break;
             case 1: // random bytes, newlines and zero bytes among them

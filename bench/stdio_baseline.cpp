@@ -13,7 +13,8 @@ int main()
     std::printf("%s\n", v2list::listing_header);
     char piece[v2list::max_piece + 1], line[256];
     while (std::fgets(piece, sizeof piece, stdin) != nullptr) {
-        std::size_t n = v2list::reference_convert_piece(piece, std::strlen(piece), line, sizeof line);
+        std::size_t n =
+            v2list::reference_convert_piece(piece, std::strlen(piece), line, sizeof line);
         std::fwrite(line, 1, n, stdout);
     }
     return 0;

@@ -38,7 +38,8 @@ void check_piece(const std::string& piece)
         differ("fields", piece);
     char line[256], expected[256];
     std::size_t n = v2list::convert_piece(piece.data(), piece.size(), line);
-    std::size_t m = v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
+    std::size_t m =
+        v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
     if (std::string(line, n) != std::string(expected, m))
         differ("record lines", piece);
     // Each way to the line on its own: the middle way takes every piece, the
@@ -48,7 +49,9 @@ void check_piece(const std::string& piece)
         std::size_t moved = v2list::copy_moved_columns(piece.data(), text_length, line);
         if (std::string(line, moved) != std::string(expected, m))
             differ("lines by the middle way", piece);
-        std::size_t plain = text_length >= v2list::shortest_record ? v2list::copy_plain_columns(piece.data(), line) : 0;
+        std::size_t plain = text_length >= v2list::shortest_record
+                                ? v2list::copy_plain_columns(piece.data(), line)
+                                : 0;
         if (plain != 0 && std::string(line, plain) != std::string(expected, m))
             differ("lines by the shortcut", piece);
     }
@@ -59,8 +62,8 @@ void check_piece(const std::string& piece)
     // v2check converts exactly what the C library converts, and a shifted
     // record shows the line v2list writes.
     v2list::piece_verdict verdict;
-    v2list::check_piece(piece.data(), piece.size(), v2list::text_length_of(piece.data(), piece.size()),
-                        0, verdict);
+    v2list::check_piece(piece.data(), piece.size(),
+                        v2list::text_length_of(piece.data(), piece.size()), 0, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
     char shown[4 * sizeof line];
@@ -121,7 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t start = 0; start < input.size(); ++pieces) {
         std::size_t window = std::min(input.size() - start, v2list::max_piece);
         const void* newline = std::memchr(input.data() + start, '\n', window);
-        std::size_t length = newline ? std::size_t(static_cast<const char*>(newline) - input.data()) - start + 1 : window;
+        std::size_t length =
+            newline ? std::size_t(static_cast<const char*>(newline) - input.data()) - start + 1
+                    : window;
         check_piece(input.substr(start, length));
         start += length;
     }

@@ -20,7 +20,10 @@ namespace v2list {
 
 namespace column_detail {
 
-constexpr std::uint64_t low_bytes(std::size_t n) { return n >= 8 ? ~0ull : (1ull << 8 * n) - 1; }
+constexpr std::uint64_t low_bytes(std::size_t n)
+{
+    return n >= 8 ? ~0ull : (1ull << 8 * n) - 1;
+}
 constexpr std::uint64_t first_bytes(std::size_t n)
 {
     return std::endian::native == std::endian::little ? low_bytes(n) : ~low_bytes(8 - n);
@@ -46,7 +49,8 @@ inline std::uint64_t packed_run(const char* in)
 template <std::size_t... I>
 inline bool numbers_plain(const char* in, std::index_sequence<I...>)
 {
-    if constexpr (plan.packed_width <= 8 && ((plan.numbers[I].column + 8 <= shortest_record) && ...)) {
+    if constexpr (plan.packed_width <= 8 &&
+                  ((plan.numbers[I].column + 8 <= shortest_record) && ...)) {
         constexpr std::uint64_t zeros = 0x3030303030303030 & ~first_bytes(plan.packed_width);
         // Less '0', a digit is 0 to 9: adding 0x76 leaves its high bit clear,
         // and sets it for 10 to 0x7f; bytes from 0x80 have it already. A
@@ -133,7 +137,8 @@ inline bool read_all_moved(const char* piece, std::size_t text_length, std::ptrd
 }
 
 template <std::size_t... I>
-inline void copy_moved(const char* in, const std::ptrdiff_t* shifts, char* line, std::index_sequence<I...>)
+inline void copy_moved(const char* in, const std::ptrdiff_t* shifts, char* line,
+                       std::index_sequence<I...>)
 {
     (copy<plan.moved_copies.ops[I]>(in + shifts[plan.moved_copies.ops[I].segment], line), ...);
 }
@@ -153,8 +158,8 @@ inline void put_zero_padded(char* out, std::int32_t value)
 template <std::size_t... I>
 inline void print_numbers(const std::int32_t* values, char* line, std::index_sequence<I...>)
 {
-    (put_zero_padded<field_places[plan.number_prints[I].field].width>(line + plan.number_prints[I].to,
-                                                                      values[plan.number_prints[I].field]),
+    (put_zero_padded<field_places[plan.number_prints[I].field].width>(
+         line + plan.number_prints[I].to, values[plan.number_prints[I].field]),
      ...);
 }
 
@@ -190,13 +195,15 @@ inline std::size_t copy_plain_columns(const char* piece, char* line)
 // where the scan would fail. Inlined into the loop whatever the compiler
 // thinks of its size: called instead, g++ 12 takes 292 instructions a padded
 // record against 270.
-[[gnu::always_inline]] inline std::size_t copy_moved_columns(const char* piece, std::size_t text_length, char* line)
+[[gnu::always_inline]] inline std::size_t copy_moved_columns(const char* piece,
+                                                             std::size_t text_length, char* line)
 {
     using namespace column_detail;
     std::ptrdiff_t shifts[plan.segments];
     std::int32_t values[field_count];
     shifts[0] = 0;
-    if (!read_all_moved(piece, text_length, shifts, values, std::make_index_sequence<scan_steps.size()>()))
+    if (!read_all_moved(piece, text_length, shifts, values,
+                        std::make_index_sequence<scan_steps.size()>()))
         return 0;
     std::memcpy(line, plan.blank, plan.line_length);
     copy_moved(piece, shifts, line, std::make_index_sequence<plan.moved_copies.count>());

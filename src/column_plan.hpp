@@ -76,7 +76,8 @@ struct column_plan {
 
 constexpr bool shown(std::size_t field)
 {
-    return std::find(std::begin(print_fields), std::end(print_fields), field) != std::end(print_fields);
+    return std::find(std::begin(print_fields), std::end(print_fields), field) !=
+           std::end(print_fields);
 }
 
 // The plan is made whole whatever the layout, so that the copying code
@@ -131,7 +132,7 @@ constexpr column_plan make_plan()
         // padded, or as a lone digit.
         bool fits = step.kind != print_step::number ? in.width <= width
                     : in.width == 1                 ? step.width <= 1
-                                                    : step.zero && !step.left && step.width == in.width;
+                                    : step.zero && !step.left && step.width == in.width;
         if (!fits) {
             refuse("a field prints differently from its columns");
             width = std::max(width, in.width); // keeps the plan whole, never run
@@ -146,7 +147,8 @@ constexpr column_plan make_plan()
         unmoved.segment = 0; // in a plain record nothing moves
         plan.plain_copies.add(unmoved);
         if (step.kind == print_step::number)
-            plan.number_prints[plan.number_print_count++] = {print_fields[print_step_arguments[i]], out};
+            plan.number_prints[plan.number_print_count++] = {print_fields[print_step_arguments[i]],
+                                                             out};
         else
             plan.moved_copies.add(copy);
         out += width;

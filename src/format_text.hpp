@@ -45,7 +45,10 @@ constexpr bool is_white_space(unsigned char c)
 
 namespace format_detail {
 
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Reads an optional decimal width at text[i]; 0 when there is none.
 constexpr unsigned char read_width(std::string_view text, std::size_t& i)
@@ -84,8 +87,7 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
         if (width == 0 || width > 9)
             throw "a number conversion needs a width of 1 to 9";
         return {scan_step::number, assigns, width, 0};
-    default:
-        throw "unsupported scan conversion";
+    default: throw "unsupported scan conversion";
     }
 }
 

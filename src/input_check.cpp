@@ -16,7 +16,8 @@ bool report(input_check& work, const char* name, std::size_t line, std::size_t c
     if (work.quiet)
         return true;
     char text[8192];
-    int n = std::snprintf(text, sizeof text, "%s:%zu:%zu: %s: %s\n", name, line, column, kind, reason);
+    int n =
+        std::snprintf(text, sizeof text, "%s:%zu:%zu: %s: %s\n", name, line, column, kind, reason);
     return append_output(work.report, text, std::min(std::size_t(n), sizeof text - 1));
 }
 
@@ -36,7 +37,9 @@ int check_input(input_check& work, int fd, const char* name, check_counts& count
                           "the line has %zu characters and is read as %zu pieces of at most %zu; "
                           "%s of them converted",
                           column, pieces, max_piece,
-                          converted == 0 ? "none" : converted == pieces ? "all" : "some");
+                          converted == 0        ? "none"
+                          : converted == pieces ? "all"
+                                                : "some");
             ok = report(work, name, line, max_piece + 1, "split", reason);
         }
         ++line;

@@ -17,7 +17,7 @@ struct check_counts {
 struct input_check {
     piece_input input;
     output_buffer report; // the diagnostics, for the caller to open and flush
-    bool quiet;            // count only, write nothing
+    bool quiet;           // count only, write nothing
 };
 
 // Reads fd to its end, adds what it finds to counts and writes the

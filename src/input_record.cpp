@@ -18,9 +18,9 @@ constexpr bool format_fits_record()
         if (field >= field_count)
             return false;
         const field_info& info = fields[field++];
-        bool fits = info.shape == shape_number ? step.kind == scan_step::number
-                                               : step.kind == scan_step::characters &&
-                                                     step.width == info.capacity;
+        bool fits = info.shape == shape_number
+                        ? step.kind == scan_step::number
+                        : step.kind == scan_step::characters && step.width == info.capacity;
         if (!fits)
             return false;
     }
@@ -32,7 +32,8 @@ static_assert(format_fits_record(), "the scan format does not match the field ta
 constexpr bool fields_apart()
 {
     auto size = [](const field_info& f) {
-        return f.shape == shape_number ? sizeof(std::int32_t) : f.capacity + (f.shape == shape_text);
+        return f.shape == shape_number ? sizeof(std::int32_t)
+                                       : f.capacity + (f.shape == shape_text);
     };
     for (const field_info& a : fields) {
         if (a.offset + size(a) > sizeof(input_record))
@@ -114,8 +115,8 @@ struct step_trace {
 // Runs the steps in order until one fails; returns the fields assigned and
 // the result of the last step run.
 template <typename Trace, std::size_t... I>
-int scan_steps_in_order(const char* piece, const char* end, input_record& record,
-                        scan_result& last, Trace trace, std::index_sequence<I...>)
+int scan_steps_in_order(const char* piece, const char* end, input_record& record, scan_result& last,
+                        Trace trace, std::index_sequence<I...>)
 {
     const char* p = piece;
     const char* start = piece;
@@ -131,8 +132,8 @@ int scan_steps_in_order(const char* piece, const char* end, input_record& record
 }
 
 template <typename Trace>
-int read_traced(const char* piece, std::size_t text_length, input_record& record,
-                scan_result& last, Trace trace)
+int read_traced(const char* piece, std::size_t text_length, input_record& record, scan_result& last,
+                Trace trace)
 {
     last = scan_result::skipped;
     int count = scan_steps_in_order(piece, piece + text_length, record, last, trace,

@@ -18,8 +18,7 @@ namespace v2list {
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
-inline constexpr auto scan_steps =
-    parse_scan_format<count_scan_steps(scan_format)>(scan_format);
+inline constexpr auto scan_steps = parse_scan_format<count_scan_steps(scan_format)>(scan_format);
 
 struct input_record {
     char text14[14 + 1];
@@ -37,7 +36,9 @@ struct input_record {
     char text16[16]; // required for a complete record, never written
 };
 
-// The fields in the order the scan format assigns them.
+// The fields in the order the scan format assigns them, grouped as the
+// record groups them.
+// clang-format off
 enum field_id : unsigned char {
     field_text14, field_number1, field_number2,
     field_code1, field_code2, field_code3, field_code4,
@@ -46,6 +47,7 @@ enum field_id : unsigned char {
     field_digit1, field_digit2, field_digit3, field_text2, field_text16,
     field_count
 };
+// clang-format on
 
 // What a field holds: a terminated text, a number, a single character, or
 // the unterminated tail that no listing shows.
@@ -169,7 +171,8 @@ inline constexpr std::size_t record_length = scan_step_columns.back() + scan_ste
 // The characters a record with every field at its own columns needs: all
 // of them but for a last "%Nc", which counts once it took one character.
 inline constexpr std::size_t shortest_record =
-    scan_step_columns.back() + (scan_steps.back().kind == scan_step::characters ? 1 : scan_steps.back().width);
+    scan_step_columns.back() +
+    (scan_steps.back().kind == scan_step::characters ? 1 : scan_steps.back().width);
 
 // Where each field stands when every conversion takes exactly its width,
 // and the scan step that assigns it.

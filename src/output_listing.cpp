@@ -43,7 +43,8 @@ char* put_steps(char* out, const input_record& record, std::index_sequence<I...>
 
 std::size_t write_record(const input_record& record, char* line)
 {
-    return std::size_t(put_steps(line, record, std::make_index_sequence<print_steps.size()>()) - line);
+    return std::size_t(put_steps(line, record, std::make_index_sequence<print_steps.size()>()) -
+                       line);
 }
 
 void open_output(output_buffer& output, int fd)

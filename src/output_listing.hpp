@@ -23,7 +23,9 @@ inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15
 inline constexpr auto print_steps =
     parse_print_format<count_print_steps(print_format)>(print_format);
 
-// The fields the print format writes, in the order of its conversions.
+// The fields the print format writes, in the order of its conversions,
+// grouped as the line groups them.
+// clang-format off
 inline constexpr field_id print_fields[] = {
     field_text14, field_number1, field_number2,
     field_code1, field_code2, field_code3, field_code4,
@@ -31,6 +33,7 @@ inline constexpr field_id print_fields[] = {
     field_code_suffix, field_mark1, field_text15,
     field_digit1, field_digit2, field_digit3, field_text2, field_mark2,
 };
+// clang-format on
 
 // For every print step, the field it writes (for a literal, the next one's).
 inline constexpr auto print_step_arguments = argument_indexes(print_steps);
@@ -106,8 +109,9 @@ inline char* put_number(char* out, std::int32_t value)
         // Zero padding goes between the sign and the digits.
         if (value < 0) {
             *out++ = '-';
-            constexpr print_step rest{Step.kind, false, true,
-                                      static_cast<unsigned char>(Step.width > 0 ? Step.width - 1 : 0), 0};
+            constexpr print_step rest{
+                Step.kind, false, true,
+                static_cast<unsigned char>(Step.width > 0 ? Step.width - 1 : 0), 0};
             return put_padded<rest>(out, digits, length, '0');
         }
         return put_padded<Step>(out, digits, length, '0');

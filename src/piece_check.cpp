@@ -140,8 +140,9 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length,
     return field_count;
 }
 
-void explain_shift(const char* piece, std::size_t piece_length, std::size_t text_length, std::size_t at,
-                   std::size_t f, const input_record& record, const scan_trace& trace, piece_verdict& verdict)
+void explain_shift(const char* piece, std::size_t piece_length, std::size_t text_length,
+                   std::size_t at, std::size_t f, const input_record& record,
+                   const scan_trace& trace, piece_verdict& verdict)
 {
     reason_text reason{verdict.reason, sizeof verdict.reason};
     const field_place& place = field_places[f];
@@ -155,9 +156,7 @@ void explain_shift(const char* piece, std::size_t piece_length, std::size_t text
     reason.add(", read as ");
     auto id = field_id(f);
     switch (fields[f].shape) {
-    case shape_number:
-        reason.add("%d", int(field_value(record, id)));
-        break;
+    case shape_number: reason.add("%d", int(field_value(record, id))); break;
     case shape_text:
         reason.add_quoted(field_characters(record, id), std::strlen(field_characters(record, id)));
         break;
@@ -237,15 +236,16 @@ void explain_end(const char* piece, std::size_t length, std::size_t text_length,
     if (at == 0 && whole)
         reason.add("the %sline has %zu characters", last, characters);
     else if (whole)
-        reason.add("the rest of the %sline from column %zu has %zu characters", last,
-                   at + 1, characters);
+        reason.add("the rest of the %sline from column %zu has %zu characters", last, at + 1,
+                   characters);
     else
         reason.add("the piece from column %zu has %zu characters", at + 1, characters);
     // The last field needs one character: the newline, or one more.
     std::size_t need = newline ? shortest_record - 1 : shortest_record;
     if (whole && characters < need) {
         reason.add(newline ? " and a record needs %zu and its newline"
-                           : " and no newline, and a record needs %zu without one", need);
+                           : " and no newline, and a record needs %zu without one",
+                   need);
         return;
     }
     // Long enough, had every field stayed in its own columns.
@@ -287,8 +287,13 @@ std::size_t escape_text(const char* text, std::size_t length, char* out, std::si
     std::size_t used = 0;
     for (std::size_t i = 0; i < length && used + 5 <= size; ++i) {
         auto c = static_cast<unsigned char>(text[i]);
-        const char* named = c == '\0' ? "\\0" : c == '\t' ? "\\t" : c == '\n' ? "\\n"
-                          : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : c == '"' ? "\\\"" : nullptr;
+        const char* named = c == '\0'   ? "\\0"
+                            : c == '\t' ? "\\t"
+                            : c == '\n' ? "\\n"
+                            : c == '\r' ? "\\r"
+                            : c == '\\' ? "\\\\"
+                            : c == '"'  ? "\\\""
+                                        : nullptr;
         if (named != nullptr)
             used += std::size_t(std::snprintf(out + used, size - used, "%s", named));
         else if (c < 0x20 || c >= 0x7f)

@@ -10,8 +10,8 @@ enum class piece_fate { converted, shifted, dropped };
 
 struct piece_verdict {
     piece_fate fate;
-    std::size_t column;  // for shifted and dropped: where, counted from 1 in the line
-    char reason[1024];   // for shifted and dropped: why, in plain words
+    std::size_t column; // for shifted and dropped: where, counted from 1 in the line
+    char reason[1024];  // for shifted and dropped: why, in plain words
 };
 
 // Judges the piece of length characters, text_length of them before any

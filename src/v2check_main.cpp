@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <err.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,24 +25,16 @@ const char usage[] =
     "Exit status: 0 when every piece converts with every field from its own\n"
     "columns, 1 when anything is dropped, shifted or split, 2 on trouble.\n";
 
-// One line on standard error: "v2check: what: reason", or "v2check: what".
-void complain(const char* what, const char* reason = nullptr)
-{
-    char message[4200];
-    int n = reason ? std::snprintf(message, sizeof message, "v2check: %s: %s\n", what, reason)
-                   : std::snprintf(message, sizeof message, "v2check: %s\n", what);
-    if (n > 0)
-        [[maybe_unused]] ssize_t ignored =
-            ::write(STDERR_FILENO, message, std::min(std::size_t(n), sizeof message - 1));
-}
-
 bool write_text(int fd, const char* text)
 {
     std::size_t length = std::strlen(text);
     return ::write(fd, text, length) == ssize_t(length);
 }
 
-const char* plural(std::size_t n) { return n == 1 ? "" : "s"; }
+const char* plural(std::size_t n)
+{
+    return n == 1 ? "" : "s";
+}
 
 // The line that ends the report.
 void summarize(v2list::input_check& work, const v2list::check_counts& c)
@@ -74,7 +67,7 @@ int main(int argc, char** argv)
         } else if (std::strcmp(option, "--version") == 0) {
             return write_text(STDOUT_FILENO, "v2check " V2LIST_VERSION "\n") ? 0 : 2;
         } else {
-            complain(option, "unknown option (see v2check --help)");
+            warnx("%s: unknown option (see v2check --help)", option);
             return 2;
         }
     }
@@ -90,14 +83,13 @@ int main(int argc, char** argv)
         const char* name = is_stdin ? "<stdin>" : names[i];
         int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            complain(name, std::strerror(errno));
+            warn("%s", name);
             trouble = true;
             continue;
         }
         if (int error = v2list::check_input(work, fd, name, counts)) {
-            char what[4100];
-            std::snprintf(what, sizeof what, "%s: read error", name);
-            complain(what, std::strerror(error));
+            errno = error;
+            warn("%s: read error", name);
             trouble = true;
         }
         if (!is_stdin)
@@ -106,7 +98,8 @@ int main(int argc, char** argv)
     if (!work.quiet && work.report.error == 0)
         summarize(work, counts);
     if (!v2list::flush_output(work.report)) {
-        complain("write error", std::strerror(work.report.error));
+        errno = work.report.error;
+        warn("write error");
         return 2;
     }
     if (trouble)

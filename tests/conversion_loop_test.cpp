@@ -28,7 +28,9 @@ std::string generate_stream(std::mt19937_64& random, std::size_t lines)
         if (line.empty() || line.back() != '\n')
             line += '\n';
         switch (random() % 8) {
-        case 0: line = filled_to_longest_piece(generate_record(random)) + line; break; // a whole piece, then a record
+        case 0:
+            line = filled_to_longest_piece(generate_record(random)) + line;
+            break; // a whole piece, then a record
         case 1: line = std::string(random() % 200, 'x') + line; break;
         case 2: line.assign(1, '\n'); break;
         default: break;

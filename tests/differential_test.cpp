@@ -29,7 +29,8 @@ std::string plain_line_of(const std::string& piece)
 std::string moved_line(const std::string& piece)
 {
     char line[max_line];
-    return std::string(line, copy_moved_columns(piece.data(), text_length_of(piece.data(), piece.size()), line));
+    return std::string(
+        line, copy_moved_columns(piece.data(), text_length_of(piece.data(), piece.size()), line));
 }
 
 TEST(differential, generated_pieces_agree_with_the_c_library)
@@ -40,13 +41,17 @@ TEST(differential, generated_pieces_agree_with_the_c_library)
         std::string piece = i % 4 ? generate_piece(random) : generate_moved_record(random) + "\n";
         input_record product{}, reference{};
         int count = read_record(piece.data(), piece.size(), product);
-        ASSERT_EQ(count, reference_read_record(piece.data(), piece.size(), reference)) << testing::PrintToString(piece);
-        ASSERT_EQ(first_different_field(product, reference, count), -1) << testing::PrintToString(piece);
+        ASSERT_EQ(count, reference_read_record(piece.data(), piece.size(), reference))
+            << testing::PrintToString(piece);
+        ASSERT_EQ(first_different_field(product, reference, count), -1)
+            << testing::PrintToString(piece);
 
         char expected[max_line], line[max_line];
-        std::string reference_line(expected, reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected));
+        std::string reference_line(expected, reference_convert_piece(piece.data(), piece.size(),
+                                                                     expected, sizeof expected));
         piece_way way;
-        ASSERT_EQ(std::string(line, convert_piece(piece.data(), piece.size(), line, way)), reference_line)
+        ASSERT_EQ(std::string(line, convert_piece(piece.data(), piece.size(), line, way)),
+                  reference_line)
             << testing::PrintToString(piece);
         ++ways[int(way)];
         complete += count == field_count;

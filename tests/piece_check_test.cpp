@@ -29,8 +29,10 @@ const std::string zero(1, '\0');
 
 const check_case cases[] = {
     {"plain record", plain + "\n", 0, piece_fate::converted, 0, ""},
-    {"padded numbers in their own columns", with(field_number1, " 7 3") + "\n", 0, piece_fate::converted, 0, ""},
-    {"space-padded number reads its neighbour", with(field_number1, " 703") + "\n", 0, piece_fate::shifted, 15,
+    {"padded numbers in their own columns", with(field_number1, " 7 3") + "\n", 0,
+     piece_fate::converted, 0, ""},
+    {"space-padded number reads its neighbour", with(field_number1, " 703") + "\n", 0,
+     piece_fate::shifted, 15,
      "number1 (columns 15-16) holds \" 7\", read as 70 from columns 16-17; v2list writes "
      "\"SMITH JOHN         7003 ABC1234-X Y PAYROLL DEPT    123  Q Z\""},
     {"space among the digits", with(field_digit1, "1 3x") + "\n", 0, piece_fate::dropped, 55,
@@ -45,8 +47,8 @@ const check_case cases[] = {
      "number1 needs a digit after \"-\" and found \"\\t\""},
     {"high byte for a digit", with(field_digit3, "\xe9") + "\n", 0, piece_fate::dropped, 54,
      "digit3 needs a digit and found \"\\xe9\""},
-    {"zero byte in text15", with(column_of(field_text15) + 7, zero) + "\n", 0, piece_fate::dropped, 40,
-     "the line ends at column 40 (a zero byte) in text15"},
+    {"zero byte in text15", with(column_of(field_text15) + 7, zero) + "\n", 0, piece_fate::dropped,
+     40, "the line ends at column 40 (a zero byte) in text15"},
     {"zero byte before text16", with(field_text16, zero) + "\n", 0, piece_fate::dropped, 59,
      "the line ends at column 59 (a zero byte) before text16"},
     {"short line", plain.substr(0, shortest_record - 2) + "\n", 0, piece_fate::dropped, 58,
@@ -56,7 +58,9 @@ const check_case cases[] = {
     {"empty line", "\n", 0, piece_fate::dropped, 1, "an empty line"},
     {"newline after 80 characters", "\n", 80, piece_fate::dropped, 81,
      "the rest of the line from column 81 has 0 characters and a record needs 58 and its newline"},
-    {"white space runs a long line out", with(field_number1, std::string(22, ' ') + plain.substr(column_of(field_number1) - 1)).substr(0, max_piece),
+    {"white space runs a long line out",
+     with(field_number1, std::string(22, ' ') + plain.substr(column_of(field_number1) - 1))
+         .substr(0, max_piece),
      0, piece_fate::dropped, 81,
      "the piece from column 1 has 80 characters, but it ends before text16, as a number took more "
      "or fewer columns than its own"},
@@ -88,14 +92,16 @@ TEST(piece_check, converts_what_v2list_converts_and_shows_its_line)
     for (int i = 0; i < 200000; ++i) {
         std::string piece = generate_piece(random);
         piece_verdict verdict;
-        check_piece(piece.data(), piece.size(), text_length_of(piece.data(), piece.size()), 0, verdict);
+        check_piece(piece.data(), piece.size(), text_length_of(piece.data(), piece.size()), 0,
+                    verdict);
         char line[max_line], shown[4 * max_line];
         std::size_t length = convert_piece(piece.data(), piece.size(), line);
         ASSERT_EQ(verdict.fate != piece_fate::dropped, length > 0) << testing::PrintToString(piece);
         if (verdict.fate == piece_fate::shifted) {
             escape_text(line, length - 1, shown, sizeof shown);
-            ASSERT_NE(std::string(verdict.reason).find("v2list writes \"" + std::string(shown) + "\""),
-                      std::string::npos);
+            ASSERT_NE(
+                std::string(verdict.reason).find("v2list writes \"" + std::string(shown) + "\""),
+                std::string::npos);
         }
     }
 }

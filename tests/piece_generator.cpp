@@ -24,8 +24,9 @@ std::string generate_record(std::mt19937_64& random)
     std::string record;
     for (const scan_step& step : scan_steps)
         for (unsigned k = 0; k < step.width; ++k)
-            record += step.kind == scan_step::literal ? step.symbol
-                                                      : pick(random, step.kind == scan_step::number ? digits : text);
+            record += step.kind == scan_step::literal
+                          ? step.symbol
+                          : pick(random, step.kind == scan_step::number ? digits : text);
     return record;
 }
 
@@ -38,7 +39,7 @@ std::string generate_moved_record(std::mt19937_64& random)
         if (scan_steps[i].kind != scan_step::number || width < 2)
             continue;
         std::string digits(width - 1, pick(random, "0123456789"));
-        const std::string forms[] = {" " + digits, digits + " ", "-" + digits,
+        const std::string forms[] = {" " + digits, digits + " ",  "-" + digits,
                                      "+" + digits, "\t" + digits, digits + digits[0]};
         record.replace(scan_step_columns[i], width, forms[random() % 6]);
         after = scan_step_columns[i] + width;
@@ -71,9 +72,11 @@ std::string generate_piece(std::mt19937_64& random)
     }
     std::size_t room = max_piece > record_length ? max_piece - record_length : 0;
     switch (random() % 6) {
-    case 0: piece.resize(random() % (record_length + 1)); break;           // cut short
-    case 1: piece.resize(shortest_record - 7 + random() % 10); break;      // cut where a record may end
-    case 2: piece += std::string(random() % (room + 1), 'x'); break;        // run long, up to a whole piece
+    case 0: piece.resize(random() % (record_length + 1)); break;      // cut short
+    case 1: piece.resize(shortest_record - 7 + random() % 10); break; // cut where a record may end
+    case 2:
+        piece += std::string(random() % (room + 1), 'x');
+        break; // run long, up to a whole piece
     default: break;
     }
     if (random() % 4 != 0 && piece.size() < max_piece)

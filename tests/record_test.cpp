@@ -42,28 +42,39 @@ const piece_case cases[] = {
     {"minus sign in a digit column", with(field_digit1, "-"), 14, ""},
     {"plus sign in a digit column", with(field_digit1, "+"), 14, ""},
     {"space among the digits", with(field_digit1, "1 3"), 16, ""},
-    {"high byte is no white space", with(field_number1, "\xa0" "7"), 1, ""},
+    {"high byte is no white space",
+     with(field_number1,
+          "\xa0"
+          "7"),
+     1, ""},
     {"letter where a number goes", with(field_number2, "x3"), 2, ""},
     {"zero numbers", with(field_number1, "0000"), 19, line_with(20, "0000")},
-    {"text14 trimmed", with(field_text14, "AB            "), 19, line_with(1, "AB                ")},
-    {"text14 all spaces", with(field_text14, std::string(14, ' ')), 19, line_with(1, std::string(18, ' '))},
-    {"tab ends trimming", with(field_text14, "AB\t           "), 19, line_with(1, "AB\t               ")},
-    {"text15 all spaces", with(field_text15, std::string(15, ' ')), 19, line_with(37, std::string(15, ' '))},
+    {"text14 trimmed", with(field_text14, "AB            "), 19,
+     line_with(1, "AB                ")},
+    {"text14 all spaces", with(field_text14, std::string(14, ' ')), 19,
+     line_with(1, std::string(18, ' '))},
+    {"tab ends trimming", with(field_text14, "AB\t           "), 19,
+     line_with(1, "AB\t               ")},
+    {"text15 all spaces", with(field_text15, std::string(15, ' ')), 19,
+     line_with(37, std::string(15, ' '))},
     {"text2 letter and space", with(field_text2, "Q "), 19, line_with(57, " Q")},
     {"text2 space and letter", with(field_text2, " Q"), 19, line_with(57, " Q")},
     {"text2 two letters", with(field_text2, "QR"), 19, line_with(57, "QR")},
     {"text2 two spaces", with(field_text2, "  "), 19, line_with(57, "  ")},
     {"text2 tab and space", with(field_text2, "\t "), 19, line_with(57, " \t")},
-    {"zero byte in column 60", with(column_of(field_text16) + 1, std::string(1, '\0')), 19, plain_line},
+    {"zero byte in column 60", with(column_of(field_text16) + 1, std::string(1, '\0')), 19,
+     plain_line},
     {"zero byte in column 59", with(field_text16, std::string(1, '\0')), 18, ""},
     {"zero byte in column 40", with(column_of(field_text15) + 7, std::string(1, '\0')), 13, ""},
     {"zero byte in column 1", with(field_text14, std::string(1, '\0')), -1, ""},
     {"newline alone", "\n", 1, ""},
     {"empty piece", "", -1, ""},
     {"carriage return after full line", plain + "\r\n", 19, plain_line},
-    {"carriage return after 57 characters", plain.substr(0, shortest_record - 2) + "\r\n", 19, plain_line},
+    {"carriage return after 57 characters", plain.substr(0, shortest_record - 2) + "\r\n", 19,
+     plain_line},
     {"carriage return as mark2", with(field_mark2, "\r"), 19, line_with(60, "\r")},
-    {"high bytes pass through", with(field_text14, "\xc3\xa9t\xc3\xa9"), 19, line_with(1, "\xc3\xa9t\xc3\xa9")},
+    {"high bytes pass through", with(field_text14, "\xc3\xa9t\xc3\xa9"), 19,
+     line_with(1, "\xc3\xa9t\xc3\xa9")},
 };
 
 class piece_test : public testing::TestWithParam<piece_case> {};
@@ -96,7 +107,8 @@ TEST(write_record, numbers_of_any_value)
     struct {
         std::int32_t value;
         const char* columns_20_to_23;
-    } const numbers[] = {{7, "0723"}, {0, "0023"}, {-5, "-523"}, {123, "12323"}, {-2147483647 - 1, "-214748364823"}};
+    } const numbers[] = {
+        {7, "0723"}, {0, "0023"}, {-5, "-523"}, {123, "12323"}, {-2147483647 - 1, "-214748364823"}};
     for (const auto& n : numbers) {
         record.number1 = n.value;
         char line[256];

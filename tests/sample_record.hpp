@@ -9,8 +9,10 @@
 namespace v2list {
 
 // A complete record: every group distinct, text fields with trailing spaces.
-inline const std::string plain = "SMITH JOHN    0723 ABC1234-X  Y PAYROLL DEPT    Z  123 Q  TAIL000000000000";
-inline const std::string plain_line = "SMITH JOHN         0723 ABC1234-X Y PAYROLL DEPT    123  Q Z\n";
+inline const std::string plain =
+    "SMITH JOHN    0723 ABC1234-X  Y PAYROLL DEPT    Z  123 Q  TAIL000000000000";
+inline const std::string plain_line =
+    "SMITH JOHN         0723 ABC1234-X Y PAYROLL DEPT    123  Q Z\n";
 
 // The plain record with text put in from column (counted from 1) on.
 inline std::string with(std::size_t column, const std::string& text, std::string line = plain)
@@ -19,7 +21,10 @@ inline std::string with(std::size_t column, const std::string& text, std::string
 }
 
 // Where a field's own columns start, counted from 1.
-constexpr std::size_t column_of(field_id field) { return field_places[field].column + 1; }
+constexpr std::size_t column_of(field_id field)
+{
+    return field_places[field].column + 1;
+}
 
 // The column of the literal "-", counted from 1.
 constexpr std::size_t literal_column = [] {

@@ -117,7 +117,9 @@ int first_different_field(const input_record& a, const input_record& b, int coun
         case shape_number: same = field_value(a, id) == field_value(b, id); break;
         // Only a text the scan took whole is trimmed, so trailing spaces of
         // one it ran out in may differ.
-        case shape_text: same = trimmed(x, fields[f].capacity) == trimmed(y, fields[f].capacity); break;
+        case shape_text:
+            same = trimmed(x, fields[f].capacity) == trimmed(y, fields[f].capacity);
+            break;
         case shape_character:
         case shape_tail: same = *x == *y; break; // of text16, just its first character
         }

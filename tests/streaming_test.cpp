@@ -147,7 +147,8 @@ TEST(streaming, non_blocking_descriptors_fed_and_drained_in_bursts)
         // output pipe, so that v2list meets both not ready.
         usleep(burst % 2 ? 2000 : 0);
         if (sent < input.size()) {
-            ssize_t n = write(in[1], input.data() + sent, std::min<std::size_t>(input.size() - sent, 200000));
+            ssize_t n = write(in[1], input.data() + sent,
+                              std::min<std::size_t>(input.size() - sent, 200000));
             sent += n > 0 ? std::size_t(n) : 0;
             if (sent == input.size())
                 close(in[1]);
@@ -167,11 +168,15 @@ TEST(streaming, non_blocking_descriptors_fed_and_drained_in_bursts)
 }
 
 std::atomic<int> signals_caught{0};
-void count_signal(int) { ++signals_caught; }
+void count_signal(int)
+{
+    ++signals_caught;
+}
 
 TEST(streaming, reads_and_writes_interrupted_by_signals_go_on)
 {
-    struct sigaction action{}, old{};
+    struct sigaction action {
+    }, old{};
     action.sa_handler = count_signal; // no SA_RESTART: blocked calls fail with EINTR
     sigaction(SIGUSR1, &action, &old);
     std::string input = generated_lines(10, 400000);
