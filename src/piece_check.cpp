@@ -34,6 +34,8 @@ struct reason_text {
     {
         va_list args;
         va_start(args, format);
+        // va_start has just set args up; the analyzer loses track of it here.
+        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
         int n = std::vsnprintf(text + used, size - used, format, args);
         va_end(args);
         if (n > 0)

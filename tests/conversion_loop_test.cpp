@@ -27,11 +27,10 @@ std::string generate_stream(std::mt19937_64& random, std::size_t lines)
         std::string line = generate_piece(random);
         if (line.empty() || line.back() != '\n')
             line += '\n';
+        // Before the line: a whole piece, or up to 200 characters.
         switch (random() % 8) {
-        case 0:
-            line = filled_to_longest_piece(generate_record(random)) + line;
-            break; // a whole piece, then a record
-        case 1: line = std::string(random() % 200, 'x') + line; break;
+        case 0: line.insert(0, filled_to_longest_piece(generate_record(random))); break;
+        case 1: line.insert(0, random() % 200, 'x'); break;
         case 2: line.assign(1, '\n'); break;
         default: break;
         }
