@@ -5,6 +5,10 @@
 # parallel_recipe.sh PATH_TO_V2LIST
 set -u
 source "$(dirname "$0")/script_checks.sh"
+if ! command -v parallel > /dev/null; then
+    echo "parallel_recipe: skipped: GNU parallel is not installed"
+    exit 77
+fi
 v2list=$(runnable "$1")
 
 # Records, lines of every length up to well past 80, a last line without a

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -108,11 +109,11 @@ TEST(streaming, each_line_comes_as_its_record_does_through_a_pipe)
 TEST(streaming, each_line_comes_as_its_record_is_typed_at_a_terminal)
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(terminal, 0);
+    int terminal = master < 0 || grantpt(master) != 0 || unlockpt(master) != 0
+                       ? -1
+                       : open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0)
+        GTEST_SKIP() << "no pseudo-terminal can be opened here: " << std::strerror(errno);
     // Line by line, as typed, but without the echo and the "\r\n" a person
     // would see, so that only v2list's output comes back.
     termios mode;

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The README's recipe across machines: GNU parallel sends the parts to two
+# hosts over ssh, each converts its parts, and the listing must be the one a
+# single run writes. The two hosts are two sshd on loopback ports of this
+# machine (127.0.0.1 only), with throwaway host and user keys, stopped at the
+# end. Exits 77 (skipped) where sshd, ssh or parallel is missing. Usage:
+# parallel_hosts.sh PATH_TO_V2LIST
+set -u
+source "$(dirname "$0")/script_checks.sh"
+sshd=$(command -v sshd || echo /usr/sbin/sshd)
+for tool in "$sshd" ssh ssh-keygen parallel; do
+    if ! command -v "$tool" > /dev/null; then
+        echo "parallel_hosts: skipped: $tool is not installed"
+        exit 77
+    fi
+done
+# The hosts start in the home folder: the path must be absolute.
+v2list=$(runnable "$(realpath "$1")")
+
+# sshd wants its privilege separation folder when started as root.
+[ "$(id -u)" -ne 0 ] || mkdir -p /run/sshd
+ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
+ssh-keygen -q -t ed25519 -N '' -f "$work/user_key"
+cp "$work/user_key.pub" "$work/authorized_keys"
+pids=()
+trap 'kill "${pids[@]}" 2> /dev/null; rm -rf "$work"' EXIT
+for host in 1 2; do
+    # A free port: sshd says at once when it cannot listen.
+    for attempt in 1 2 3 4 5; do
+        port=$((20000 + RANDOM % 30000))
+        "$sshd" -D -e -f /dev/null -h "$work/host_key" -p "$port" -o ListenAddress=127.0.0.1 \
+            -o AuthorizedKeysFile="$work/authorized_keys" -o StrictModes=no -o UsePAM=no \
+            -o PasswordAuthentication=no -o PermitRootLogin=prohibit-password \
+            -o PidFile=none 2> "$work/sshd$host.log" &
+        pids+=($!)
+        for _ in $(seq 50); do
+            grep -q "listening on" "$work/sshd$host.log" && break 2
+            kill -0 "${pids[-1]}" 2> /dev/null || break
+            sleep 0.1
+        done
+    done
+    printf 'Host host%s\n  HostName 127.0.0.1\n  Port %s\n' "$host" "$port" >> "$work/ssh_config"
+done
+printf 'Host *\n  User %s\n  IdentityFile %s\n  IdentitiesOnly yes\n  BatchMode yes\n  StrictHostKeyChecking no\n  UserKnownHostsFile /dev/null\n  LogLevel ERROR\n' \
+    "$(id -un)" "$work/user_key" >> "$work/ssh_config"
+
+for i in $(seq 1 300); do
+    cat "$examples/records.txt"
+    printf '%*s%s\n' $((i % 170)) '' "$(head -n 1 "$examples/records.txt")"
+done > "$work/input"
+
+"$v2list" < "$work/input" > "$work/single"
+{
+    echo '#Version: 2'
+    parallel --will-cite --ssh "ssh -F $work/ssh_config" -S 1/host1,1/host2 --joblog "$work/jobs" \
+        --pipe --keep-order --block 8k "$v2list | tail -n +2" < "$work/input"
+} > "$work/parallel" 2> "$work/parallel.err"
+check "two hosts give the single run's listing" same "$(cmp "$work/single" "$work/parallel" && echo same)"
+check "and many records" yes "$([ "$(wc -l < "$work/single")" -gt 2000 ] && echo yes)"
+check "both hosts converted parts" "host1 host2" \
+    "$(awk 'NR > 1 && $7 == 0 { print $2 }' "$work/jobs" | sort -u | paste -sd ' ')"
+[ "$failures" -eq 0 ] || cat "$work/parallel.err" "$work"/sshd*.log
+finish parallel_hosts
