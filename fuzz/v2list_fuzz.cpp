@@ -2,8 +2,9 @@
 // every piece read and written by the converter, by each of its three ways
 // (the shortcut, the middle way, the full reader and writer), and by the C
 // library's sscanf and snprintf with the same format texts, and judged by
-// v2check; the whole listing by the conversion loop and by the plain stdio
-// program, and v2check's counts of the whole. Any difference aborts.
+// v2check, by the middle way and in full alike; the whole listing by the
+// conversion loop and by the plain stdio program, and v2check's counts of
+// the whole. Any difference aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -61,11 +62,14 @@ void check_piece(const std::string& piece)
 
     // v2check converts exactly what the C library converts, and a shifted
     // record shows the line v2list writes.
-    v2list::piece_verdict verdict;
-    v2list::check_piece(piece.data(), piece.size(),
-                        v2list::text_length_of(piece.data(), piece.size()), 0, verdict);
+    v2list::piece_verdict verdict, in_full;
+    v2list::check_piece(piece.data(), piece.size(), text_length, 0, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
+    v2list::judge_piece_in_full(piece.data(), piece.size(), text_length, 0, in_full);
+    if (verdict.fate != in_full.fate || verdict.cause != in_full.cause ||
+        verdict.step != in_full.step || verdict.field != in_full.field)
+        differ("v2check's judgements by the middle way and in full", piece);
     char shown[4 * sizeof line];
     if (verdict.fate == v2list::piece_fate::shifted &&
         (v2list::escape_text(expected, m - 1, shown, sizeof shown),
@@ -87,11 +91,11 @@ int memory_file(const std::string& input)
 v2list::check_counts check_in_memory(const std::string& input)
 {
     static v2list::input_check work;
-    work.quiet = true;
+    work.options = {false, false, 0}; // count only
     v2list::open_output(work.report, -1);
     v2list::check_counts counts{};
     int in = memory_file(input);
-    if (v2list::check_input(work, in, "input", counts) != 0)
+    if (v2list::check_input(work, in, "input", counts).read_error != 0)
         std::abort();
     close(in);
     return counts;

@@ -72,6 +72,8 @@ struct column_plan {
     std::size_t number_print_count = 0;
     std::size_t segments = 1; // stretches between numbers
     std::size_t step_segment[scan_steps.size()]{};
+    std::size_t
+        segment_start_step[scan_steps.size() + 1]{}; // the number that ends the stretch before
 };
 
 constexpr bool shown(std::size_t field)
@@ -93,7 +95,8 @@ constexpr column_plan make_plan()
         const scan_step& step = scan_steps[i];
         std::size_t column = scan_step_columns[i];
         plan.step_segment[i] = plan.segments - 1;
-        plan.segments += step.kind == scan_step::number;
+        if (step.kind == scan_step::number)
+            plan.segment_start_step[plan.segments++] = i;
         if (step.kind == scan_step::number) {
             // Adjacent numbers are checked as one run of digits.
             span* last = plan.number_count > 0 ? &plan.numbers[plan.number_count - 1] : nullptr;

@@ -1,51 +1,125 @@
 #include "input_check.hpp"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
-
-#include "piece_check.hpp"
+#include <cstring>
 
 namespace v2list {
 
 namespace {
 
-// One diagnostic line; a name too long for the line is cut off.
-bool report(input_check& work, const char* name, std::size_t line, std::size_t column,
-            const char* kind, const char* reason)
+// A name as it stands in messages: escaped, so that every message is one
+// line.
+struct escaped_name {
+    char text[4 * 4096 + 1];
+};
+
+// The messages of one input.
+struct message_writer {
+    input_check& work;
+    const char* name;
+    std::uint64_t written = 0;
+
+    bool wanted() const
+    {
+        return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
+    }
+
+    // One message, and where asked the piece with a caret under the column.
+    bool write(std::uint64_t line, std::uint64_t column, const char* kind, const char* reason,
+               const char* piece, std::size_t length, std::uint64_t piece_column)
+    {
+        ++written;
+        // Put together by hand: formatting with the C library cost more
+        // than the rest of a message.
+        output_buffer& out = work.report;
+        append_text(out, name);
+        append_text(out, ":");
+        append_number(out, line);
+        append_text(out, ":");
+        append_number(out, column);
+        append_text(out, ": ");
+        append_text(out, kind);
+        append_text(out, ": ");
+        append_text(out, reason);
+        if (!append_text(out, "\n"))
+            return false;
+        if (!work.options.show_line)
+            return true;
+        std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
+        std::size_t before = std::min<std::uint64_t>(column - 1 - piece_column, shown);
+        char escaped[4 * max_piece + 8];
+        std::size_t caret = escape_text(piece, before, escaped, sizeof escaped);
+        std::size_t all = escape_text(piece, shown, escaped, sizeof escaped);
+        char lines[2 * sizeof escaped + 16];
+        std::size_t used = 0;
+        lines[used++] = ' ';
+        lines[used++] = ' ';
+        std::memcpy(lines + used, escaped, all);
+        used += all;
+        lines[used++] = '\n';
+        std::memset(lines + used, ' ', caret + 2);
+        used += caret + 2;
+        lines[used++] = '^';
+        lines[used++] = '\n';
+        return append_output(work.report, lines, used);
+    }
+};
+
+// The step a tally counts a cause under: its own where the cause names a
+// field, else none, so that "line too short" is one row whatever it ends in.
+std::size_t tally_step(const piece_verdict& verdict)
 {
-    if (work.quiet)
-        return true;
-    char text[8192];
-    int n =
-        std::snprintf(text, sizeof text, "%s:%zu:%zu: %s: %s\n", name, line, column, kind, reason);
-    return append_output(work.report, text, std::min(std::size_t(n), sizeof text - 1));
+    switch (verdict.cause) {
+    case piece_cause::skips_white_space:
+    case piece_cause::reads_neighbour:
+    case piece_cause::stops_short:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit:
+    case piece_cause::literal_missing: return verdict.step;
+    case piece_cause::none:
+    case piece_cause::zero_byte:
+    case piece_cause::line_too_short:
+    case piece_cause::empty_line: break;
+    }
+    return 0;
+}
+
+const char* kind_name(piece_fate fate)
+{
+    switch (fate) {
+    case piece_fate::converted: return "converted";
+    case piece_fate::shifted: return "shifted";
+    case piece_fate::dropped: return "dropped";
+    }
+    return "";
 }
 
 } // namespace
 
-int check_input(input_check& work, int fd, const char* name, check_counts& counts)
+void add_counts(check_counts& total, const check_counts& more)
 {
-    // The line being read: its number, where the next piece starts in it,
-    // and how many pieces of it there were and converted.
-    std::size_t line = 1, column = 0, pieces = 0, converted = 0;
-    auto end_line = [&] {
-        bool ok = true;
-        if (pieces > 1) {
-            ++counts.split;
-            char reason[256];
-            std::snprintf(reason, sizeof reason,
-                          "the line has %zu characters and is read as %zu pieces of at most %zu; "
-                          "%s of them converted",
-                          column, pieces, max_piece,
-                          converted == 0        ? "none"
-                          : converted == pieces ? "all"
-                                                : "some");
-            ok = report(work, name, line, max_piece + 1, "split", reason);
-        }
-        ++line;
-        column = pieces = converted = 0;
-        return ok;
-    };
+    total.lines += more.lines;
+    total.pieces += more.pieces;
+    total.converted += more.converted;
+    total.shifted += more.shifted;
+    total.dropped += more.dropped;
+    total.split += more.split;
+    for (std::size_t k = 0; k < 2; ++k)
+        for (std::size_t c = 0; c < cause_count; ++c)
+            for (std::size_t s = 0; s < scan_steps.size(); ++s)
+                total.causes[k][c][s] += more.causes[k][c][s];
+}
+
+check_end check_input(input_check& work, int fd, const char* name, check_counts& counts)
+{
+    escaped_name escaped;
+    escape_text(name, std::strlen(name), escaped.text, sizeof escaped.text);
+    message_writer messages{work, escaped.text};
+    // The line being read: its number and where the next piece starts in it.
+    std::uint64_t line = 1, column = 0;
+    bool problem = false;
     piece_verdict verdict;
     pieces_end end = for_each_piece(
         work.input, fd,
@@ -53,33 +127,93 @@ int check_input(input_check& work, int fd, const char* name, check_counts& count
             bool newline = piece[length - 1] == '\n';
             counts.lines += column == 0;
             ++counts.pieces;
-            ++pieces;
-            check_piece(piece, length, text_length, column, verdict);
             bool ok = true;
+            // A line goes on past its first piece: it is split, and says so
+            // before the messages of its later pieces.
+            if (column == max_piece) {
+                ++counts.split;
+                problem = true;
+                if (messages.wanted())
+                    ok = messages.write(line, max_piece + 1, "split",
+                                        "the line is longer than 80 characters and is read in "
+                                        "pieces of at most 80, each converted or dropped as a "
+                                        "line of its own",
+                                        piece, length, column);
+            }
+            if (messages.wanted())
+                check_piece(piece, length, text_length, column, verdict);
+            else
+                judge_piece(piece, length, text_length, column, verdict);
             switch (verdict.fate) {
-            case piece_fate::converted:
-                ++counts.converted;
-                ++converted;
-                break;
+            case piece_fate::converted: ++counts.converted; break;
             case piece_fate::shifted:
                 ++counts.converted;
-                ++converted;
                 ++counts.shifted;
-                ok = report(work, name, line, verdict.column, "shifted", verdict.reason);
                 break;
-            case piece_fate::dropped:
-                ++counts.dropped;
-                ok = report(work, name, line, verdict.column, "dropped", verdict.reason);
-                break;
+            case piece_fate::dropped: ++counts.dropped; break;
+            }
+            if (verdict.fate != piece_fate::converted) {
+                problem = true;
+                ++counts.causes[verdict.fate == piece_fate::shifted][std::size_t(verdict.cause)]
+                               [tally_step(verdict)];
+                if (ok && messages.wanted())
+                    ok = messages.write(line, verdict.column, kind_name(verdict.fate),
+                                        verdict.reason, piece, length, column);
             }
             column += length - newline;
-            return ok && (newline ? end_line() : true);
+            if (newline) {
+                ++line;
+                column = 0;
+            }
+            return ok && !(problem && work.options.quiet);
         },
         [&] { return flush_output(work.report); });
-    // A last line without a newline ends with the input.
-    if (column > 0 && work.report.error == 0)
-        end_line();
-    return end.read_error;
+    return {end.read_error, end.stopped && problem && work.options.quiet};
+}
+
+void write_summary(output_buffer& report, const char* prefix, const check_counts& c)
+{
+    auto plural = [](std::uint64_t n) { return n == 1 ? "" : "s"; };
+    char text[1024];
+    int n = std::snprintf(text, sizeof text,
+                          "%s%" PRIu64 " line%s and %" PRIu64 " piece%s read: %" PRIu64
+                          " record%s converted, %" PRIu64 " of them shifted; %" PRIu64
+                          " piece%s dropped; %" PRIu64 " line%s split\n",
+                          prefix, c.lines, plural(c.lines), c.pieces, plural(c.pieces), c.converted,
+                          plural(c.converted), c.shifted, c.dropped, plural(c.dropped), c.split,
+                          plural(c.split));
+    append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
+
+    // The tally, most frequent first; a cause and its count a line.
+    struct row {
+        std::uint64_t count;
+        std::size_t kind, cause, step;
+    };
+    row rows[2 * cause_count * scan_steps.size() + 1];
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < 2; ++k)
+        for (std::size_t cause = 0; cause < cause_count; ++cause)
+            for (std::size_t s = 0; s < scan_steps.size(); ++s)
+                if (c.causes[k][cause][s] > 0)
+                    rows[count++] = {c.causes[k][cause][s], k, cause, s};
+    if (c.split > 0)
+        rows[count++] = {c.split, 2, 0, 0};
+    std::stable_sort(rows, rows + count,
+                     [](const row& a, const row& b) { return a.count > b.count; });
+    for (std::size_t i = 0; i < count; ++i) {
+        char words[128] = "line longer than 80 characters";
+        const char* kind = "split";
+        if (rows[i].kind < 2) {
+            piece_verdict verdict{};
+            verdict.fate = rows[i].kind == 1 ? piece_fate::shifted : piece_fate::dropped;
+            verdict.cause = piece_cause(rows[i].cause);
+            verdict.step = rows[i].step;
+            cause_words(verdict, words, sizeof words);
+            kind = kind_name(verdict.fate);
+        }
+        n = std::snprintf(text, sizeof text, "%8" PRIu64 " %-7s  %s\n", rows[i].count, kind, words);
+        append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
+    }
 }
 
 } // namespace v2list

@@ -1,29 +1,55 @@
 // v2check's reading of one input: every piece judged as v2list would take
-// it, and a diagnostic for each one dropped or shifted and each line split.
+// it, a message for each one dropped or shifted and each line split, and
+// the counts and the tally of causes.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
+#include "input_record.hpp"
 #include "output_listing.hpp"
+#include "piece_check.hpp"
 #include "piece_loop.hpp"
 
 namespace v2list {
 
 struct check_counts {
-    std::size_t lines, pieces, converted, shifted, dropped, split;
+    std::uint64_t lines, pieces, converted, shifted, dropped, split;
+    // The problems by kind (dropped, shifted), cause and the step it is
+    // about; split lines are counted in split alone.
+    std::uint64_t causes[2][cause_count][scan_steps.size()];
+};
+
+void add_counts(check_counts& total, const check_counts& more);
+
+struct check_options {
+    bool quiet;                 // write nothing, stop at the first problem
+    bool show_line;             // after each message, the piece and a caret under the column
+    std::uint64_t max_messages; // for each input; the counting goes on
 };
 
 // Everything a check works in; the caller owns it, as with a conversion.
 struct input_check {
     piece_input input;
-    output_buffer report; // the diagnostics, for the caller to open and flush
-    bool quiet;           // count only, write nothing
+    output_buffer report; // the messages, for the caller to open and flush
+    check_options options;
 };
 
-// Reads fd to its end, adds what it finds to counts and writes the
-// diagnostics, each as "NAME:LINE:COLUMN: KIND: REASON", to work.report.
-// Returns 0, or the errno of a failed read; a failed write is in
-// work.report.error and ends the check.
-int check_input(input_check& work, int fd, const char* name, check_counts& counts);
+// How a check ended: read_error is 0, or the errno of a failed read; a
+// failed write is in work.report.error and ends the check. stopped: quiet,
+// it met a problem and read no further.
+struct check_end {
+    int read_error;
+    bool stopped;
+};
+
+// Reads fd to its end, counts what it finds in counts, and writes the
+// messages, each as "NAME:LINE:COLUMN: KIND: REASON" with NAME escaped, in
+// order of line and column, to work.report.
+check_end check_input(input_check& work, int fd, const char* name, check_counts& counts);
+
+// The summary line ("N lines and N pieces read: ..."), after prefix, and
+// the tally: a line for each cause, most frequent first.
+void write_summary(output_buffer& report, const char* prefix, const check_counts& counts);
 
 } // namespace v2list

@@ -1,9 +1,11 @@
 #include "piece_check.hpp"
 
+#include <algorithm>
 #include <array>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <type_traits>
 
 #include "column_copy.hpp"
 #include "conversion_loop.hpp"
@@ -15,48 +17,62 @@ namespace v2list {
 
 namespace {
 
-// Whether the listing shows a field.
-constexpr auto shown = [] {
-    std::array<bool, field_count> fields_shown{};
-    for (field_id field : print_fields)
-        fields_shown[field] = true;
-    return fields_shown;
-}();
-
-// A reason put together in the verdict's fixed buffer; what does not fit is
-// cut off.
+// A reason put together in the verdict's fixed buffer from texts, single
+// characters and whole numbers; what does not fit is cut off. No format
+// strings: v2check writes a reason for every problem, and formatting them
+// with the C library took two thirds of its time.
 struct reason_text {
     char* text;
     std::size_t size;
     std::size_t used = 0;
 
-    [[gnu::format(printf, 2, 3)]] void add(const char* format, ...)
+    void append(const char* characters, std::size_t length)
     {
-        va_list args;
-        va_start(args, format);
-        // va_start has just set args up; the analyzer loses track of it here.
-        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-        int n = std::vsnprintf(text + used, size - used, format, args);
-        va_end(args);
-        if (n > 0)
-            used = std::min(size - 1, used + std::size_t(n));
+        length = std::min(length, size - 1 - used);
+        std::memcpy(text + used, characters, length);
+        used += length;
+        text[used] = '\0';
+    }
+    void put(const char* words) { append(words, std::strlen(words)); }
+    void put(char c) { append(&c, 1); }
+    template <typename Integer>
+    requires std::is_integral_v<Integer>
+    void put(Integer value)
+    {
+        char digits[24];
+        char* p = std::end(digits);
+        bool negative = value < 0;
+        auto magnitude = std::uint64_t(value);
+        if (negative)
+            magnitude = 0 - magnitude;
+        do
+            *--p = char('0' + magnitude % 10);
+        while (magnitude /= 10);
+        if (negative)
+            *--p = '-';
+        append(p, std::size_t(std::end(digits) - p));
+    }
+    template <typename... Parts>
+    void say(const Parts&... parts)
+    {
+        (put(parts), ...);
     }
 
     void add_quoted(const char* characters, std::size_t length)
     {
-        add("\"");
+        put('"');
         used += escape_text(characters, length, text + used, size - used);
-        add("\"");
+        put('"');
     }
 
     // "column 5" or "columns 5-6", for the characters from..to (from 0,
     // to excluded) of a piece that starts at column at of its line.
-    void add_columns(std::size_t at, std::size_t from, std::size_t to)
+    void add_columns(std::uint64_t at, std::size_t from, std::size_t to)
     {
         if (to <= from + 1)
-            add("column %zu", at + from + 1);
+            say("column ", at + from + 1);
         else
-            add("columns %zu-%zu", at + from + 1, at + to);
+            say("columns ", at + from + 1, '-', at + to);
     }
 
     // What a scan step reads: its field, or what it skips.
@@ -64,15 +80,33 @@ struct reason_text {
     {
         const scan_step& s = scan_steps[step];
         if (s.assigns)
-            add("%s", fields[scan_step_fields[step]].name);
+            put(fields[scan_step_fields[step]].name);
         else if (s.kind == scan_step::literal)
-            add("the \"%c\"", s.symbol);
+            say("the \"", s.symbol, '"');
         else if (s.kind == scan_step::number)
-            add("an ignored number");
+            put("an ignored number");
         else
-            add(s.width > 1 ? "ignored columns" : "an ignored column");
+            put(s.width > 1 ? "ignored columns" : "an ignored column");
+    }
+
+    // ", so every later field is read N column(s) late" (or early).
+    void add_shift(std::ptrdiff_t shift)
+    {
+        std::ptrdiff_t n = shift < 0 ? -shift : shift;
+        say(", so every later field is read ", n, n == 1 ? " column " : " columns ",
+            shift < 0 ? "early" : "late");
     }
 };
+
+constexpr std::size_t own_end(std::size_t step)
+{
+    return scan_step_columns[step] + scan_steps[step].width;
+}
+
+bool is_sign(char c)
+{
+    return c == '-' || c == '+';
+}
 
 // The value of a number's own columns: without their white space, a sign
 // and digits and nothing else. False when they hold no number.
@@ -83,7 +117,7 @@ bool own_number(const char* characters, std::size_t length, std::int32_t& value)
     for (std::size_t i = 0; i < length && n < sizeof text; ++i)
         if (!is_white_space(static_cast<unsigned char>(characters[i])))
             text[n++] = characters[i];
-    std::size_t i = n > 0 && (text[0] == '-' || text[0] == '+');
+    std::size_t i = n > 0 && is_sign(text[0]);
     if (i == n)
         return false;
     std::int64_t magnitude = 0;
@@ -105,190 +139,435 @@ std::size_t trimmed_length(const char* characters, std::size_t length)
     return length;
 }
 
-// For a converted record: the first field that the listing shows with a
-// value not from its own columns; field_count when there is none.
-std::size_t first_shifted_field(const char* piece, std::size_t text_length,
-                                const input_record& record)
+// How one reading of a piece went, step by step: how far each step ended
+// from its own columns, and the value of each number. From the middle way's
+// numbers, or from the full reader's trace.
+struct moved_reading {
+    const moved_numbers& numbers;
+
+    std::ptrdiff_t after(std::size_t step) const
+    {
+        std::size_t segment = column_detail::plan.step_segment[step];
+        return numbers.shifts[segment + (scan_steps[step].kind == scan_step::number)];
+    }
+    std::int32_t value(std::size_t field) const { return numbers.values[field]; }
+};
+
+struct traced_reading {
+    const scan_trace& trace;
+    const input_record& record;
+
+    std::ptrdiff_t after(std::size_t step) const
+    {
+        return std::ptrdiff_t(trace.steps[step].to) - std::ptrdiff_t(own_end(step));
+    }
+    std::int32_t value(std::size_t field) const { return field_value(record, field_id(field)); }
+};
+
+template <typename Reading>
+std::ptrdiff_t shift_before(const Reading& reading, std::size_t step)
 {
-    for (std::size_t f = 0; f < field_count; ++f) {
-        if (!shown[f])
-            continue;
-        auto id = field_id(f);
+    return step == 0 ? 0 : reading.after(step - 1);
+}
+
+// The step where the reading left the layout for good before step: the
+// first of the steps up to it that all start off their own columns, the
+// one before them being where the moving began.
+template <typename Reading>
+std::size_t left_layout_at(const Reading& reading, std::size_t step)
+{
+    while (shift_before(reading, step) != 0)
+        --step;
+    return step;
+}
+
+// The fields the listing shows, in the order the record has them.
+constexpr auto shown_fields = [] {
+    std::array<std::size_t, std::size(print_fields)> shown{};
+    std::size_t n = 0;
+    for (std::size_t f = 0; f < field_count; ++f)
+        if (column_detail::shown(f))
+            shown[n++] = f;
+    return shown;
+}();
+
+// For a complete record: converted, or shifted at the first field that the
+// listing shows with a value not from its own columns, with its cause.
+template <typename Reading>
+void judge_complete(const char* piece, std::size_t text_length, const Reading& reading,
+                    piece_verdict& verdict)
+{
+    for (std::size_t f : shown_fields) {
         const field_place& place = field_places[f];
-        std::size_t from = std::min(place.column, text_length);
-        std::size_t to = std::min(place.column + place.width, text_length);
-        const char* own = piece + from;
-        const char* read = field_characters(record, id);
-        bool same;
+        std::ptrdiff_t before = shift_before(reading, place.step);
+        // Its own columns, as far as the text has them.
+        const char* own = piece + place.column;
+        std::size_t own_length =
+            place.column >= text_length ? 0 : std::min(place.width, text_length - place.column);
+        const char* read = own + before;
+        bool same = true;
         switch (fields[f].shape) {
         case shape_number: {
             std::int32_t value;
-            same = own_number(own, to - from, value) && value == field_value(record, id);
+            same = own_number(own, own_length, value) && value == reading.value(f);
             break;
         }
         case shape_text: {
-            std::size_t n = trimmed_length(own, to - from);
-            same = std::strlen(read) == n && std::memcmp(read, own, n) == 0;
+            std::size_t n = trimmed_length(read, place.width);
+            same = before == 0 ||
+                   (trimmed_length(own, own_length) == n && std::memcmp(read, own, n) == 0);
             break;
         }
         case shape_character:
-        case shape_tail: // not shown
-            same = to > from && *own == *read;
-            break;
+        case shape_tail: same = before == 0 || (own_length > 0 && *own == *read); break;
         }
-        if (!same)
-            return f;
+        if (same)
+            continue;
+        verdict.fate = piece_fate::shifted;
+        verdict.field = f;
+        verdict.step = left_layout_at(reading, place.step);
+        bool itself = verdict.step == place.step;
+        verdict.cause = reading.after(verdict.step) < 0 ? piece_cause::stops_short
+                        : itself                        ? piece_cause::reads_neighbour
+                                                        : piece_cause::skips_white_space;
+        return;
     }
-    return field_count;
 }
 
-void explain_shift(const char* piece, std::size_t piece_length, std::size_t text_length,
-                   std::size_t at, std::size_t f, const input_record& record,
-                   const scan_trace& trace, piece_verdict& verdict)
+// The parts of a piece the verdicts talk of.
+struct piece_shape {
+    bool zero;              // a zero byte ends the text
+    bool newline;           // the piece ends its line with a newline
+    bool whole;             // the piece ends its line
+    std::size_t characters; // of text, without the newline
+    std::size_t need;       // characters a record needs, so ended
+};
+
+piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_length)
 {
-    reason_text reason{verdict.reason, sizeof verdict.reason};
-    const field_place& place = field_places[f];
-    std::size_t from = std::min(place.column, text_length);
-    std::size_t to = std::min(place.column + place.width, text_length);
-    verdict.column = at + place.column + 1;
-    reason.add("%s (", fields[f].name);
-    reason.add_columns(at, place.column, place.column + place.width);
-    reason.add(") holds ");
-    reason.add_quoted(piece + from, to - from);
-    reason.add(", read as ");
-    auto id = field_id(f);
-    switch (fields[f].shape) {
-    case shape_number: reason.add("%d", int(field_value(record, id))); break;
-    case shape_text:
-        reason.add_quoted(field_characters(record, id), std::strlen(field_characters(record, id)));
-        break;
-    case shape_character:
-    case shape_tail: // not shown
-        reason.add_quoted(field_characters(record, id), 1);
-        break;
-    }
-    reason.add(" from ");
-    reason.add_columns(at, trace.steps[place.step].from, trace.steps[place.step].to);
-    // The line is v2list's own: the piece converted as v2list converts it.
-    char line[max_line];
-    std::size_t length = convert_piece(piece, piece_length, line);
-    reason.add("; v2list writes ");
-    reason.add_quoted(line, length > 0 ? length - 1 : 0); // without its newline
+    piece_shape shape{};
+    shape.zero = text_length < length;
+    shape.newline = !shape.zero && length > 0 && piece[length - 1] == '\n';
+    shape.whole = length < max_piece || shape.newline;
+    shape.characters = shape.newline ? text_length - 1 : text_length;
+    // The last field needs one character: the newline, or one more.
+    shape.need = shape.newline ? shortest_record - 1 : shortest_record;
+    return shape;
 }
 
-void explain_mismatch(const char* piece, std::size_t text_length, std::size_t at,
-                      const scan_trace& trace, piece_verdict& verdict)
+// For a piece that is not a complete record: where and why the reading
+// failed, or where it left the layout before it failed.
+void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at,
+                   const traced_reading& reading, piece_verdict& verdict)
 {
-    reason_text reason{verdict.reason, sizeof verdict.reason};
+    const scan_trace& trace = reading.trace;
+    std::size_t stop = trace.steps_run - 1;
+    verdict.fate = piece_fate::dropped;
+    verdict.step = stop;
+    if (shape.whole && !shape.zero && shape.characters < shape.need) {
+        bool empty = shape.characters == 0 && shape.newline && at == 0;
+        verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
+    } else if (trace.ran_out && shape.zero) {
+        verdict.cause = piece_cause::zero_byte;
+    } else if (shift_before(reading, stop) != 0) {
+        verdict.step = left_layout_at(reading, stop);
+        verdict.cause = scan_steps[verdict.step].kind != scan_step::number
+                            ? piece_cause::line_too_short
+                        : reading.after(verdict.step) < 0 ? piece_cause::stops_short
+                                                          : piece_cause::skips_white_space;
+    } else if (trace.ran_out) {
+        verdict.cause = piece_cause::line_too_short;
+    } else if (scan_steps[stop].kind == scan_step::literal) {
+        verdict.cause = piece_cause::literal_missing;
+    } else {
+        verdict.cause = is_sign(piece[trace.steps[stop].from]) ? piece_cause::takes_sign
+                                                               : piece_cause::not_a_digit;
+    }
+}
+
+void judge_traced(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t at,
+                  int count, const traced_reading& reading, piece_verdict& verdict)
+{
+    if (count == field_count)
+        judge_complete(piece, text_length, reading, verdict);
+    else
+        judge_dropped(piece, shape_of(piece, length, text_length), at, reading, verdict);
+}
+
+// Where the scan stopped and why, in words: the consequence of a move, or
+// the whole story where nothing moved.
+void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
+                  std::uint64_t at, const scan_trace& trace, reason_text& reason)
+{
     std::size_t stop = trace.steps_run - 1;
     const scan_step& step = scan_steps[stop];
     std::size_t from = trace.steps[stop].from;
-    if (step.kind == scan_step::literal) {
-        verdict.column = at + from + 1;
-        reason.add("column %zu holds ", verdict.column);
-        reason.add_quoted(piece + from, 1);
-        reason.add(" where \"%c\" belongs", step.symbol);
-        return;
-    }
-    // A number found no digit: at once, or after a sign that left room.
-    reason.add_step(stop);
-    bool sign = piece[from] == '-' || piece[from] == '+';
-    std::size_t found = sign && step.width > 1 ? trace.steps[stop].to : from;
-    verdict.column = at + found + 1;
-    if (found != from) {
-        reason.add(" needs a digit after ");
-        reason.add_quoted(piece + from, 1);
-    } else {
-        reason.add(" needs a digit");
-    }
-    if (found < text_length) {
-        reason.add(" and found ");
-        reason.add_quoted(piece + found, 1);
-    } else {
-        reason.add(" and the line ends");
-    }
-}
-
-void explain_end(const char* piece, std::size_t length, std::size_t text_length, std::size_t at,
-                 const scan_trace& trace, piece_verdict& verdict)
-{
-    reason_text reason{verdict.reason, sizeof verdict.reason};
-    bool zero = text_length < length;
-    bool newline = !zero && length > 0 && piece[length - 1] == '\n';
-    std::size_t characters = newline ? text_length - 1 : text_length;
-    verdict.column = at + characters + 1;
-    // The step the end cut short: the one before the step that found
-    // nothing, when that one did not get all of its width.
-    std::size_t stop = trace.steps_run - 1;
-    const auto& before = trace.steps[stop - (stop > 0)];
-    bool inside = stop > 0 && before.to - before.from < scan_steps[stop - 1].width &&
-                  scan_steps[stop - 1].kind == scan_step::characters;
-    if (zero) {
-        reason.add("the line ends at column %zu (a zero byte) %s ", verdict.column,
-                   inside ? "in" : "before");
+    if (trace.ran_out) {
+        // The step the end cut short: the one before the step that found
+        // nothing, when that one did not get all of its width.
+        const auto& before = trace.steps[stop - (stop > 0)];
+        bool inside = stop > 0 && scan_steps[stop - 1].kind == scan_step::characters &&
+                      before.to - before.from < scan_steps[stop - 1].width;
+        if (shape.zero)
+            reason.say("the line ends at column ", at + text_length + 1, " (a zero byte) ",
+                       inside ? "in " : "before ");
+        else
+            reason.say("the line ends ", inside ? "in " : "before ");
         reason.add_step(inside ? stop - 1 : stop);
         return;
     }
-    if (characters == 0 && at == 0 && newline) {
-        reason.add("an empty line");
+    if (step.kind == scan_step::literal) {
+        reason.say("column ", at + from + 1, " holds ");
+        reason.add_quoted(piece + from, 1);
+        reason.say(" where the \"", step.symbol, "\" belongs");
         return;
     }
-    bool whole = length < max_piece || newline;
-    const char* last = newline ? "" : "last ";
-    if (at == 0 && whole)
-        reason.add("the %sline has %zu characters", last, characters);
-    else if (whole)
-        reason.add("the rest of the %sline from column %zu has %zu characters", last, at + 1,
-                   characters);
+    reason.add_step(stop);
+    if (is_sign(piece[from])) {
+        reason.put(" takes the sign ");
+        reason.add_quoted(piece + from, 1);
+        reason.say(" at column ", at + from + 1);
+        if (step.width == 1) {
+            reason.put(", which leaves it no room for a digit");
+            return;
+        }
+        from = trace.steps[stop].to;
+        reason.put(" and then");
+    }
+    if (from < text_length) {
+        reason.put(" finds ");
+        reason.add_quoted(piece + from, 1);
+        reason.say(" at column ", at + from + 1, ", not a digit");
+    } else {
+        reason.put(" finds no digit before the line ends");
+    }
+}
+
+// The cause of a move, at step: "number2 stops at column 18 ("a" is not a
+// digit), so every later field is read one column early".
+void explain_move(const char* piece, std::size_t text_length, std::uint64_t at, std::size_t step,
+                  const traced_reading& reading, reason_text& reason)
+{
+    const auto& taken = reading.trace.steps[step];
+    std::ptrdiff_t shift = reading.after(step);
+    reason.add_step(step);
+    if (shift > 0) {
+        reason.say(" skips white space at column ", at + scan_step_columns[step] + 1,
+                   " and reads on to column ", at + taken.to);
+    } else if (taken.to < text_length) {
+        reason.say(" stops at column ", at + taken.to + 1, " (");
+        reason.add_quoted(piece + taken.to, 1);
+        reason.put(" is not a digit)");
+    } else {
+        reason.say(" stops at column ", at + taken.to + 1, ", where the line ends");
+    }
+    reason.add_shift(shift);
+}
+
+// The column of a message: where the cause is.
+std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
+                           const piece_verdict& verdict, const traced_reading& reading)
+{
+    const scan_trace& trace = reading.trace;
+    switch (verdict.cause) {
+    case piece_cause::skips_white_space:
+    case piece_cause::reads_neighbour: return at + scan_step_columns[verdict.step] + 1;
+    case piece_cause::stops_short: return at + trace.steps[verdict.step].to + 1;
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit:
+    case piece_cause::literal_missing: return at + trace.steps[verdict.step].from + 1;
+    case piece_cause::zero_byte: return at + text_length + 1;
+    case piece_cause::line_too_short:
+    case piece_cause::empty_line: return at + shape.characters + 1;
+    case piece_cause::none: break;
+    }
+    return at + 1;
+}
+
+void explain_short(const piece_shape& shape, std::uint64_t at, const scan_trace& trace,
+                   reason_text& reason)
+{
+    const char* last = shape.newline ? "" : "last ";
+    if (at == 0 && shape.whole)
+        reason.say("the ", last, "line has ", shape.characters,
+                   shape.characters == 1 ? " character" : " characters");
+    else if (shape.whole)
+        reason.say("the rest of the ", last, "line from column ", at + 1, " has ", shape.characters,
+                   shape.characters == 1 ? " character" : " characters");
     else
-        reason.add("the piece from column %zu has %zu characters", at + 1, characters);
-    // The last field needs one character: the newline, or one more.
-    std::size_t need = newline ? shortest_record - 1 : shortest_record;
-    if (whole && characters < need) {
-        reason.add(newline ? " and a record needs %zu and its newline"
-                           : " and no newline, and a record needs %zu without one",
-                   need);
+        reason.say("the piece from column ", at + 1, " has ", shape.characters, " characters");
+    if (shape.whole && shape.characters < shape.need) {
+        if (shape.newline)
+            reason.say(" and a record needs ", shape.need, " and its newline");
+        else
+            reason.say(" and no newline, and a record needs ", shape.need, " without one");
         return;
     }
-    // Long enough, had every field stayed in its own columns.
-    reason.add(", but it ends %s ", inside ? "in" : "before");
-    reason.add_step(inside ? stop - 1 : stop);
-    reason.add(", as a number took more or fewer columns than its own");
+    reason.put(" and ends before ");
+    reason.add_step(trace.steps_run - 1);
+}
+
+void explain_shifted(const char* piece, std::size_t length, std::size_t text_length,
+                     std::uint64_t at, const piece_verdict& verdict, const traced_reading& reading,
+                     reason_text& reason)
+{
+    std::size_t f = verdict.field;
+    const field_place& place = field_places[f];
+    const auto& taken = reading.trace.steps[place.step];
+    std::size_t from = std::min(place.column, text_length);
+    std::size_t to = std::min(place.column + place.width, text_length);
+    auto id = field_id(f);
+    reason.say(fields[f].name, " (");
+    reason.add_columns(at, place.column, place.column + place.width);
+    reason.put(") holds ");
+    reason.add_quoted(piece + from, to - from);
+    reason.put(", read as ");
+    switch (fields[f].shape) {
+    case shape_number: reason.put(reading.value(f)); break;
+    case shape_text: {
+        const char* text = field_characters(reading.record, id);
+        reason.add_quoted(text, std::strlen(text));
+        break;
+    }
+    case shape_character:
+    case shape_tail: reason.add_quoted(field_characters(reading.record, id), 1); break;
+    }
+    reason.put(" from ");
+    reason.add_columns(at, taken.from, taken.to);
+    // The line is v2list's own: the piece converted as v2list converts it.
+    char line[max_line];
+    std::size_t written = convert_piece(piece, length, line);
+    reason.put("; v2list writes ");
+    reason.add_quoted(line, written > 0 ? written - 1 : 0); // without its newline
 }
 
 } // namespace
 
-void check_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::size_t line_column, piece_verdict& verdict)
+void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
+                 std::uint64_t line_column, piece_verdict& verdict)
 {
-    // A plain record: every field from its own columns.
     verdict.fate = piece_fate::converted;
-    if (copies_columns && text_length >= shortest_record && plain_record(piece))
-        return;
+    verdict.cause = piece_cause::none;
+    verdict.step = 0;
+    verdict.field = field_count;
+    if constexpr (copies_columns) {
+        // A plain record: every field from its own columns.
+        if (text_length >= shortest_record && plain_record(piece))
+            return;
+        moved_numbers numbers;
+        if (read_moved_numbers(piece, text_length, numbers)) {
+            // Every number ended at the end of its own columns: every field
+            // is read from its own columns.
+            if (std::all_of(std::begin(numbers.shifts), std::end(numbers.shifts),
+                            [](std::ptrdiff_t shift) { return shift == 0; }))
+                return;
+            judge_complete(piece, text_length, moved_reading{numbers}, verdict);
+            return;
+        }
+    }
+    judge_piece_in_full(piece, length, text_length, line_column, verdict);
+}
 
+void judge_piece_in_full(const char* piece, std::size_t length, std::size_t text_length,
+                         std::uint64_t line_column, piece_verdict& verdict)
+{
+    verdict.fate = piece_fate::converted;
+    verdict.cause = piece_cause::none;
+    verdict.step = 0;
+    verdict.field = field_count;
     input_record record;
     scan_trace trace;
     int count = read_record(piece, length, record, trace);
-    if (count == field_count) {
-        std::size_t f = first_shifted_field(piece, text_length, record);
-        if (f < field_count) {
-            verdict.fate = piece_fate::shifted;
-            explain_shift(piece, length, text_length, line_column, f, record, trace, verdict);
-        }
+    judge_traced(piece, length, text_length, line_column, count, traced_reading{trace, record},
+                 verdict);
+}
+
+void check_piece(const char* piece, std::size_t length, std::size_t text_length,
+                 std::uint64_t line_column, piece_verdict& verdict)
+{
+    judge_piece(piece, length, text_length, line_column, verdict);
+    if (verdict.fate == piece_fate::converted)
         return;
+    input_record record;
+    scan_trace trace;
+    read_record(piece, length, record, trace);
+    traced_reading reading{trace, record};
+    piece_shape shape = shape_of(piece, length, text_length);
+    std::uint64_t at = line_column;
+    reason_text reason{verdict.reason, sizeof verdict.reason};
+    verdict.reason[0] = '\0';
+    verdict.column = cause_column(shape, text_length, at, verdict, reading);
+    switch (verdict.cause) {
+    case piece_cause::empty_line: reason.put("an empty line"); break;
+    case piece_cause::line_too_short: explain_short(shape, at, trace, reason); break;
+    case piece_cause::zero_byte:
+    case piece_cause::literal_missing:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit:
+        explain_stop(piece, shape, text_length, at, trace, reason);
+        break;
+    case piece_cause::reads_neighbour:
+        reason.add_step(verdict.step);
+        reason.say(" skips white space at column ", verdict.column, " and reads on into column ",
+                   at + trace.steps[verdict.step].to, ", past its own columns: ");
+        explain_shifted(piece, length, text_length, at, verdict, reading, reason);
+        break;
+    case piece_cause::skips_white_space:
+    case piece_cause::stops_short:
+        explain_move(piece, text_length, at, verdict.step, reading, reason);
+        reason.put(": ");
+        if (verdict.fate == piece_fate::shifted)
+            explain_shifted(piece, length, text_length, at, verdict, reading, reason);
+        else
+            explain_stop(piece, shape, text_length, at, trace, reason);
+        break;
+    case piece_cause::none: break;
     }
-    verdict.fate = piece_fate::dropped;
-    if (trace.ran_out)
-        explain_end(piece, length, text_length, line_column, trace, verdict);
-    else
-        explain_mismatch(piece, text_length, line_column, trace, verdict);
+}
+
+std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t size)
+{
+    const scan_step& step = scan_steps[verdict.step];
+    const char* name = step.assigns ? fields[scan_step_fields[verdict.step]].name : "a number";
+    int n = 0;
+    switch (verdict.cause) {
+    case piece_cause::none: n = std::snprintf(out, size, "converted"); break;
+    case piece_cause::skips_white_space:
+        n = std::snprintf(out, size, "%s skips white space", name);
+        break;
+    case piece_cause::reads_neighbour:
+        n = std::snprintf(out, size, "%s reads a neighbour's column", name);
+        break;
+    case piece_cause::stops_short: n = std::snprintf(out, size, "%s stops short", name); break;
+    case piece_cause::takes_sign: n = std::snprintf(out, size, "%s takes a sign", name); break;
+    case piece_cause::not_a_digit: n = std::snprintf(out, size, "%s finds no digit", name); break;
+    case piece_cause::literal_missing:
+        n = std::snprintf(out, size, "no \"%c\" in its column", step.symbol);
+        break;
+    case piece_cause::zero_byte: n = std::snprintf(out, size, "zero byte"); break;
+    case piece_cause::line_too_short: n = std::snprintf(out, size, "line too short"); break;
+    case piece_cause::empty_line: n = std::snprintf(out, size, "empty line"); break;
+    }
+    return n > 0 ? std::min(std::size_t(n), size - 1) : 0;
 }
 
 std::size_t escape_text(const char* text, std::size_t length, char* out, std::size_t size)
 {
+    // The bytes that stand for themselves: printable ASCII but the
+    // backslash and the double quote.
+    static constexpr auto plain = [] {
+        std::array<bool, 256> is_plain{};
+        for (int c = 0x20; c < 0x7f; ++c)
+            is_plain[std::size_t(c)] = c != '\\' && c != '"';
+        return is_plain;
+    }();
     std::size_t used = 0;
     for (std::size_t i = 0; i < length && used + 5 <= size; ++i) {
         auto c = static_cast<unsigned char>(text[i]);
+        if (plain[c]) {
+            out[used++] = char(c);
+            continue;
+        }
         const char* named = c == '\0'   ? "\\0"
                             : c == '\t' ? "\\t"
                             : c == '\n' ? "\\n"
@@ -296,12 +575,15 @@ std::size_t escape_text(const char* text, std::size_t length, char* out, std::si
                             : c == '\\' ? "\\\\"
                             : c == '"'  ? "\\\""
                                         : nullptr;
-        if (named != nullptr)
-            used += std::size_t(std::snprintf(out + used, size - used, "%s", named));
-        else if (c < 0x20 || c >= 0x7f)
-            used += std::size_t(std::snprintf(out + used, size - used, "\\x%02x", c));
-        else
-            out[used++] = char(c);
+        if (named != nullptr) {
+            out[used++] = named[0];
+            out[used++] = named[1];
+        } else {
+            static const char hex[] = "0123456789abcdef";
+            const char escaped[4] = {'\\', 'x', hex[c >> 4], hex[c & 15]};
+            std::memcpy(out + used, escaped, sizeof escaped);
+            used += sizeof escaped;
+        }
     }
     if (used < size)
         out[used] = '\0';

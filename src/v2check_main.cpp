@@ -2,10 +2,13 @@
 // would drop or convert with a field taken from columns not its own, and why.
 // Exit status: 0 all clean, 1 something dropped, shifted or split, 2 trouble.
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <err.h>
 #include <fcntl.h>
+#include <getopt.h>
 #include <unistd.h>
 
 #include "input_check.hpp"
@@ -13,14 +16,25 @@
 namespace {
 
 const char usage[] =
-    "usage: v2check [-q] [FILE...]\n"
+    "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [FILE...]\n"
     "Reads each FILE (standard input when none is named, or for -) as v2list\n"
     "would, and tells which lines it drops, which records it converts with a\n"
-    "field from columns not its own, and which lines it reads in several pieces.\n"
+    "field from columns not its own, and which lines it reads in several pieces,\n"
+    "one message a problem:\n"
     "\n"
-    "  -q         print nothing; the exit status alone tells\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
+    "  NAME:LINE:COLUMN: KIND: REASON\n"
+    "\n"
+    "KIND is dropped, shifted or split; COLUMN is where the cause is, and REASON\n"
+    "says the cause first, then what follows from it. A summary and a tally of\n"
+    "the causes end the report of each file, and a total ends several.\n"
+    "\n"
+    "  -c, --count          print only the summaries and the tallies\n"
+    "  -m, --max-count=NUM  print at most NUM messages for each file\n"
+    "  -q, --quiet          print nothing; stop at the first problem\n"
+    "      --show-line=WHEN after each message, the piece and a caret under the\n"
+    "                       column: auto (when output is a terminal), always, never\n"
+    "      --help           print this help and exit\n"
+    "      --version        print the version and exit\n"
     "\n"
     "Exit status: 0 when every piece converts with every field from its own\n"
     "columns, 1 when anything is dropped, shifted or split, 2 on trouble.\n";
@@ -31,54 +45,64 @@ bool write_text(int fd, const char* text)
     return ::write(fd, text, length) == ssize_t(length);
 }
 
-const char* plural(std::size_t n)
-{
-    return n == 1 ? "" : "s";
-}
+enum { option_show_line = 256, option_help, option_version };
 
-// The line that ends the report.
-void summarize(v2list::input_check& work, const v2list::check_counts& c)
-{
-    char text[512];
-    int n = std::snprintf(text, sizeof text,
-                          "%zu line%s and %zu piece%s read: %zu record%s converted, %zu of them "
-                          "shifted; %zu piece%s dropped; %zu line%s split\n",
-                          c.lines, plural(c.lines), c.pieces, plural(c.pieces), c.converted,
-                          plural(c.converted), c.shifted, c.dropped, plural(c.dropped), c.split,
-                          plural(c.split));
-    v2list::append_output(work.report, text, std::size_t(n));
-}
+const option long_options[] = {
+    {"count", no_argument, nullptr, 'c'},
+    {"max-count", required_argument, nullptr, 'm'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"show-line", required_argument, nullptr, option_show_line},
+    {"help", no_argument, nullptr, option_help},
+    {"version", no_argument, nullptr, option_version},
+    {nullptr, 0, nullptr, 0},
+};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     static v2list::input_check work;
-    int first = 1;
-    for (; first < argc && argv[first][0] == '-' && argv[first][1] != '\0'; ++first) {
-        const char* option = argv[first];
-        if (std::strcmp(option, "--") == 0) {
-            ++first;
+    work.options = {false, false, UINT64_MAX};
+    const char* show_line = "auto";
+    opterr = 0; // its messages are said here, in v2check's words
+    for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
+        // The option getopt_long stopped at, as it was given.
+        char short_option[] = {'-', char(optopt), '\0'};
+        const char* given = optopt != 0 ? short_option : argv[optind - 1];
+        switch (c) {
+        case 'c': work.options.max_messages = 0; break;
+        case 'm': {
+            char* end;
+            errno = 0;
+            unsigned long long most = std::strtoull(optarg, &end, 10);
+            if (*optarg == '\0' || *optarg == '-' || *end != '\0' || errno != 0)
+                errx(2, "%s: not a count of messages (see v2check --help)", optarg);
+            work.options.max_messages = std::min<std::uint64_t>(work.options.max_messages, most);
             break;
-        } else if (std::strcmp(option, "-q") == 0) {
-            work.quiet = true;
-        } else if (std::strcmp(option, "--help") == 0) {
-            return write_text(STDOUT_FILENO, usage) ? 0 : 2;
-        } else if (std::strcmp(option, "--version") == 0) {
+        }
+        case 'q': work.options.quiet = true; break;
+        case option_show_line: show_line = optarg; break;
+        case option_help: return write_text(STDOUT_FILENO, usage) ? 0 : 2;
+        case option_version:
             return write_text(STDOUT_FILENO, "v2check " V2LIST_VERSION "\n") ? 0 : 2;
-        } else {
-            warnx("%s: unknown option (see v2check --help)", option);
-            return 2;
+        case ':': warnx("%s: needs a value (see v2check --help)", given); return 2;
+        default: warnx("%s: unknown option (see v2check --help)", given); return 2;
         }
     }
+    if (std::strcmp(show_line, "always") == 0)
+        work.options.show_line = true;
+    else if (std::strcmp(show_line, "auto") == 0)
+        work.options.show_line = isatty(STDOUT_FILENO) == 1;
+    else if (std::strcmp(show_line, "never") != 0)
+        errx(2, "--show-line=%s: say auto, always or never", show_line);
 
     v2list::open_output(work.report, STDOUT_FILENO);
-    v2list::check_counts counts{};
-    bool trouble = false;
+    static v2list::check_counts counts, total;
+    bool trouble = false, stopped = false;
     char* standard_input[] = {const_cast<char*>("-")};
-    char** names = first < argc ? argv + first : standard_input;
-    int name_count = first < argc ? argc - first : 1;
-    for (int i = 0; i < name_count && work.report.error == 0; ++i) {
+    char** names = optind < argc ? argv + optind : standard_input;
+    int name_count = optind < argc ? argc - optind : 1;
+    for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
         const char* name = is_stdin ? "<stdin>" : names[i];
         int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
@@ -87,16 +111,31 @@ int main(int argc, char** argv)
             trouble = true;
             continue;
         }
-        if (int error = v2list::check_input(work, fd, name, counts)) {
-            errno = error;
+        counts = {};
+        v2list::check_end end = v2list::check_input(work, fd, name, counts);
+        if (end.read_error != 0) {
+            errno = end.read_error;
             warn("%s: read error", name);
             trouble = true;
         }
+        stopped = end.stopped;
         if (!is_stdin)
             ::close(fd);
+        v2list::add_counts(total, counts);
+        if (!work.options.quiet && work.report.error == 0) {
+            if (name_count == 1) {
+                v2list::write_summary(work.report, "", counts);
+            } else {
+                char prefix[4 * 4096 + 8];
+                std::size_t n =
+                    v2list::escape_text(name, std::strlen(name), prefix, sizeof prefix - 3);
+                std::memcpy(prefix + n, ": ", 3);
+                v2list::write_summary(work.report, prefix, counts);
+            }
+        }
     }
-    if (!work.quiet && work.report.error == 0)
-        summarize(work, counts);
+    if (name_count > 1 && !work.options.quiet && work.report.error == 0)
+        v2list::write_summary(work.report, "total: ", total);
     if (!v2list::flush_output(work.report)) {
         errno = work.report.error;
         warn("write error");
@@ -104,5 +143,5 @@ int main(int argc, char** argv)
     }
     if (trouble)
         return 2;
-    return counts.dropped + counts.shifted + counts.split > 0 ? 1 : 0;
+    return total.dropped + total.shifted + total.split > 0 ? 1 : 0;
 }

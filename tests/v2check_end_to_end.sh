@@ -17,26 +17,55 @@ check "clean file: summary alone" \
 
 "$v2check" "$work/trouble" > "$work/out"; status=$?
 check "troubled file: status" 1 "$status"
-check "troubled file: one line each, then the summary" "$work/trouble:1:15: shifted
+check "troubled file: one line each in order of line and column, the summary, the tally" \
+"$work/trouble:1:15: shifted
 $work/trouble:2:15: dropped
-$work/trouble:2:95: dropped
 $work/trouble:2:81: split
+$work/trouble:2:101: dropped
 $work/trouble:3:41: dropped
-3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split" \
+3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
+       2 dropped  line too short
+       1 dropped  number1 finds no digit
+       1 shifted  number1 reads a neighbour's column
+       1 split    line longer than 80 characters" \
     "$(sed 's/^\([^:]*:[0-9]*:[0-9]*: [a-z]*\):.*/\1/' "$work/out")"
+check "the cause first: a number that stops short, where it stops" \
+    "<stdin>:1:18: dropped: number2 stops at column 18 (\"a\" is not a digit), so every later field is read 1 column early: column 26 holds \"2\" where the \"-\" belongs" \
+    "$(printf '%s\n' "${record:0:17}a${record:18}" | "$v2check" | head -n 1)"
+check "--show-line=always: the piece and a caret under the column" "<stdin>:1:17: dropped:
+  ANDERSON KARL \\t9
+                   ^" "$(printf '%s\n' "${record:0:14}"$'\t9' | "$v2check" --show-line=always | head -n 3 | cut -c 1-22)"
+check "-c: the summary and the tally alone" "3 lines and 4 pieces read" \
+    "$("$v2check" -c "$work/trouble" | head -n 1 | cut -d: -f1)"
+check "-m 1 and options after the names: one message, then what -c prints" \
+    "$(("$v2check" "$work/trouble" | head -n 1; "$v2check" -c "$work/trouble") | paste -sd ' ')" \
+    "$("$v2check" "$work/trouble" -m 1 | paste -sd ' ')"
 
-check "several files and standard input, counted together" "<stdin>:1:6: dropped
-5 lines and 5 pieces read: 4 records converted, 0 of them shifted; 1 piece dropped; 0 lines split" \
-    "$(echo short | "$v2check" "$work/clean" - "$work/clean" | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
+check "several files and standard input: a summary each, then the total" "$work/clean: 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+<stdin>:1:6: dropped
+<stdin>: 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+       1 dropped  line too short
+total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+       1 dropped  line too short" \
+    "$(echo short | "$v2check" "$work/clean" - | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
+cp "$work/trouble" "$work/new
+line"
+check "a name is escaped: one line a message" "$work/new\\nline:1:15: shifted" \
+    "$("$v2check" -m 1 "$work/new
+line" | head -n 1 | cut -d: -f1-4)"
 
-"$v2check" -q "$work/trouble" > "$work/out"; status=$?
+"$v2check" -qc "$work/trouble" > "$work/out"; status=$?
 check "-q: status" 1 "$status"
 check "-q: nothing written" "" "$(cat "$work/out")"
+# The first line tells; v2check does not wait for the rest (a failure
+# timeout only).
+timeout 20 "$v2check" -q < <(echo short; sleep 60); status=$?
+check "-q: stops at the first problem" 1 "$status"
 
 "$v2check" "$work/missing" "$work/clean" > "$work/out" 2> "$work/err"; status=$?
 check "unreadable file: status 2" 2 "$status"
 check "unreadable file: message" "v2check: $work/missing: No such file or directory" "$(cat "$work/err")"
-check "unreadable file: the others still checked" 1 "$(grep -c '^2 lines and 2 pieces' "$work/out")"
+check "unreadable file: the others still checked" 1 "$(grep -c "^$work/clean: 2 lines and 2 pieces" "$work/out")"
 
 "$v2check" "$work" > /dev/null 2> "$work/err"; status=$?
 check "directory: status 2" 2 "$status"
@@ -50,12 +79,12 @@ check "unknown option: message" "v2check: -x: unknown option (see v2check --help
 check "full disk: status 2" 2 "$status"
 check "full disk: message" "v2check: write error: No space left on device" "$(cat "$work/err")"
 
-check "--help" "usage: v2check [-q] [FILE...]" "$("$v2check" --help | head -n 1)"
+check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [FILE...]" "$("$v2check" --help | head -n 1)"
 check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
 
 # Exactly the records v2list converts, over lines of every kind.
 cat "$examples/records.txt" "$work/trouble" "$work/clean" > "$work/mixed"
 check "converts what v2list converts" "$(($("$v2list" < "$work/mixed" | wc -l) - 1))" \
-    "$("$v2check" "$work/mixed" | tail -n 1 | sed 's/.*read: \([0-9]*\) record.*/\1/')"
+    "$("$v2check" -c "$work/mixed" | head -n 1 | sed 's/.*read: \([0-9]*\) record.*/\1/')"
 
 finish v2check_end_to_end
