@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Throughput of v2list beside the plain stdio program and cat, and of
-# v2check, on the same inputs, in one run. Usage: bench/run.sh [RUNS]
+# v2check writing every message and counting only, on the same inputs, in
+# one run. Usage: bench/run.sh [RUNS]
 # (default 5)
 # Builds into build-bench/ and writes its inputs (about 150 MB) there.
 set -euo pipefail
@@ -22,28 +23,43 @@ mkdir -p "$data"
 [ -s "$data/valid100k.txt" ] || head -n 100000 "$data/valid.txt" > "$data/valid100k.txt"
 [ -s "$data/small.txt" ] || head -c 1000 "$data/valid.txt" > "$data/small.txt"
 
+# v2check counting only, and stopping at the first problem, run through
+# scripts of their own, as the timer runs programs without arguments.
+printf '#!/bin/sh\nexec "%s" -c\n' "$v2check" > "$build/v2check_count"
+printf '#!/bin/sh\nexec "%s" -q\n' "$v2check" > "$build/v2check_quiet"
+printf '#!/bin/sh\nexec "%s"\n' "$v2list" > "$build/v2list_script"
+chmod +x "$build/v2check_count" "$build/v2check_quiet" "$build/v2list_script"
+[ -s "$data/bad_first.txt" ] || { echo bad; cat "$data/valid.txt"; } > "$data/bad_first.txt"
+
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
-echo "runs: $runs rounds of the four in turn; median wall times"
+echo "runs: $runs rounds of the programs in turn; median wall times"
 for input in valid padded hostile; do
     file=$data/$input.txt
     bytes=$(stat -c %s "$file")
     # Same listing from both converters, or the timings mean nothing.
     cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
-    read -r v b c k < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat "$v2check" | paste -sd ' ')
+    read -r v b c k vs kc < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat \
+        "$v2check" "$build/v2list_script" "$build/v2check_count" | paste -sd ' ')
     declare "v2list_ns_$input=$v"
     echo
     echo "$input input: $((bytes / 1000000)) MB"
-    awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v bytes="$bytes" 'BEGIN {
+    awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v vs="$vs" -v kc="$kc" -v bytes="$bytes" 'BEGIN {
         printf "  %-16s %9s %10s\n", "program", "ms", "MB/s"
         printf "  %-16s %9.1f %10.0f\n", "v2list", v / 1e6, bytes / (v / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "stdio baseline", b / 1e6, bytes / (b / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "cat", c / 1e6, bytes / (c / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "v2check", k / 1e6, bytes / (k / 1e9) / 1e6
         printf "  v2list is %.1f times the baseline'"'"'s throughput; its wall time is %.2f times cat'"'"'s\n", b / v, v / c
-        printf "  v2check takes %.2f times v2list'"'"'s wall time\n", k / v
+        printf "  %-16s %9.1f %10.0f\n", "v2check -c", kc / 1e6, bytes / (kc / 1e9) / 1e6
+        printf "  v2check takes %.2f times v2list'"'"'s wall time writing every message, %.2f counting only\n", k / v, kc / vs
+        printf "  (v2check -c against v2list, both started by a script)\n"
     }'
 done
 echo
+read -r v q < <("$build/bench/v2list_time_runs" "$runs" "$data/bad_first.txt" "$build/v2list_script" \
+    "$build/v2check_quiet" | paste -sd ' ')
+awk -v v="$v" -v q="$q" 'BEGIN {
+    printf "a bad first line, then 1,000,000 records: v2check -q %.1f ms, v2list %.1f ms\n", q / 1e6, v / 1e6 }'
 awk -v p="$v2list_ns_padded" -v v="$v2list_ns_valid" 'BEGIN {
     printf "v2list on padded records takes %.2f times its wall time on plain ones\n", p / v }'
 

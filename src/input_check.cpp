@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 namespace v2list {
 
@@ -140,7 +141,9 @@ check_end check_input(input_check& work, int fd, const char* name, check_counts&
                                         "line of its own",
                                         piece, length, column);
             }
-            if (messages.wanted())
+            // Only a message to write needs the piece read in full.
+            bool wanted = messages.wanted();
+            if (wanted)
                 check_piece(piece, length, text_length, column, verdict);
             else
                 judge_piece(piece, length, text_length, column, verdict);
@@ -156,7 +159,7 @@ check_end check_input(input_check& work, int fd, const char* name, check_counts&
                 problem = true;
                 ++counts.causes[verdict.fate == piece_fate::shifted][std::size_t(verdict.cause)]
                                [tally_step(verdict)];
-                if (ok && messages.wanted())
+                if (ok && wanted)
                     ok = messages.write(line, verdict.column, kind_name(verdict.fate),
                                         verdict.reason, piece, length, column);
             }
@@ -198,8 +201,12 @@ void write_summary(output_buffer& report, const char* prefix, const check_counts
                     rows[count++] = {c.causes[k][cause][s], k, cause, s};
     if (c.split > 0)
         rows[count++] = {c.split, 2, 0, 0};
-    std::stable_sort(rows, rows + count,
-                     [](const row& a, const row& b) { return a.count > b.count; });
+    // Most frequent first, then in the order of the causes; std::sort, as
+    // std::stable_sort would allocate.
+    std::sort(rows, rows + count, [](const row& a, const row& b) {
+        return std::tie(b.count, a.kind, a.cause, a.step) <
+               std::tie(a.count, b.kind, b.cause, b.step);
+    });
     for (std::size_t i = 0; i < count; ++i) {
         char words[128] = "line longer than 80 characters";
         const char* kind = "split";

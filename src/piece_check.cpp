@@ -213,9 +213,10 @@ void judge_complete(const char* piece, std::size_t text_length, const Reading& r
             break;
         }
         case shape_text: {
+            if (before == 0)
+                break;
             std::size_t n = trimmed_length(read, place.width);
-            same = before == 0 ||
-                   (trimmed_length(own, own_length) == n && std::memcmp(read, own, n) == 0);
+            same = trimmed_length(own, own_length) == n && std::memcmp(read, own, n) == 0;
             break;
         }
         case shape_character:
