@@ -6,6 +6,8 @@
 #include <cstring>
 #include <tuple>
 
+#include "text_builder.hpp"
+
 namespace v2list {
 
 namespace {
@@ -32,39 +34,22 @@ struct message_writer {
                const char* piece, std::size_t length, std::uint64_t piece_column)
     {
         ++written;
-        // Put together by hand: formatting with the C library cost more
-        // than the rest of a message.
-        output_buffer& out = work.report;
-        append_text(out, name);
-        append_text(out, ":");
-        append_number(out, line);
-        append_text(out, ":");
-        append_number(out, column);
-        append_text(out, ": ");
-        append_text(out, kind);
-        append_text(out, ": ");
-        append_text(out, reason);
-        if (!append_text(out, "\n"))
-            return false;
-        if (!work.options.show_line)
-            return true;
-        std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
-        std::size_t before = std::min<std::uint64_t>(column - 1 - piece_column, shown);
-        char escaped[4 * max_piece + 8];
-        std::size_t caret = escape_text(piece, before, escaped, sizeof escaped);
-        std::size_t all = escape_text(piece, shown, escaped, sizeof escaped);
-        char lines[2 * sizeof escaped + 16];
-        std::size_t used = 0;
-        lines[used++] = ' ';
-        lines[used++] = ' ';
-        std::memcpy(lines + used, escaped, all);
-        used += all;
-        lines[used++] = '\n';
-        std::memset(lines + used, ' ', caret + 2);
-        used += caret + 2;
-        lines[used++] = '^';
-        lines[used++] = '\n';
-        return append_output(work.report, lines, used);
+        // The message, and where asked the piece as read and a caret.
+        char buffer[sizeof(piece_verdict::reason) + sizeof(escaped_name::text) + 6 * max_piece];
+        text_builder text{buffer, sizeof buffer};
+        text.say(name, ':', line, ':', column, ": ", kind, ": ", reason, '\n');
+        if (work.options.show_line) {
+            std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
+            std::size_t before = std::min<std::uint64_t>(column - 1 - piece_column, shown);
+            char escaped[4 * max_piece + 8];
+            std::size_t caret = escape_text(piece, before, escaped, sizeof escaped);
+            escape_text(piece, shown, escaped, sizeof escaped);
+            text.say("  ", escaped, '\n');
+            for (std::size_t i = 0; i < caret + 2; ++i)
+                text.put(' ');
+            text.put("^\n");
+        }
+        return append_output(work.report, buffer, text.used);
     }
 };
 

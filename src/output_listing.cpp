@@ -90,21 +90,6 @@ bool append_output(output_buffer& output, const char* text, std::size_t length)
     return output.error == 0;
 }
 
-bool append_text(output_buffer& output, const char* text)
-{
-    return append_output(output, text, std::strlen(text));
-}
-
-bool append_number(output_buffer& output, std::uint64_t value)
-{
-    char digits[20];
-    char* p = std::end(digits);
-    do
-        *--p = char('0' + value % 10);
-    while (value /= 10);
-    return append_output(output, p, std::size_t(std::end(digits) - p));
-}
-
 void write_header(output_buffer& output)
 {
     constexpr std::size_t length = sizeof listing_header - 1;

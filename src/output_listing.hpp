@@ -145,10 +145,6 @@ void write_header(output_buffer& output);
 // fills; false (and output.error set) on failure.
 bool append_output(output_buffer& output, const char* text, std::size_t length);
 
-// As append_output, for a terminated text and for a number in decimal.
-bool append_text(output_buffer& output, const char* text);
-bool append_number(output_buffer& output, std::uint64_t value);
-
 // Writes out everything buffered; false (and output.error set) on failure,
 // and at once after any earlier failure.
 bool flush_output(output_buffer& output);

@@ -4,60 +4,20 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
-#include <type_traits>
 
 #include "column_copy.hpp"
 #include "conversion_loop.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
 #include "piece_loop.hpp"
+#include "text_builder.hpp"
 
 namespace v2list {
 
 namespace {
 
-// A reason put together in the verdict's fixed buffer from texts, single
-// characters and whole numbers; what does not fit is cut off. No format
-// strings: v2check writes a reason for every problem, and formatting them
-// with the C library took two thirds of its time.
-struct reason_text {
-    char* text;
-    std::size_t size;
-    std::size_t used = 0;
-
-    void append(const char* characters, std::size_t length)
-    {
-        length = std::min(length, size - 1 - used);
-        std::memcpy(text + used, characters, length);
-        used += length;
-        text[used] = '\0';
-    }
-    void put(const char* words) { append(words, std::strlen(words)); }
-    void put(char c) { append(&c, 1); }
-    template <typename Integer>
-    requires std::is_integral_v<Integer>
-    void put(Integer value)
-    {
-        char digits[24];
-        char* p = std::end(digits);
-        bool negative = value < 0;
-        auto magnitude = std::uint64_t(value);
-        if (negative)
-            magnitude = 0 - magnitude;
-        do
-            *--p = char('0' + magnitude % 10);
-        while (magnitude /= 10);
-        if (negative)
-            *--p = '-';
-        append(p, std::size_t(std::end(digits) - p));
-    }
-    template <typename... Parts>
-    void say(const Parts&... parts)
-    {
-        (put(parts), ...);
-    }
-
+// A reason put together in the verdict's fixed buffer.
+struct reason_text : text_builder {
     void add_quoted(const char* characters, std::size_t length)
     {
         put('"');
@@ -495,7 +455,7 @@ void check_piece(const char* piece, std::size_t length, std::size_t text_length,
     traced_reading reading{trace, record};
     piece_shape shape = shape_of(piece, length, text_length);
     std::uint64_t at = line_column;
-    reason_text reason{verdict.reason, sizeof verdict.reason};
+    reason_text reason{{verdict.reason, sizeof verdict.reason}};
     verdict.reason[0] = '\0';
     verdict.column = cause_column(shape, text_length, at, verdict, reading);
     switch (verdict.cause) {
@@ -566,7 +526,13 @@ std::size_t escape_text(const char* text, std::size_t length, char* out, std::si
     for (std::size_t i = 0; i < length && used + 5 <= size; ++i) {
         auto c = static_cast<unsigned char>(text[i]);
         if (plain[c]) {
-            out[used++] = char(c);
+            // A run of bytes that stand for themselves, copied at once.
+            std::size_t run = 1, room = std::min(length - i, size - 1 - used);
+            while (run < room && plain[static_cast<unsigned char>(text[i + run])])
+                ++run;
+            std::memcpy(out + used, text + i, run);
+            used += run;
+            i += run - 1;
             continue;
         }
         const char* named = c == '\0'   ? "\\0"
