@@ -407,11 +407,11 @@ void explain_shifted(const char* piece, std::size_t length, std::size_t text_len
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, piece_verdict& verdict)
 {
-    verdict.fate = piece_fate::converted;
-    verdict.cause = piece_cause::none;
-    verdict.step = 0;
-    verdict.field = field_count;
     if constexpr (copies_columns) {
+        verdict.fate = piece_fate::converted;
+        verdict.cause = piece_cause::none;
+        verdict.step = 0;
+        verdict.field = field_count;
         // A plain record: every field from its own columns.
         if (text_length >= shortest_record && plain_record(piece))
             return;
