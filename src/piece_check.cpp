@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "column_copy.hpp"
@@ -490,26 +489,20 @@ std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t siz
 {
     const scan_step& step = scan_steps[verdict.step];
     const char* name = step.assigns ? fields[scan_step_fields[verdict.step]].name : "a number";
-    int n = 0;
+    text_builder words{out, size};
     switch (verdict.cause) {
-    case piece_cause::none: n = std::snprintf(out, size, "converted"); break;
-    case piece_cause::skips_white_space:
-        n = std::snprintf(out, size, "%s skips white space", name);
-        break;
-    case piece_cause::reads_neighbour:
-        n = std::snprintf(out, size, "%s reads a neighbour's column", name);
-        break;
-    case piece_cause::stops_short: n = std::snprintf(out, size, "%s stops short", name); break;
-    case piece_cause::takes_sign: n = std::snprintf(out, size, "%s takes a sign", name); break;
-    case piece_cause::not_a_digit: n = std::snprintf(out, size, "%s finds no digit", name); break;
-    case piece_cause::literal_missing:
-        n = std::snprintf(out, size, "no \"%c\" in its column", step.symbol);
-        break;
-    case piece_cause::zero_byte: n = std::snprintf(out, size, "zero byte"); break;
-    case piece_cause::line_too_short: n = std::snprintf(out, size, "line too short"); break;
-    case piece_cause::empty_line: n = std::snprintf(out, size, "empty line"); break;
+    case piece_cause::none: words.put("converted"); break;
+    case piece_cause::skips_white_space: words.say(name, " skips white space"); break;
+    case piece_cause::reads_neighbour: words.say(name, " reads a neighbour's column"); break;
+    case piece_cause::stops_short: words.say(name, " stops short"); break;
+    case piece_cause::takes_sign: words.say(name, " takes a sign"); break;
+    case piece_cause::not_a_digit: words.say(name, " finds no digit"); break;
+    case piece_cause::literal_missing: words.say("no \"", step.symbol, "\" in its column"); break;
+    case piece_cause::zero_byte: words.put("zero byte"); break;
+    case piece_cause::line_too_short: words.put("line too short"); break;
+    case piece_cause::empty_line: words.put("empty line"); break;
     }
-    return n > 0 ? std::min(std::size_t(n), size - 1) : 0;
+    return words.used;
 }
 
 std::size_t escape_text(const char* text, std::size_t length, char* out, std::size_t size)
