@@ -401,31 +401,41 @@ void explain_shifted(const char* piece, std::size_t length, std::size_t text_len
     reason.add_quoted(line, written > 0 ? written - 1 : 0); // without its newline
 }
 
+// The cheap part of a judgement, for a layout that copies columns: true
+// when the piece converts with every field from its own columns, as a
+// plain record or one whose numbers all end where their own columns do.
+// complete says whether numbers then hold a complete record's reading.
+inline bool converted_in_place(const char* piece, std::size_t text_length, moved_numbers& numbers,
+                               bool& complete, piece_verdict& verdict)
+{
+    verdict.fate = piece_fate::converted;
+    verdict.cause = piece_cause::none;
+    verdict.step = 0;
+    verdict.field = field_count;
+    complete = false;
+    if constexpr (copies_columns) {
+        if (text_length >= shortest_record && plain_record(piece))
+            return true;
+        complete = read_moved_numbers(piece, text_length, numbers);
+        return complete && std::all_of(std::begin(numbers.shifts), std::end(numbers.shifts),
+                                       [](std::ptrdiff_t shift) { return shift == 0; });
+    }
+    return false;
+}
+
 } // namespace
 
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, piece_verdict& verdict)
 {
-    if constexpr (copies_columns) {
-        verdict.fate = piece_fate::converted;
-        verdict.cause = piece_cause::none;
-        verdict.step = 0;
-        verdict.field = field_count;
-        // A plain record: every field from its own columns.
-        if (text_length >= shortest_record && plain_record(piece))
-            return;
-        moved_numbers numbers;
-        if (read_moved_numbers(piece, text_length, numbers)) {
-            // Every number ended at the end of its own columns: every field
-            // is read from its own columns.
-            if (std::all_of(std::begin(numbers.shifts), std::end(numbers.shifts),
-                            [](std::ptrdiff_t shift) { return shift == 0; }))
-                return;
-            judge_complete(piece, text_length, moved_reading{numbers}, verdict);
-            return;
-        }
-    }
-    judge_piece_in_full(piece, length, text_length, line_column, verdict);
+    moved_numbers numbers;
+    bool complete;
+    if (converted_in_place(piece, text_length, numbers, complete, verdict))
+        return;
+    if (complete)
+        judge_complete(piece, text_length, moved_reading{numbers}, verdict);
+    else
+        judge_piece_in_full(piece, length, text_length, line_column, verdict);
 }
 
 void judge_piece_in_full(const char* piece, std::size_t length, std::size_t text_length,
@@ -445,13 +455,18 @@ void judge_piece_in_full(const char* piece, std::size_t length, std::size_t text
 void check_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, piece_verdict& verdict)
 {
-    judge_piece(piece, length, text_length, line_column, verdict);
-    if (verdict.fate == piece_fate::converted)
+    moved_numbers numbers;
+    bool complete;
+    if (converted_in_place(piece, text_length, numbers, complete, verdict))
         return;
+    // A message is needed: one reading in full judges and explains.
     input_record record;
     scan_trace trace;
-    read_record(piece, length, record, trace);
+    int count = read_record(piece, length, record, trace);
     traced_reading reading{trace, record};
+    judge_traced(piece, length, text_length, line_column, count, reading, verdict);
+    if (verdict.fate == piece_fate::converted)
+        return;
     piece_shape shape = shape_of(piece, length, text_length);
     std::uint64_t at = line_column;
     reason_text reason{{verdict.reason, sizeof verdict.reason}};
