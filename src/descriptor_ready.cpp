@@ -7,15 +7,14 @@ namespace v2list {
 
 namespace {
 
-bool ready_within(int fd, short events, int timeout)
+// 1 when ready, 0 when not, -1 with errno set when poll failed.
+int poll_one(int fd, short events, int timeout)
 {
     pollfd p{fd, events, 0};
     for (;;) {
         int n = ::poll(&p, 1, timeout);
-        if (n >= 0)
-            return n > 0;
-        if (errno != EINTR)
-            return true;
+        if (n >= 0 || errno != EINTR)
+            return n;
     }
 }
 
@@ -23,12 +22,12 @@ bool ready_within(int fd, short events, int timeout)
 
 bool ready_now(int fd, short events)
 {
-    return ready_within(fd, events, 0);
+    return poll_one(fd, events, 0) != 0;
 }
 
-void wait_until_ready(int fd, short events)
+int wait_until_ready(int fd, short events)
 {
-    ready_within(fd, events, -1);
+    return poll_one(fd, events, -1) < 0 ? errno : 0;
 }
 
 } // namespace v2list

@@ -10,7 +10,9 @@ namespace v2list {
 // write that follows reports what is wrong with it.
 bool ready_now(int fd, short events);
 
-// Waits until fd is ready for events, resuming after signals.
-void wait_until_ready(int fd, short events);
+// Waits until fd is ready for events, resuming after signals. Returns 0, or
+// the errno of a poll that failed: the failure of the read or write that
+// waited, which must not be tried again at once.
+int wait_until_ready(int fd, short events);
 
 } // namespace v2list

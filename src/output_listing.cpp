@@ -65,7 +65,7 @@ bool flush_output(output_buffer& output)
             p += n;
             left -= std::size_t(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            wait_until_ready(output.fd, POLLOUT);
+            output.error = wait_until_ready(output.fd, POLLOUT);
         } else if (n < 0 && errno != EINTR) {
             output.error = errno;
         } else if (n == 0) {

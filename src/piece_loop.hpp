@@ -132,7 +132,8 @@ pieces_end for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, Before
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (!before_wait())
                 return {0, true};
-            wait_until_ready(fd, POLLIN);
+            if (int error = wait_until_ready(fd, POLLIN))
+                return {error, false};
             continue;
         }
         if (n < 0)

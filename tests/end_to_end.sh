@@ -72,4 +72,18 @@ check "broken pipe, SIGPIPE ignored: message" "v2list: write error: Broken pipe"
 check "broken pipe, default SIGPIPE: killed by the signal" 141 "$(cat "$work/status")"
 check "broken pipe, default SIGPIPE: no message" "" "$(cat "$work/err")"
 
+# A poll that fails is the failure of the read or write that waited on it,
+# at once: input from a fifo nobody writes, output to one nobody reads.
+if failing_poll_here; then
+    mkfifo "$work/idle" "$work/unread"
+    exec 3<> "$work/idle" 4<> "$work/unread"
+    with_failing_poll "$v2list" <&3 > /dev/null 2> "$work/err"
+    check "failing poll on idle input: status" 1 $?
+    check "failing poll on idle input: message" "v2list: read error: Cannot allocate memory" "$(cat "$work/err")"
+    with_failing_poll "$v2list" < "$work/big" >&4 2> "$work/err"
+    check "failing poll on full output: status" 1 $?
+    check "failing poll on full output: message" "v2list: write error: Cannot allocate memory" "$(cat "$work/err")"
+    exec 3<&- 4<&-
+fi
+
 finish end_to_end

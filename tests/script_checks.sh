@@ -21,6 +21,16 @@ runnable() {
     echo "$wrapper"
 }
 
+# Runs a program with failing_poll preloaded: every poll that would wait
+# fails. Where V2LIST_FAILING_POLL is unset (a cross build) or a runner is
+# set, the caller leaves those checks out.
+with_failing_poll() {
+    timeout 10 env ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD="$V2LIST_FAILING_POLL" "$@"
+}
+failing_poll_here() {
+    [ -n "${V2LIST_FAILING_POLL:-}" ] && [ -z "${V2LIST_RUNNER:-}" ]
+}
+
 check() {
     if [ "$2" == "$3" ]; then
         passes=$((passes + 1))

@@ -57,10 +57,19 @@ line" | head -n 1 | cut -d: -f1-4)"
 "$v2check" -qc "$work/trouble" > "$work/out"; status=$?
 check "-q: status" 1 "$status"
 check "-q: nothing written" "" "$(cat "$work/out")"
-# The first line tells; v2check does not wait for the rest (a failure
-# timeout only).
-timeout 20 "$v2check" -q < <(echo short; sleep 60); status=$?
+# The first line tells; v2check does not wait for the rest of a fifo that
+# stays open (a failure timeout only).
+mkfifo "$work/idle"
+exec 3<> "$work/idle"
+echo short >&3
+timeout 20 "$v2check" -q <&3; status=$?
 check "-q: stops at the first problem" 1 "$status"
+if failing_poll_here; then
+    with_failing_poll "$v2check" <&3 > /dev/null 2> "$work/err"; status=$?
+    check "failing poll on idle input: status 2" 2 "$status"
+    check "failing poll on idle input: message" "v2check: <stdin>: read error: Cannot allocate memory" "$(cat "$work/err")"
+fi
+exec 3<&-
 
 "$v2check" "$work/missing" "$work/clean" > "$work/out" 2> "$work/err"; status=$?
 check "unreadable file: status 2" 2 "$status"
