@@ -1,10 +1,9 @@
 // How records are converted by copying columns, worked out at compile time
 // from the two format texts and the field table: which columns must hold
 // digits and literals for a piece to be plain, which input columns each part
-// of the line is copied from, and how far the numbers before a field may
-// move it. A layout for which copying would differ from reading and writing
-// gets a plan that says why, and is converted by the general reader and
-// writer instead.
+// of the line is copied from, and which numbers before a field may shift it. A layout for which
+// copying would differ from reading and writing gets a plan that says why, and is converted by the
+// general reader and writer instead.
 #pragma once
 
 #include <algorithm>
@@ -24,8 +23,8 @@ struct span {
 
 struct copy_op {
     std::size_t from, to, length;
-    std::size_t justify_width; // nonzero: trim, then justify right in this width
-    std::size_t segment;       // how many numbers are read before the field
+    std::size_t justify_width;  // nonzero: trim, then justify right in this width
+    std::size_t numbers_before; // numbers read before the field: which shift moves it
 };
 
 // Copies, each run of neighbours in one: neighbours in the input and in the
@@ -38,7 +37,7 @@ struct copy_list {
     {
         if (count > 0 && op.justify_width == 0) {
             copy_op& last = ops[count - 1];
-            if (last.justify_width == 0 && last.segment == op.segment &&
+            if (last.justify_width == 0 && last.numbers_before == op.numbers_before &&
                 last.from + last.length == op.from && last.to + last.length == op.to) {
                 last.length += op.length;
                 return;
@@ -62,18 +61,16 @@ struct column_plan {
     span literals[scan_steps.size()]{};
     char literal_chars[scan_steps.size()]{};
     std::size_t line_length = 0;
-    char blank[max_record_line]{};
-    copy_list plain_copies; // every field, from its own columns
-    // For pieces whose numbers move the columns after them: the fields
-    // other than numbers, each moved as the numbers before it moved it, and
-    // the numbers printed from their values.
-    copy_list moved_copies;
+    char line_template[max_record_line]{}; // the line's literals, spaces where fields go
+    copy_list plain_copies;                // every field, from its own columns
+    // For pieces whose numbers shift the columns after them: the fields
+    // other than numbers, each shifted as the numbers before it shifted it,
+    // and the numbers printed from their values.
+    copy_list shifted_copies;
     number_op number_prints[print_steps.size()]{};
     std::size_t number_print_count = 0;
-    std::size_t segments = 1; // stretches between numbers
-    std::size_t step_segment[scan_steps.size()]{};
-    std::size_t
-        segment_start_step[scan_steps.size() + 1]{}; // the number that ends the stretch before
+    std::size_t shift_count = 1; // one before the first number, one after each
+    std::size_t numbers_before[scan_steps.size()]{};
 };
 
 constexpr bool shown(std::size_t field)
@@ -94,10 +91,9 @@ constexpr column_plan make_plan()
     for (std::size_t i = 0; i < scan_steps.size(); ++i) {
         const scan_step& step = scan_steps[i];
         std::size_t column = scan_step_columns[i];
-        plan.step_segment[i] = plan.segments - 1;
-        if (step.kind == scan_step::number)
-            plan.segment_start_step[plan.segments++] = i;
+        plan.numbers_before[i] = plan.shift_count - 1;
         if (step.kind == scan_step::number) {
+            ++plan.shift_count;
             // Adjacent numbers are checked as one run of digits.
             span* last = plan.number_count > 0 ? &plan.numbers[plan.number_count - 1] : nullptr;
             if (last != nullptr && last->column + last->width == column) {
@@ -126,7 +122,7 @@ constexpr column_plan make_plan()
     for (std::size_t i = 0; i < print_steps.size(); ++i) {
         const print_step& step = print_steps[i];
         if (!step.takes_argument()) {
-            plan.blank[out++] = step.symbol;
+            plan.line_template[out++] = step.symbol;
             continue;
         }
         field_place in = field_places[print_fields[print_step_arguments[i]]];
@@ -141,19 +137,19 @@ constexpr column_plan make_plan()
             width = std::max(width, in.width); // keeps the plan whole, never run
         }
         for (std::size_t k = 0; k < width; ++k)
-            plan.blank[out + k] = ' ';
-        std::size_t segment = plan.step_segment[in.step];
-        copy_op copy{in.column, step.left ? out : out + width - in.width, in.width, 0, segment};
+            plan.line_template[out + k] = ' ';
+        std::size_t before = plan.numbers_before[in.step];
+        copy_op copy{in.column, step.left ? out : out + width - in.width, in.width, 0, before};
         if (step.kind == print_step::text && !step.left)
-            copy = {in.column, out, in.width, width, segment}; // trimming shows here
-        copy_op unmoved = copy;
-        unmoved.segment = 0; // in a plain record nothing moves
-        plan.plain_copies.add(unmoved);
+            copy = {in.column, out, in.width, width, before}; // trimming shows here
+        copy_op in_place = copy;
+        in_place.numbers_before = 0; // in a plain record nothing shifts
+        plan.plain_copies.add(in_place);
         if (step.kind == print_step::number)
             plan.number_prints[plan.number_print_count++] = {print_fields[print_step_arguments[i]],
                                                              out};
         else
-            plan.moved_copies.add(copy);
+            plan.shifted_copies.add(copy);
         out += width;
     }
     plan.line_length = out;

@@ -30,8 +30,8 @@ inline std::size_t convert_text(const char* piece, std::size_t length, std::size
                 return written;
             }
         }
-        std::size_t written = copy_moved_columns(piece, text_length, line);
-        note(written > 0 ? piece_way::moved : piece_way::dropped);
+        std::size_t written = copy_shifted_columns(piece, text_length, line);
+        note(written > 0 ? piece_way::copied_shifted : piece_way::dropped);
         return written;
     } else {
         input_record record;

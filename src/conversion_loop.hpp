@@ -13,11 +13,11 @@ namespace v2list {
 // Room for any record line convert_piece writes.
 inline constexpr std::size_t max_line = 256;
 
-// The ways a piece goes: copied from its own columns (a plain record),
-// moved (its numbers read, the rest copied from where they moved it), read
-// and written field by field (a layout that copying cannot serve), or
-// dropped, not being a complete record.
-enum class piece_way { copied, moved, read_and_written, dropped };
+// The ways v2list converts a piece: copied from its own columns (a plain
+// record), copied shifted (its numbers read, the rest copied from where they
+// shifted it), read and written field by field (a layout that copying cannot
+// serve), or dropped, not being a complete record.
+enum class piece_way { copied, copied_shifted, read_and_written, dropped };
 
 // Writes the record line of one piece to line, which has room for max_line
 // characters, and returns its length; returns 0 when the piece is not a

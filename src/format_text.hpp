@@ -5,9 +5,11 @@
 // the column shortcut all run on these steps.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <type_traits>
 
 namespace v2list {
 
@@ -43,33 +45,96 @@ constexpr bool is_white_space(unsigned char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-namespace format_detail {
-
+// A decimal digit, '0' to '9'.
 constexpr bool is_digit(char c)
 {
-    return c >= '0' && c <= '9';
+    return static_cast<unsigned char>(c - '0') <= 9;
+}
+
+// Writes the decimal digits of value's magnitude, at least Least of them
+// (zeros in front), so that they end just before end, as %d writes a number
+// but for its sign; returns where they start. The Least digits are written
+// by a loop of fixed length, which the compiler unrolls.
+template <std::size_t Least = 1, typename Integer>
+constexpr char* put_decimal_digits(Integer value, char* end)
+{
+    // Unsigned, so that the most negative value has a magnitude too.
+    auto magnitude = static_cast<std::make_unsigned_t<Integer>>(value);
+    if constexpr (std::is_signed_v<Integer>)
+        if (value < 0)
+            magnitude = 0 - magnitude;
+    for (std::size_t i = 0; i < Least; ++i, magnitude /= 10)
+        *--end = char('0' + magnitude % 10);
+    for (; magnitude != 0; magnitude /= 10)
+        *--end = char('0' + magnitude % 10);
+    return end;
+}
+
+// What is wrong with a format text, if anything, and at which of its steps.
+enum class format_fault : unsigned char {
+    none,
+    width_too_large,        // a width above 255
+    ends_in_a_conversion,   // the text ends after "%"
+    unsupported_conversion, // not one of %c %d %s, or a flag a scan cannot take
+    number_width,           // a scanned number needs a width of 1 to 9
+    white_space_directive,  // white space in a scan format, which no layout uses
+};
+
+struct format_check {
+    format_fault fault = format_fault::none;
+    std::size_t step = 0; // counted from 0
+};
+
+// How many steps a format text has, and its first fault.
+struct format_reading {
+    std::size_t count = 0;
+    format_check check;
+};
+
+// Fails to compile, naming the fault and the step, when a format text has
+// one: the compiler's note on this instantiation says which step.
+template <format_fault Fault, std::size_t Step>
+constexpr bool format_is_sound()
+{
+    static_assert(Fault != format_fault::width_too_large, "a width in a format text is above 255");
+    static_assert(Fault != format_fault::ends_in_a_conversion, "a format text ends after a %");
+    static_assert(Fault != format_fault::unsupported_conversion,
+                  "a format text has a conversion other than %Nc, %Nd (scan; %*... to skip) or "
+                  "%[-][0][N]s, %[-][0][N]d, %c (print)");
+    static_assert(Fault != format_fault::number_width,
+                  "a scanned number needs a width of 1 to 9, as in %2d");
+    static_assert(Fault != format_fault::white_space_directive,
+                  "white space in a scan format would skip any run of it; not supported");
+    return true;
+}
+
+namespace format_detail {
+
+// A fault found while reading a step leaves a harmless step in its place,
+// so that the reading goes on and the check can name the fault.
+constexpr void note(format_fault& fault, format_fault found)
+{
+    if (fault == format_fault::none)
+        fault = found;
 }
 
 // Reads an optional decimal width at text[i]; 0 when there is none.
-constexpr unsigned char read_width(std::string_view text, std::size_t& i)
+constexpr unsigned char read_width(std::string_view text, std::size_t& i, format_fault& fault)
 {
     unsigned width = 0;
-    while (i < text.size() && is_digit(text[i])) {
-        width = width * 10 + unsigned(text[i++] - '0');
-        if (width > 255)
-            throw "format width too large";
-    }
-    return static_cast<unsigned char>(width);
+    while (i < text.size() && is_digit(text[i]))
+        width = std::min(width * 10 + unsigned(text[i++] - '0'), 256u);
+    if (width > 255)
+        note(fault, format_fault::width_too_large);
+    return static_cast<unsigned char>(std::min(width, 255u));
 }
 
-constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
+constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format_fault& fault)
 {
     char c = text[i++];
     if (c != '%') {
-        // A white-space directive would skip any run of white space; no
-        // layout uses one, so it is refused rather than half supported.
         if (is_white_space(static_cast<unsigned char>(c)))
-            throw "white space in a scan format is not supported";
+            note(fault, format_fault::white_space_directive);
         return {scan_step::literal, false, 1, c};
     }
     bool assigns = true;
@@ -77,21 +142,25 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
         assigns = false;
         ++i;
     }
-    unsigned char width = read_width(text, i);
-    if (i >= text.size())
-        throw "scan format ends inside a conversion";
+    unsigned char width = read_width(text, i, fault);
+    if (i >= text.size()) {
+        note(fault, format_fault::ends_in_a_conversion);
+        return {scan_step::characters, assigns, 1, 0};
+    }
     switch (text[i++]) {
     case 'c':
         return {scan_step::characters, assigns, static_cast<unsigned char>(width ? width : 1), 0};
     case 'd':
         if (width == 0 || width > 9)
-            throw "a number conversion needs a width of 1 to 9";
-        return {scan_step::number, assigns, width, 0};
-    default: throw "unsupported scan conversion";
+            note(fault, format_fault::number_width);
+        return {scan_step::number, assigns, std::clamp<unsigned char>(width, 1, 9), 0};
+    default:
+        note(fault, format_fault::unsupported_conversion);
+        return {scan_step::characters, assigns, 1, 0};
     }
 }
 
-constexpr print_step next_print_step(std::string_view text, std::size_t& i)
+constexpr print_step next_print_step(std::string_view text, std::size_t& i, format_fault& fault)
 {
     char c = text[i++];
     if (c != '%')
@@ -99,25 +168,31 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i)
     print_step step{print_step::literal, false, false, 0, 0};
     for (; i < text.size() && (text[i] == '-' || text[i] == '0'); ++i)
         (text[i] == '-' ? step.left : step.zero) = true;
-    step.width = read_width(text, i);
-    if (i >= text.size())
-        throw "print format ends inside a conversion";
+    step.width = read_width(text, i, fault);
+    if (i >= text.size()) {
+        note(fault, format_fault::ends_in_a_conversion);
+        return step;
+    }
     switch (text[i++]) {
     case 's': step.kind = print_step::text; break;
     case 'd': step.kind = print_step::number; break;
     case 'c': step.kind = print_step::character; break;
-    default: throw "unsupported print conversion";
+    default: note(fault, format_fault::unsupported_conversion); break;
     }
     return step;
 }
 
 template <typename Next>
-constexpr std::size_t count_steps(std::string_view text, Next next)
+constexpr format_reading read_format(std::string_view text, Next next)
 {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < text.size(); ++n)
-        next(text, i);
-    return n;
+    format_reading reading;
+    for (std::size_t i = 0; i < text.size(); ++reading.count) {
+        format_fault fault = format_fault::none;
+        next(text, i, fault);
+        if (fault != format_fault::none && reading.check.fault == format_fault::none)
+            reading.check = {fault, reading.count};
+    }
+    return reading;
 }
 
 template <typename Step, std::size_t N, typename Next>
@@ -125,16 +200,17 @@ constexpr std::array<Step, N> steps(std::string_view text, Next next)
 {
     std::array<Step, N> out{};
     std::size_t i = 0;
+    format_fault fault = format_fault::none;
     for (Step& step : out)
-        step = next(text, i);
+        step = next(text, i, fault);
     return out;
 }
 
 } // namespace format_detail
 
-constexpr std::size_t count_scan_steps(std::string_view text)
+constexpr format_reading read_scan_format(std::string_view text)
 {
-    return format_detail::count_steps(text, format_detail::next_scan_step);
+    return format_detail::read_format(text, format_detail::next_scan_step);
 }
 
 template <std::size_t N>
@@ -143,9 +219,9 @@ constexpr std::array<scan_step, N> parse_scan_format(std::string_view text)
     return format_detail::steps<scan_step, N>(text, format_detail::next_scan_step);
 }
 
-constexpr std::size_t count_print_steps(std::string_view text)
+constexpr format_reading read_print_format(std::string_view text)
 {
-    return format_detail::count_steps(text, format_detail::next_print_step);
+    return format_detail::read_format(text, format_detail::next_print_step);
 }
 
 template <std::size_t N>

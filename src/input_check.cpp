@@ -12,15 +12,9 @@ namespace v2list {
 
 namespace {
 
-// A name as it stands in messages: escaped, so that every message is one
-// line.
-struct escaped_name {
-    char text[4 * 4096 + 1];
-};
-
 // The messages of one input.
 struct message_writer {
-    input_check& work;
+    check_work& work;
     const char* name;
     std::uint64_t written = 0;
 
@@ -35,7 +29,7 @@ struct message_writer {
     {
         ++written;
         // The message, and where asked the piece as read and a caret.
-        char buffer[sizeof(piece_verdict::reason) + sizeof(escaped_name::text) + 6 * max_piece];
+        char buffer[sizeof(piece_verdict::reason) + sizeof(shown_name::text) + 6 * max_piece];
         text_builder text{buffer, sizeof buffer};
         text.say(name, ':', line, ':', column, ": ", kind, ": ", reason, '\n');
         if (work.options.show_line) {
@@ -72,16 +66,6 @@ std::size_t tally_step(const piece_verdict& verdict)
     return 0;
 }
 
-const char* kind_name(piece_fate fate)
-{
-    switch (fate) {
-    case piece_fate::converted: return "converted";
-    case piece_fate::shifted: return "shifted";
-    case piece_fate::dropped: return "dropped";
-    }
-    return "";
-}
-
 } // namespace
 
 void add_counts(check_counts& total, const check_counts& more)
@@ -98,11 +82,9 @@ void add_counts(check_counts& total, const check_counts& more)
                 total.causes[k][c][s] += more.causes[k][c][s];
 }
 
-check_end check_input(input_check& work, int fd, const char* name, check_counts& counts)
+check_end check_input(check_work& work, int fd, const char* name, check_counts& counts)
 {
-    escaped_name escaped;
-    escape_text(name, std::strlen(name), escaped.text, sizeof escaped.text);
-    message_writer messages{work, escaped.text};
+    message_writer messages{work, name};
     // The line being read: its number and where the next piece starts in it.
     std::uint64_t line = 1, column = 0;
     bool problem = false;
@@ -126,12 +108,8 @@ check_end check_input(input_check& work, int fd, const char* name, check_counts&
                                         "line of its own",
                                         piece, length, column);
             }
-            // Only a message to write needs the piece read in full.
             bool wanted = messages.wanted();
-            if (wanted)
-                check_piece(piece, length, text_length, column, verdict);
-            else
-                judge_piece(piece, length, text_length, column, verdict);
+            judge_piece(piece, length, text_length, column, wanted, verdict);
             switch (verdict.fate) {
             case piece_fate::converted: ++counts.converted; break;
             case piece_fate::shifted:
@@ -145,7 +123,7 @@ check_end check_input(input_check& work, int fd, const char* name, check_counts&
                 ++counts.causes[verdict.fate == piece_fate::shifted][std::size_t(verdict.cause)]
                                [tally_step(verdict)];
                 if (ok && wanted)
-                    ok = messages.write(line, verdict.column, kind_name(verdict.fate),
+                    ok = messages.write(line, verdict.column, fate_name(verdict.fate),
                                         verdict.reason, piece, length, column);
             }
             column += length - newline;
@@ -159,17 +137,17 @@ check_end check_input(input_check& work, int fd, const char* name, check_counts&
     return {end.read_error, end.stopped && problem && work.options.quiet};
 }
 
-void write_summary(output_buffer& report, const char* prefix, const check_counts& c)
+void write_summary(output_buffer& report, const char* name, const check_counts& c)
 {
     auto plural = [](std::uint64_t n) { return n == 1 ? "" : "s"; };
-    char text[1024];
+    char text[sizeof(shown_name::text) + 1024];
     int n = std::snprintf(text, sizeof text,
-                          "%s%" PRIu64 " line%s and %" PRIu64 " piece%s read: %" PRIu64
+                          "%s%s%" PRIu64 " line%s and %" PRIu64 " piece%s read: %" PRIu64
                           " record%s converted, %" PRIu64 " of them shifted; %" PRIu64
                           " piece%s dropped; %" PRIu64 " line%s split\n",
-                          prefix, c.lines, plural(c.lines), c.pieces, plural(c.pieces), c.converted,
-                          plural(c.converted), c.shifted, c.dropped, plural(c.dropped), c.split,
-                          plural(c.split));
+                          name ? name : "", name ? ": " : "", c.lines, plural(c.lines), c.pieces,
+                          plural(c.pieces), c.converted, plural(c.converted), c.shifted, c.dropped,
+                          plural(c.dropped), c.split, plural(c.split));
     append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
 
     // The tally, most frequent first; a cause and its count a line.
@@ -201,7 +179,7 @@ void write_summary(output_buffer& report, const char* prefix, const check_counts
             verdict.cause = piece_cause(rows[i].cause);
             verdict.step = rows[i].step;
             cause_words(verdict, words, sizeof words);
-            kind = kind_name(verdict.fate);
+            kind = fate_name(verdict.fate);
         }
         n = std::snprintf(text, sizeof text, "%8" PRIu64 " %-7s  %s\n", rows[i].count, kind, words);
         append_output(report, text, std::min(std::size_t(n), sizeof text - 1));

@@ -29,7 +29,7 @@ struct check_options {
 };
 
 // Everything a check works in; the caller owns it, as with a conversion.
-struct input_check {
+struct check_work {
     piece_input input;
     output_buffer report; // the messages, for the caller to open and flush
     check_options options;
@@ -43,13 +43,20 @@ struct check_end {
     bool stopped;
 };
 
-// Reads fd to its end, counts what it finds in counts, and writes the
-// messages, each as "NAME:LINE:COLUMN: KIND: REASON" with NAME escaped, in
-// order of line and column, to work.report.
-check_end check_input(input_check& work, int fd, const char* name, check_counts& counts);
+// A name as messages and summaries show it: escaped (escape_text), so that
+// every message is one line.
+struct shown_name {
+    char text[4 * 4096 + 1];
+};
 
-// The summary line ("N lines and N pieces read: ..."), after prefix, and
-// the tally: a line for each cause, most frequent first.
-void write_summary(output_buffer& report, const char* prefix, const check_counts& counts);
+// Reads fd to its end, counts what it finds in counts, and writes the
+// messages, each as "NAME:LINE:COLUMN: FATE: REASON", in order of line and
+// column, to work.report; name is as shown_name has it.
+check_end check_input(check_work& work, int fd, const char* name, check_counts& counts);
+
+// The summary line ("NAME: N lines and N pieces read: ...", without the
+// name when it is null) and the tally: a line for each cause, most
+// frequent first.
+void write_summary(output_buffer& report, const char* name, const check_counts& counts);
 
 } // namespace v2list

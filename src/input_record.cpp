@@ -46,13 +46,6 @@ constexpr bool fields_apart()
 }
 static_assert(fields_apart(), "two fields of the table overlap");
 
-// Removes the trailing spaces of the text of length characters at text.
-void trim_spaces(char* text, std::size_t length)
-{
-    while (length > 0 && text[length - 1] == ' ')
-        text[--length] = '\0';
-}
-
 // Step Step of the scan format, which assigns field Field if it assigns at
 // all. Both are constants, so each step compiles to its own few lines. start
 // is where the step's characters begin: for a number, after white space.
@@ -62,7 +55,7 @@ scan_result scan_one(const char*& p, const char* end, const char*& start, input_
     start = p;
     if constexpr (Step.kind == scan_step::number) {
         std::int32_t value;
-        scan_result result = scan_number<Step.width>(p, end, start, value);
+        scan_result result = scan_number(p, end, Step.width, start, value);
         if constexpr (Step.assigns) {
             if (result == scan_result::assigned)
                 set_field_value(record, Field, value);
@@ -88,7 +81,7 @@ scan_result scan_one(const char*& p, const char* end, const char*& start, input_
                 if constexpr (fields[Field].shape == shape_text) {
                     to[taken] = '\0';
                     if (taken == Step.width)
-                        trim_spaces(to, taken);
+                        trim_trailing_spaces(to);
                 }
             }
             p += taken;
@@ -159,16 +152,15 @@ int read_record(const char* piece, std::size_t length, input_record& record)
 int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace)
 {
     scan_result last;
-    trace.text_length = text_length_of(piece, length);
     trace.steps_run = 0;
-    int count = read_traced(piece, trace.text_length, record, last, step_trace{trace});
+    int count = read_traced(piece, text_length_of(piece, length), record, last, step_trace{trace});
     trace.ran_out = last == scan_result::end_of_text;
     return count;
 }
 
 void trim_trailing_spaces(char* text)
 {
-    trim_spaces(text, std::strlen(text));
+    text[trimmed_length(text, std::strlen(text))] = '\0';
 }
 
 } // namespace v2list

@@ -18,7 +18,9 @@ namespace v2list {
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
-inline constexpr auto scan_steps = parse_scan_format<count_scan_steps(scan_format)>(scan_format);
+inline constexpr format_reading scan_reading = read_scan_format(scan_format);
+static_assert(format_is_sound<scan_reading.check.fault, scan_reading.check.step>());
+inline constexpr auto scan_steps = parse_scan_format<scan_reading.count>(scan_format);
 
 struct input_record {
     char text14[14 + 1];
@@ -113,15 +115,14 @@ inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 
 enum class scan_result { assigned, skipped, mismatch, end_of_text };
 
-// Reads one "%Nd" at p: white space first (not counted in the width), then
-// an optional sign and digits, the sign counting in the width. start is
-// left where the white space ends. A p past the end meets the end at once.
-template <unsigned Width>
-inline scan_result scan_number(const char*& p, const char* end, const char*& start,
-                               std::int32_t& value)
+// Reads one "%Nd" of the given width at p: white space first (not counted
+// in the width), then an optional sign and digits, the sign counting in the
+// width. start is left where the white space ends. A p past the end meets
+// the end at once. Inlined, so that each caller's width is a constant.
+[[gnu::always_inline]] inline scan_result scan_number(const char*& p, const char* end,
+                                                      unsigned width, const char*& start,
+                                                      std::int32_t& value)
 {
-    auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
-    unsigned width = Width;
     bool negative = false;
     // Most numbers start with a digit; the rest may have white space and a
     // sign first.
@@ -165,8 +166,14 @@ inline constexpr auto scan_step_columns = [] {
     return columns;
 }();
 
+// Where a scan step's own columns end.
+constexpr std::size_t step_end(std::size_t step)
+{
+    return scan_step_columns[step] + scan_steps[step].width;
+}
+
 // The columns of a whole record, every step at its whole width.
-inline constexpr std::size_t record_length = scan_step_columns.back() + scan_steps.back().width;
+inline constexpr std::size_t record_length = step_end(scan_steps.size() - 1);
 
 // The characters a record with every field at its own columns needs: all
 // of them but for a last "%Nc", which counts once it took one character.
@@ -200,9 +207,8 @@ int read_record(const char* piece, std::size_t length, input_record& record);
 // Where the scan of one piece took each step's characters, and where it
 // stopped: what v2check reports, from the very steps read_record runs.
 struct scan_trace {
-    std::size_t text_length; // characters before the first zero byte, or all
-    std::size_t steps_run;   // the steps that ran, the one that stopped the scan included
-    bool ran_out;            // the last step run met the end of the text
+    std::size_t steps_run; // the steps that ran, the one that stopped the scan included
+    bool ran_out;          // the last step run met the end of the text
     struct {
         std::size_t from, to; // counted from 0; a number's from is after its white space
     } steps[scan_steps.size()];
@@ -214,7 +220,16 @@ std::size_t text_length_of(const char* piece, std::size_t length);
 // As read_record, and says where every step went.
 int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace);
 
-// Removes the trailing spaces (only the byte 0x20) of a terminated text.
+// The length of the length characters at text without their trailing
+// spaces (only the byte 0x20), as the listing shows a text.
+inline std::size_t trimmed_length(const char* text, std::size_t length)
+{
+    while (length > 0 && text[length - 1] == ' ')
+        --length;
+    return length;
+}
+
+// Removes the trailing spaces of a terminated text.
 void trim_trailing_spaces(char* text);
 
 } // namespace v2list

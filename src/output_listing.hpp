@@ -20,8 +20,9 @@ inline constexpr char listing_header[] = "#Version: 2";
 // beside it.
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
-inline constexpr auto print_steps =
-    parse_print_format<count_print_steps(print_format)>(print_format);
+inline constexpr format_reading print_reading = read_print_format(print_format);
+static_assert(format_is_sound<print_reading.check.fault, print_reading.check.step>());
+inline constexpr auto print_steps = parse_print_format<print_reading.count>(print_format);
 
 // The fields the print format writes, in the order of its conversions,
 // grouped as the line groups them.
@@ -98,12 +99,7 @@ template <print_step Step>
 inline char* put_number(char* out, std::int32_t value)
 {
     char text[12];
-    char* digits = std::end(text);
-    // Unsigned, so that the most negative value has a magnitude too.
-    std::uint32_t magnitude = value < 0 ? 0u - std::uint32_t(value) : std::uint32_t(value);
-    do
-        *--digits = char('0' + magnitude % 10);
-    while (magnitude /= 10);
+    char* digits = put_decimal_digits(value, std::end(text));
     std::size_t length = std::size_t(std::end(text) - digits);
     if constexpr (Step.zero && !Step.left) {
         // Zero padding goes between the sign and the digits.

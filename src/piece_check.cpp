@@ -57,92 +57,60 @@ struct reason_text : text_builder {
     }
 };
 
-constexpr std::size_t own_end(std::size_t step)
-{
-    return scan_step_columns[step] + scan_steps[step].width;
-}
-
 bool is_sign(char c)
 {
     return c == '-' || c == '+';
 }
 
-// The value of a number's own columns: without their white space, a sign
-// and digits and nothing else. False when they hold no number.
-bool own_number(const char* characters, std::size_t length, std::int32_t& value)
-{
-    char text[16];
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < length && n < sizeof text; ++i)
-        if (!is_white_space(static_cast<unsigned char>(characters[i])))
-            text[n++] = characters[i];
-    std::size_t i = n > 0 && is_sign(text[0]);
-    if (i == n)
-        return false;
-    std::int64_t magnitude = 0;
-    for (std::size_t k = i; k < n; ++k) {
-        if (text[k] < '0' || text[k] > '9')
-            return false;
-        magnitude = magnitude * 10 + (text[k] - '0');
-    }
-    value = std::int32_t(text[0] == '-' ? -magnitude : magnitude);
-    return true;
-}
-
-// The text of its own columns without trailing spaces, as the listing
-// shows a text field.
-std::size_t trimmed_length(const char* characters, std::size_t length)
-{
-    while (length > 0 && characters[length - 1] == ' ')
-        --length;
-    return length;
-}
-
-// How one reading of a piece went, step by step: how far each step ended
-// from its own columns, and the value of each number. From the middle way's
-// numbers, or from the full reader's trace.
-struct moved_reading {
-    const moved_numbers& numbers;
-
-    std::ptrdiff_t after(std::size_t step) const
-    {
-        std::size_t segment = column_detail::plan.step_segment[step];
-        return numbers.shifts[segment + (scan_steps[step].kind == scan_step::number)];
-    }
-    std::int32_t value(std::size_t field) const { return numbers.values[field]; }
-};
-
-struct traced_reading {
+// How the full reader read a piece: where each step took its characters,
+// and the fields it assigned.
+struct reading {
     const scan_trace& trace;
     const input_record& record;
 
+    // How many columns late (negative: early) step ended, and the step
+    // before it, against their own columns.
     std::ptrdiff_t after(std::size_t step) const
     {
-        return std::ptrdiff_t(trace.steps[step].to) - std::ptrdiff_t(own_end(step));
+        return std::ptrdiff_t(trace.steps[step].to) - std::ptrdiff_t(step_end(step));
     }
-    std::int32_t value(std::size_t field) const { return field_value(record, field_id(field)); }
+    std::ptrdiff_t before(std::size_t step) const { return step == 0 ? 0 : after(step - 1); }
+
+    // The step where the reading left the layout for good before step: the
+    // first of the steps up to it that all start off their own columns, the
+    // one before them being where the shifting began.
+    std::size_t left_layout_at(std::size_t step) const
+    {
+        while (before(step) != 0)
+            --step;
+        return step;
+    }
 };
 
-template <typename Reading>
-std::ptrdiff_t shift_before(const Reading& reading, std::size_t step)
+// The value of a number's own columns read alone: a number, with white
+// space around it and nothing else. False when they hold none.
+bool own_value(const char* own, std::size_t length, unsigned width, std::int32_t& value)
 {
-    return step == 0 ? 0 : reading.after(step - 1);
+    const char* p = own;
+    const char* end = own + length;
+    const char* start;
+    if (scan_number(p, end, width, start, value) != scan_result::assigned)
+        return false;
+    while (p < end && is_white_space(static_cast<unsigned char>(*p)))
+        ++p;
+    return p == end;
 }
 
-// The step where the reading left the layout for good before step: the
-// first of the steps up to it that all start off their own columns, the
-// one before them being where the moving began.
-template <typename Reading>
-std::size_t left_layout_at(const Reading& reading, std::size_t step)
-{
-    while (shift_before(reading, step) != 0)
-        --step;
-    return step;
-}
+// The fields the listing shows, each once, in the order the record has them.
+constexpr std::size_t shown_count = [] {
+    std::size_t n = 0;
+    for (std::size_t f = 0; f < field_count; ++f)
+        n += column_detail::shown(f);
+    return n;
+}();
 
-// The fields the listing shows, in the order the record has them.
 constexpr auto shown_fields = [] {
-    std::array<std::size_t, std::size(print_fields)> shown{};
+    std::array<std::size_t, shown_count> shown{};
     std::size_t n = 0;
     for (std::size_t f = 0; f < field_count; ++f)
         if (column_detail::shown(f))
@@ -152,44 +120,44 @@ constexpr auto shown_fields = [] {
 
 // For a complete record: converted, or shifted at the first field that the
 // listing shows with a value not from its own columns, with its cause.
-template <typename Reading>
-void judge_complete(const char* piece, std::size_t text_length, const Reading& reading,
+void judge_complete(const char* piece, std::size_t text_length, const reading& read,
                     piece_verdict& verdict)
 {
     for (std::size_t f : shown_fields) {
         const field_place& place = field_places[f];
-        std::ptrdiff_t before = shift_before(reading, place.step);
+        std::ptrdiff_t before = read.before(place.step);
         // Its own columns, as far as the text has them.
         const char* own = piece + place.column;
         std::size_t own_length =
             place.column >= text_length ? 0 : std::min(place.width, text_length - place.column);
-        const char* read = own + before;
+        const char* taken = own + before;
         bool same = true;
         switch (fields[f].shape) {
         case shape_number: {
             std::int32_t value;
-            same = own_number(own, own_length, value) && value == reading.value(f);
+            same = own_value(own, own_length, unsigned(place.width), value) &&
+                   value == field_value(read.record, field_id(f));
             break;
         }
         case shape_text: {
             if (before == 0)
                 break;
-            std::size_t n = trimmed_length(read, place.width);
-            same = trimmed_length(own, own_length) == n && std::memcmp(read, own, n) == 0;
+            std::size_t n = trimmed_length(taken, place.width);
+            same = trimmed_length(own, own_length) == n && std::memcmp(taken, own, n) == 0;
             break;
         }
         case shape_character:
-        case shape_tail: same = before == 0 || (own_length > 0 && *own == *read); break;
+        case shape_tail: same = before == 0 || (own_length > 0 && *own == *taken); break;
         }
         if (same)
             continue;
         verdict.fate = piece_fate::shifted;
         verdict.field = f;
-        verdict.step = left_layout_at(reading, place.step);
+        verdict.step = read.left_layout_at(place.step);
         bool itself = verdict.step == place.step;
-        verdict.cause = reading.after(verdict.step) < 0 ? piece_cause::stops_short
-                        : itself                        ? piece_cause::reads_neighbour
-                                                        : piece_cause::skips_white_space;
+        verdict.cause = read.after(verdict.step) < 0 ? piece_cause::stops_short
+                        : itself                     ? piece_cause::reads_neighbour
+                                                     : piece_cause::skips_white_space;
         return;
     }
 }
@@ -218,9 +186,9 @@ piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_len
 // For a piece that is not a complete record: where and why the reading
 // failed, or where it left the layout before it failed.
 void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at,
-                   const traced_reading& reading, piece_verdict& verdict)
+                   const reading& read, piece_verdict& verdict)
 {
-    const scan_trace& trace = reading.trace;
+    const scan_trace& trace = read.trace;
     std::size_t stop = trace.steps_run - 1;
     verdict.fate = piece_fate::dropped;
     verdict.step = stop;
@@ -229,12 +197,12 @@ void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
     } else if (trace.ran_out && shape.zero) {
         verdict.cause = piece_cause::zero_byte;
-    } else if (shift_before(reading, stop) != 0) {
-        verdict.step = left_layout_at(reading, stop);
+    } else if (read.before(stop) != 0) {
+        verdict.step = read.left_layout_at(stop);
         verdict.cause = scan_steps[verdict.step].kind != scan_step::number
                             ? piece_cause::line_too_short
-                        : reading.after(verdict.step) < 0 ? piece_cause::stops_short
-                                                          : piece_cause::skips_white_space;
+                        : read.after(verdict.step) < 0 ? piece_cause::stops_short
+                                                       : piece_cause::skips_white_space;
     } else if (trace.ran_out) {
         verdict.cause = piece_cause::line_too_short;
     } else if (scan_steps[stop].kind == scan_step::literal) {
@@ -243,15 +211,6 @@ void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at
         verdict.cause = is_sign(piece[trace.steps[stop].from]) ? piece_cause::takes_sign
                                                                : piece_cause::not_a_digit;
     }
-}
-
-void judge_traced(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t at,
-                  int count, const traced_reading& reading, piece_verdict& verdict)
-{
-    if (count == field_count)
-        judge_complete(piece, text_length, reading, verdict);
-    else
-        judge_dropped(piece, shape_of(piece, length, text_length), at, reading, verdict);
 }
 
 // Where the scan stopped and why, in words: the consequence of a move, or
@@ -303,17 +262,23 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
     }
 }
 
-// The cause of a move, at step: "number2 stops at column 18 ("a" is not a
-// digit), so every later field is read one column early".
-void explain_move(const char* piece, std::size_t text_length, std::uint64_t at, std::size_t step,
-                  const traced_reading& reading, reason_text& reason)
+// The cause of a shift, at step: "number2 stops at column 18 ("a" is not a
+// digit), so every later field is read 1 column early", or, for a number
+// that read on into a neighbour's column, that it did.
+void explain_shift(const char* piece, std::size_t text_length, std::uint64_t at, std::size_t step,
+                   bool into_neighbour, const reading& read, reason_text& reason)
 {
-    const auto& taken = reading.trace.steps[step];
-    std::ptrdiff_t shift = reading.after(step);
+    const auto& taken = read.trace.steps[step];
+    std::ptrdiff_t shift = read.after(step);
     reason.add_step(step);
     if (shift > 0) {
         reason.say(" skips white space at column ", at + scan_step_columns[step] + 1,
-                   " and reads on to column ", at + taken.to);
+                   into_neighbour ? " and reads on into column " : " and reads on to column ",
+                   at + taken.to);
+        if (into_neighbour) {
+            reason.put(", past its own columns");
+            return;
+        }
     } else if (taken.to < text_length) {
         reason.say(" stops at column ", at + taken.to + 1, " (");
         reason.add_quoted(piece + taken.to, 1);
@@ -326,9 +291,8 @@ void explain_move(const char* piece, std::size_t text_length, std::uint64_t at, 
 
 // The column of a message: where the cause is.
 std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
-                           const piece_verdict& verdict, const traced_reading& reading)
+                           const piece_verdict& verdict, const scan_trace& trace)
 {
-    const scan_trace& trace = reading.trace;
     switch (verdict.cause) {
     case piece_cause::skips_white_space:
     case piece_cause::reads_neighbour: return at + scan_step_columns[verdict.step] + 1;
@@ -368,12 +332,12 @@ void explain_short(const piece_shape& shape, std::uint64_t at, const scan_trace&
 }
 
 void explain_shifted(const char* piece, std::size_t length, std::size_t text_length,
-                     std::uint64_t at, const piece_verdict& verdict, const traced_reading& reading,
+                     std::uint64_t at, const piece_verdict& verdict, const reading& read,
                      reason_text& reason)
 {
     std::size_t f = verdict.field;
     const field_place& place = field_places[f];
-    const auto& taken = reading.trace.steps[place.step];
+    const auto& taken = read.trace.steps[place.step];
     std::size_t from = std::min(place.column, text_length);
     std::size_t to = std::min(place.column + place.width, text_length);
     auto id = field_id(f);
@@ -383,14 +347,14 @@ void explain_shifted(const char* piece, std::size_t length, std::size_t text_len
     reason.add_quoted(piece + from, to - from);
     reason.put(", read as ");
     switch (fields[f].shape) {
-    case shape_number: reason.put(reading.value(f)); break;
+    case shape_number: reason.put(field_value(read.record, id)); break;
     case shape_text: {
-        const char* text = field_characters(reading.record, id);
+        const char* text = field_characters(read.record, id);
         reason.add_quoted(text, std::strlen(text));
         break;
     }
     case shape_character:
-    case shape_tail: reason.add_quoted(field_characters(reading.record, id), 1); break;
+    case shape_tail: reason.add_quoted(field_characters(read.record, id), 1); break;
     }
     reason.put(" from ");
     reason.add_columns(at, taken.from, taken.to);
@@ -401,103 +365,70 @@ void explain_shifted(const char* piece, std::size_t length, std::size_t text_len
     reason.add_quoted(line, written > 0 ? written - 1 : 0); // without its newline
 }
 
-// The cheap part of a judgement, for a layout that copies columns: true
-// when the piece converts with every field from its own columns, as a
-// plain record or one whose numbers all end where their own columns do.
-// complete says whether numbers then hold a complete record's reading.
-inline bool converted_in_place(const char* piece, std::size_t text_length, moved_numbers& numbers,
-                               bool& complete, piece_verdict& verdict)
+// The column and the reason of the message on a piece dropped or shifted.
+void explain(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t at,
+             const piece_shape& shape, const reading& read, piece_verdict& verdict)
 {
-    verdict.fate = piece_fate::converted;
-    verdict.cause = piece_cause::none;
-    verdict.step = 0;
-    verdict.field = field_count;
-    complete = false;
-    if constexpr (copies_columns) {
-        if (text_length >= shortest_record && plain_record(piece))
-            return true;
-        complete = read_moved_numbers(piece, text_length, numbers);
-        return complete && std::all_of(std::begin(numbers.shifts), std::end(numbers.shifts),
-                                       [](std::ptrdiff_t shift) { return shift == 0; });
+    reason_text reason{{verdict.reason, sizeof verdict.reason}};
+    verdict.reason[0] = '\0';
+    verdict.column = cause_column(shape, text_length, at, verdict, read.trace);
+    switch (verdict.cause) {
+    case piece_cause::empty_line: reason.put("an empty line"); break;
+    case piece_cause::line_too_short: explain_short(shape, at, read.trace, reason); break;
+    case piece_cause::zero_byte:
+    case piece_cause::literal_missing:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit:
+        explain_stop(piece, shape, text_length, at, read.trace, reason);
+        break;
+    case piece_cause::reads_neighbour:
+    case piece_cause::skips_white_space:
+    case piece_cause::stops_short:
+        explain_shift(piece, text_length, at, verdict.step,
+                      verdict.cause == piece_cause::reads_neighbour, read, reason);
+        reason.put(": ");
+        if (verdict.fate == piece_fate::shifted)
+            explain_shifted(piece, length, text_length, at, verdict, read, reason);
+        else
+            explain_stop(piece, shape, text_length, at, read.trace, reason);
+        break;
+    case piece_cause::none: break;
     }
-    return false;
 }
 
 } // namespace
 
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict)
-{
-    moved_numbers numbers;
-    bool complete;
-    if (converted_in_place(piece, text_length, numbers, complete, verdict))
-        return;
-    if (complete)
-        judge_complete(piece, text_length, moved_reading{numbers}, verdict);
-    else
-        judge_piece_in_full(piece, length, text_length, line_column, verdict);
-}
-
-void judge_piece_in_full(const char* piece, std::size_t length, std::size_t text_length,
-                         std::uint64_t line_column, piece_verdict& verdict)
+                 std::uint64_t line_column, bool explain_it, piece_verdict& verdict)
 {
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
     verdict.step = 0;
     verdict.field = field_count;
+    // A plain record converts with every field from its own columns.
+    if constexpr (copies_columns)
+        if (text_length >= shortest_record && plain_record(piece))
+            return;
     input_record record;
     scan_trace trace;
-    int count = read_record(piece, length, record, trace);
-    judge_traced(piece, length, text_length, line_column, count, traced_reading{trace, record},
-                 verdict);
+    reading read{trace, record};
+    piece_shape shape = shape_of(piece, length, text_length);
+    if (read_record(piece, length, record, trace) == field_count)
+        judge_complete(piece, text_length, read, verdict);
+    else
+        judge_dropped(piece, shape, line_column, read, verdict);
+    if (explain_it && verdict.fate != piece_fate::converted)
+        explain(piece, length, text_length, line_column, shape, read, verdict);
 }
 
-void check_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict)
+const char* fate_name(piece_fate fate)
 {
-    moved_numbers numbers;
-    bool complete;
-    if (converted_in_place(piece, text_length, numbers, complete, verdict))
-        return;
-    // A message is needed: one reading in full judges and explains.
-    input_record record;
-    scan_trace trace;
-    int count = read_record(piece, length, record, trace);
-    traced_reading reading{trace, record};
-    judge_traced(piece, length, text_length, line_column, count, reading, verdict);
-    if (verdict.fate == piece_fate::converted)
-        return;
-    piece_shape shape = shape_of(piece, length, text_length);
-    std::uint64_t at = line_column;
-    reason_text reason{{verdict.reason, sizeof verdict.reason}};
-    verdict.reason[0] = '\0';
-    verdict.column = cause_column(shape, text_length, at, verdict, reading);
-    switch (verdict.cause) {
-    case piece_cause::empty_line: reason.put("an empty line"); break;
-    case piece_cause::line_too_short: explain_short(shape, at, trace, reason); break;
-    case piece_cause::zero_byte:
-    case piece_cause::literal_missing:
-    case piece_cause::takes_sign:
-    case piece_cause::not_a_digit:
-        explain_stop(piece, shape, text_length, at, trace, reason);
-        break;
-    case piece_cause::reads_neighbour:
-        reason.add_step(verdict.step);
-        reason.say(" skips white space at column ", verdict.column, " and reads on into column ",
-                   at + trace.steps[verdict.step].to, ", past its own columns: ");
-        explain_shifted(piece, length, text_length, at, verdict, reading, reason);
-        break;
-    case piece_cause::skips_white_space:
-    case piece_cause::stops_short:
-        explain_move(piece, text_length, at, verdict.step, reading, reason);
-        reason.put(": ");
-        if (verdict.fate == piece_fate::shifted)
-            explain_shifted(piece, length, text_length, at, verdict, reading, reason);
-        else
-            explain_stop(piece, shape, text_length, at, trace, reason);
-        break;
-    case piece_cause::none: break;
+    switch (fate) {
+    case piece_fate::converted: return "converted";
+    case piece_fate::shifted: return "shifted";
+    case piece_fate::dropped: return "dropped";
     }
+    return "";
 }
 
 std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t size)

@@ -37,20 +37,15 @@ struct piece_verdict {
 
 // Judges the piece of length characters, text_length of them before any
 // zero byte, as v2list reads it; line_column is where the piece starts in
-// its line, counted from 0. Fate, cause and step only: as cheap as v2list's
-// own conversion for a complete record.
+// its line, counted from 0. A plain record is settled from its columns
+// alone, any other piece by reading it in full, once. With explain, a piece
+// dropped or shifted also gets the column and the reason of its message.
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict);
+                 std::uint64_t line_column, bool explain, piece_verdict& verdict);
 
-// As judge_piece, by the full reader alone, for any layout: the general
-// path beside the middle way's, which the tests hold them to.
-void judge_piece_in_full(const char* piece, std::size_t length, std::size_t text_length,
-                         std::uint64_t line_column, piece_verdict& verdict);
-
-// As judge_piece, and for a piece dropped or shifted also the column and
-// the reason of its message.
-void check_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict);
+// "converted", "shifted" or "dropped": a fate as messages and the tally
+// name it.
+const char* fate_name(piece_fate fate);
 
 // The few fixed words that name a verdict's cause in the tally, such as
 // "number1 skips white space" or "line too short"; returns their length.

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <type_traits>
 
+#include "format_text.hpp"
+
 namespace v2list {
 
 struct text_builder {
@@ -33,13 +35,7 @@ struct text_builder {
     void put(Integer value)
     {
         char digits[24];
-        char* p = std::end(digits);
-        auto magnitude = static_cast<std::uint64_t>(value);
-        if (value < 0)
-            magnitude = 0 - magnitude;
-        do
-            *--p = char('0' + magnitude % 10);
-        while (magnitude /= 10);
+        char* p = put_decimal_digits(value, std::end(digits));
         if (value < 0)
             *--p = '-';
         append(p, std::size_t(std::end(digits) - p));

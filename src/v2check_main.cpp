@@ -61,7 +61,7 @@ const option long_options[] = {
 
 int main(int argc, char** argv)
 {
-    static v2list::input_check work;
+    static v2list::check_work work;
     work.options = {false, false, UINT64_MAX};
     const char* show_line = "auto";
     opterr = 0; // its messages are said here, in v2check's words
@@ -111,8 +111,10 @@ int main(int argc, char** argv)
             trouble = true;
             continue;
         }
+        static v2list::shown_name shown;
+        v2list::escape_text(name, std::strlen(name), shown.text, sizeof shown.text);
         counts = {};
-        v2list::check_end end = v2list::check_input(work, fd, name, counts);
+        v2list::check_end end = v2list::check_input(work, fd, shown.text, counts);
         if (end.read_error != 0) {
             errno = end.read_error;
             warn("%s: read error", name);
@@ -122,20 +124,11 @@ int main(int argc, char** argv)
         if (!is_stdin)
             ::close(fd);
         v2list::add_counts(total, counts);
-        if (!work.options.quiet && work.report.error == 0) {
-            if (name_count == 1) {
-                v2list::write_summary(work.report, "", counts);
-            } else {
-                char prefix[4 * 4096 + 8];
-                std::size_t n =
-                    v2list::escape_text(name, std::strlen(name), prefix, sizeof prefix - 3);
-                std::memcpy(prefix + n, ": ", 3);
-                v2list::write_summary(work.report, prefix, counts);
-            }
-        }
+        if (!work.options.quiet && work.report.error == 0)
+            v2list::write_summary(work.report, name_count == 1 ? nullptr : shown.text, counts);
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, "total: ", total);
+        v2list::write_summary(work.report, "total", total);
     if (!v2list::flush_output(work.report)) {
         errno = work.report.error;
         warn("write error");
