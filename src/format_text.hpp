@@ -80,15 +80,11 @@ enum class format_fault : unsigned char {
     white_space_directive,  // white space in a scan format, which no layout uses
 };
 
-struct format_check {
-    format_fault fault = format_fault::none;
-    std::size_t step = 0; // counted from 0
-};
-
 // How many steps a format text has, and its first fault.
 struct format_reading {
     std::size_t count = 0;
-    format_check check;
+    format_fault fault = format_fault::none;
+    std::size_t fault_step = 0; // counted from 0
 };
 
 // Fails to compile, naming the fault and the step, when a format text has
@@ -189,8 +185,8 @@ constexpr format_reading read_format(std::string_view text, Next next)
     for (std::size_t i = 0; i < text.size(); ++reading.count) {
         format_fault fault = format_fault::none;
         next(text, i, fault);
-        if (fault != format_fault::none && reading.check.fault == format_fault::none)
-            reading.check = {fault, reading.count};
+        if (fault != format_fault::none && reading.fault == format_fault::none)
+            reading = {reading.count, fault, reading.count};
     }
     return reading;
 }

@@ -19,7 +19,7 @@ inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
 inline constexpr format_reading scan_reading = read_scan_format(scan_format);
-static_assert(format_is_sound<scan_reading.check.fault, scan_reading.check.step>());
+static_assert(format_is_sound<scan_reading.fault, scan_reading.fault_step>());
 inline constexpr auto scan_steps = parse_scan_format<scan_reading.count>(scan_format);
 
 struct input_record {

@@ -21,7 +21,7 @@ inline constexpr char listing_header[] = "#Version: 2";
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
 inline constexpr format_reading print_reading = read_print_format(print_format);
-static_assert(format_is_sound<print_reading.check.fault, print_reading.check.step>());
+static_assert(format_is_sound<print_reading.fault, print_reading.fault_step>());
 inline constexpr auto print_steps = parse_print_format<print_reading.count>(print_format);
 
 // The fields the print format writes, in the order of its conversions,

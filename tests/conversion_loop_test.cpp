@@ -13,6 +13,7 @@
 
 #include "conversion_loop.hpp"
 #include "piece_generator.hpp"
+#include "sample_record.hpp"
 #include "stdio_reference.hpp"
 
 namespace v2list {
@@ -130,7 +131,7 @@ TEST(conversion_loop, write_error_is_reported)
     for (std::size_t records : {1, 5000}) {
         std::string input;
         for (std::size_t i = 0; i < records; ++i)
-            input += "SMITH JOHN    0723 ABC1234-X  Y PAYROLL DEPT    Z  123 Q  TAIL000000000000\n";
+            input += plain + "\n";
         FILE* in = std::tmpfile();
         std::fwrite(input.data(), 1, input.size(), in);
         std::rewind(in);

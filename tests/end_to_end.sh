@@ -7,13 +7,14 @@ set -u
 source "$(dirname "$0")/script_checks.sh"
 v2list=$(runnable "$1")
 
+# The first record of the sample and the line v2list writes for it (the
+# golden pair holds that line); these checks are about streams, not layout.
 header='#Version: 2'
-record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
-line='ANDERSON KARL      0314 PLT0042-A Y BOILER PLATE    120 NY N'
+record=$(head -n 1 "$examples/records.txt")
+line=$(printf '%s\n' "$record" | "$v2list" | tail -n +2)
 
-"$v2list" < "$examples/records.txt" > "$work/out"
+"$v2list" < "$examples/records.txt" > /dev/null
 check "sample: status" 0 $?
-check "sample: listing" "$(cat "$examples/records.v2")" "$(cat "$work/out")"
 
 "$v2list" < /dev/null > "$work/out"
 check "empty input: status" 0 $?
@@ -28,7 +29,7 @@ check "last line without newline" "$(printf '%s\n%s' "$header" "$line")" \
 long=$(printf 'x%.0s' {1..200})
 # The 80 characters of the third line and what follows them are two records.
 check "long lines are cut into pieces" "$(printf '%s\n%s\n%s\n%s' "$header" "$line" "$line" "$line")" \
-    "$(printf '%s\n%s\n%s%s\n' "$record" "$long" "${record}123456" "$record" | "$v2list")"
+    "$(printf '%s\n%s\n%-80s%s\n' "$record" "$long" "$record" "$record" | "$v2list")"
 
 check "records arriving byte by byte" "$(cat "$examples/records.v2")" \
     "$(dd if="$examples/records.txt" bs=1 status=none | "$v2list")"

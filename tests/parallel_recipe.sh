@@ -17,7 +17,7 @@ for i in $(seq 1 300); do
     cat "$examples/records.txt"
     printf '%*s%s\n' $((i % 170)) '' "$(head -n 1 "$examples/records.txt")"
 done > "$work/input"
-printf 'ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF' >> "$work/input"
+head -n 1 "$examples/records.txt" | head -c 62 >> "$work/input"
 
 "$v2list" < "$work/input" > "$work/single"
 {

@@ -2,62 +2,42 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
-#include <utility>
+#include <vector>
 
-#include "conversion_loop.hpp"
 #include "output_listing.hpp"
+#include "piece_loop.hpp"
 
 namespace v2list {
 
 namespace {
 
-void trim(char* text)
+// Terminates a text field sscanf filled and trims its trailing spaces, as
+// a C programmer would.
+void terminate_and_trim(char* text, std::size_t size)
 {
+    text[size - 1] = '\0';
     for (std::size_t n = std::strlen(text); n > 0 && text[n - 1] == ' ';)
         text[--n] = '\0';
 }
 
-// The arguments sscanf and snprintf take for the fields, by the field table.
-template <std::size_t F>
-auto scan_argument(input_record& r)
+// Every field of a record, in the order the scan assigns them, as text:
+// texts without their trailing spaces, of text16 its first character.
+std::vector<std::string> fields_of(const input_record& r)
 {
-    char* at = field_characters(r, field_id(F));
-    if constexpr (fields[F].shape == shape_number)
-        return reinterpret_cast<std::int32_t*>(at);
-    else
-        return at;
-}
-
-template <std::size_t A>
-auto print_argument(const input_record& r)
-{
-    constexpr field_id field = print_fields[A];
-    if constexpr (fields[field].shape == shape_number)
-        return int(field_value(r, field));
-    else if constexpr (fields[field].shape == shape_character)
-        return int(*field_characters(r, field));
-    else
-        return field_characters(r, field);
-}
-
-template <std::size_t... F>
-int scan_fields(const char* text, input_record& r, std::index_sequence<F...>)
-{
-    return std::sscanf(text, scan_format, scan_argument<F>(r)...);
-}
-
-template <std::size_t... A>
-int print_fields_to(char* line, std::size_t size, const input_record& r, std::index_sequence<A...>)
-{
-    return std::snprintf(line, size, print_format, print_argument<A>(r)...);
-}
-
-// A text's characters without its trailing spaces.
-std::string trimmed(const char* text, std::size_t capacity)
-{
-    std::string s(text, strnlen(text, capacity));
-    return s.erase(s.find_last_not_of(' ') + 1);
+    auto text = [](const char* t, std::size_t size) {
+        std::string s(t, strnlen(t, size));
+        return s.erase(s.find_last_not_of(' ') + 1);
+    };
+    auto number = [](std::int32_t value) { return std::to_string(value); };
+    auto one = [](char c) { return std::string(1, c); };
+    // clang-format off
+    return {text(r.text14, sizeof r.text14), number(r.number1), number(r.number2),
+            one(r.code[0]), one(r.code[1]), one(r.code[2]), one(r.code[3]),
+            one(r.code[4]), one(r.code[5]), one(r.code[6]), one(r.code_suffix),
+            one(r.mark1), text(r.text15, sizeof r.text15), one(r.mark2),
+            number(r.digit1), number(r.digit2), number(r.digit3),
+            text(r.text2, sizeof r.text2), one(r.text16[0])};
+    // clang-format on
 }
 
 } // namespace
@@ -68,27 +48,33 @@ int reference_read_record(const char* piece, std::size_t length, input_record& r
     length = length < max_piece ? length : max_piece;
     std::memcpy(text, piece, length);
     text[length] = '\0';
-    int count = scan_fields(text, r, std::make_index_sequence<field_count>());
-    for (int f = 0; f < count; ++f) {
-        if (fields[f].shape == shape_text) {
-            char* at = field_characters(r, field_id(f));
-            at[fields[f].capacity] = '\0';
-            trim(at);
-        }
-    }
+    int count = std::sscanf(text, scan_format, r.text14, &r.number1, &r.number2, &r.code[0],
+                            &r.code[1], &r.code[2], &r.code[3], &r.code[4], &r.code[5], &r.code[6],
+                            &r.code_suffix, &r.mark1, r.text15, &r.mark2, &r.digit1, &r.digit2,
+                            &r.digit3, r.text2, r.text16);
+    // The texts the listing shows are fields 1, 13 and 18.
+    if (count >= 1)
+        terminate_and_trim(r.text14, sizeof r.text14);
+    if (count >= 13)
+        terminate_and_trim(r.text15, sizeof r.text15);
+    if (count >= 18)
+        terminate_and_trim(r.text2, sizeof r.text2);
     return count;
 }
 
 std::size_t reference_write_record(const input_record& r, char* line, std::size_t size)
 {
-    int n = print_fields_to(line, size, r, std::make_index_sequence<std::size(print_fields)>());
+    int n = std::snprintf(line, size, print_format, r.text14, r.number1, r.number2, r.code[0],
+                          r.code[1], r.code[2], r.code[3], r.code[4], r.code[5], r.code[6],
+                          r.code_suffix, r.mark1, r.text15, r.digit1, r.digit2, r.digit3, r.text2,
+                          r.mark2);
     return n > 0 ? std::size_t(n) : 0;
 }
 
 std::size_t reference_convert_piece(const char* piece, std::size_t length, char* line,
                                     std::size_t size)
 {
-    input_record record;
+    input_record record{};
     if (reference_read_record(piece, length, record) != field_count)
         return 0;
     return reference_write_record(record, line, size);
@@ -108,24 +94,10 @@ std::string reference_listing(const std::string& input)
 
 int first_different_field(const input_record& a, const input_record& b, int count)
 {
-    for (int f = 0; f < count && f < field_count; ++f) {
-        auto id = static_cast<field_id>(f);
-        const char* x = field_characters(a, id);
-        const char* y = field_characters(b, id);
-        bool same;
-        switch (fields[f].shape) {
-        case shape_number: same = field_value(a, id) == field_value(b, id); break;
-        // Only a text the scan took whole is trimmed, so trailing spaces of
-        // one it ran out in may differ.
-        case shape_text:
-            same = trimmed(x, fields[f].capacity) == trimmed(y, fields[f].capacity);
-            break;
-        case shape_character:
-        case shape_tail: same = *x == *y; break; // of text16, just its first character
-        }
-        if (!same)
+    std::vector<std::string> x = fields_of(a), y = fields_of(b);
+    for (int f = 0; f < count && f < int(x.size()); ++f)
+        if (x[std::size_t(f)] != y[std::size_t(f)])
             return f;
-    }
     return -1;
 }
 

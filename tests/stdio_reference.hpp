@@ -1,5 +1,7 @@
 // The reference for the converter: the C library's sscanf and snprintf,
-// driven by the same scan and print format texts.
+// called with the two format texts and the record's members written out one
+// by one, as a C programmer writes such a call; nothing of the converter's
+// field tables.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +26,10 @@ std::size_t reference_convert_piece(const char* piece, std::size_t length, char*
 std::string reference_listing(const std::string& input);
 
 // The first of the count fields a scan assigned that differs between the
-// two records, or -1 when they agree. Of text16, which may be only partly
-// filled, just the first character is compared.
+// two records, member by member, or -1 when they agree. Texts are compared
+// without their trailing spaces (only a text the scan took whole is
+// trimmed); of text16, which may be only partly filled, just the first
+// character.
 int first_different_field(const input_record& a, const input_record& b, int count);
 
 } // namespace v2list

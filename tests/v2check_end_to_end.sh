@@ -5,7 +5,9 @@ set -u
 source "$(dirname "$0")/script_checks.sh"
 v2check=$(runnable "$1") v2list=$(runnable "$2")
 
-record='ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001'
+# The messages themselves, columns and carets are held by the golden report;
+# these checks are about files, options, summaries and exit statuses.
+record=$(head -n 1 "$examples/records.txt")
 printf '%s\n%s\n' "$record" "$record" > "$work/clean"
 long=$(printf 'x%.0s' {1..100})
 printf '%s\n%s\n%s\n' "${record:0:14} 703${record:18}" "$long" "${record:0:40}" > "$work/trouble"
@@ -17,24 +19,18 @@ check "clean file: summary alone" \
 
 "$v2check" "$work/trouble" > "$work/out"; status=$?
 check "troubled file: status" 1 "$status"
-check "troubled file: one line each in order of line and column, the summary, the tally" \
-"$work/trouble:1:15: shifted
-$work/trouble:2:15: dropped
-$work/trouble:2:81: split
-$work/trouble:2:101: dropped
-$work/trouble:3:41: dropped
+check "troubled file: one line each in order, the summary, the tally" \
+"$work/trouble:1: shifted
+$work/trouble:2: dropped
+$work/trouble:2: split
+$work/trouble:2: dropped
+$work/trouble:3: dropped
 3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
        2 dropped  line too short
        1 dropped  number1 finds no digit
        1 shifted  number1 reads a neighbour's column
        1 split    line longer than 80 characters" \
-    "$(sed 's/^\([^:]*:[0-9]*:[0-9]*: [a-z]*\):.*/\1/' "$work/out")"
-check "the cause first: a number that stops short, where it stops" \
-    "<stdin>:1:18: dropped: number2 stops at column 18 (\"a\" is not a digit), so every later field is read 1 column early: column 26 holds \"2\" where the \"-\" belongs" \
-    "$(printf '%s\n' "${record:0:17}a${record:18}" | "$v2check" | head -n 1)"
-check "--show-line=always: the piece and a caret under the column" "<stdin>:1:17: dropped:
-  ANDERSON KARL \\t9
-                   ^" "$(printf '%s\n' "${record:0:14}"$'\t9' | "$v2check" --show-line=always | head -n 3 | cut -c 1-22)"
+    "$(sed 's/^\([^:]*:[0-9]*\):[0-9]*\(: [a-z]*\):.*/\1\2/' "$work/out")"
 check "-c: the summary and the tally alone" "3 lines and 4 pieces read" \
     "$("$v2check" -c "$work/trouble" | head -n 1 | cut -d: -f1)"
 check "-m 1 and options after the names: one message, then what -c prints" \
@@ -50,9 +46,9 @@ total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piec
     "$(echo short | "$v2check" "$work/clean" - | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
 cp "$work/trouble" "$work/new
 line"
-check "a name is escaped: one line a message" "$work/new\\nline:1:15: shifted" \
+check "a name is escaped: one line a message" "$work/new\\nline:1" \
     "$("$v2check" -m 1 "$work/new
-line" | head -n 1 | cut -d: -f1-4)"
+line" | head -n 1 | cut -d: -f1-2)"
 
 "$v2check" -qc "$work/trouble" > "$work/out"; status=$?
 check "-q: status" 1 "$status"
