@@ -13,7 +13,7 @@ header='#Version: 2'
 record=$(head -n 1 "$examples/records.txt")
 line=$(printf '%s\n' "$record" | "$v2list" | tail -n +2)
 
-"$v2list" < "$examples/records.txt" > /dev/null
+"$v2list" < "$examples/records.txt" > "$work/sample"
 check "sample: status" 0 $?
 
 "$v2list" < /dev/null > "$work/out"
@@ -31,7 +31,7 @@ long=$(printf 'x%.0s' {1..200})
 check "long lines are cut into pieces" "$(printf '%s\n%s\n%s\n%s' "$header" "$line" "$line" "$line")" \
     "$(printf '%s\n%s\n%-80s%s\n' "$record" "$long" "$record" "$record" | "$v2list")"
 
-check "records arriving byte by byte" "$(cat "$examples/records.v2")" \
+check "records arriving byte by byte" "$(cat "$work/sample")" \
     "$(dd if="$examples/records.txt" bs=1 status=none | "$v2list")"
 
 # Lines that end inside a field, at a zero byte, or in the wrong place.
@@ -46,7 +46,7 @@ check "50 MB line without a newline: header alone" "$header" \
     "$(head -c 50000000 /dev/zero | tr '\0' x | bash -c "$limit exec \"\$0\"" "$v2list")"
 check "only newlines: header alone" "$header" \
     "$(head -c 5000000 /dev/zero | tr '\0' '\n' | bash -c "$limit exec \"\$0\"" "$v2list")"
-check "records under the memory limit" "$(cat "$examples/records.v2")" \
+check "records under the memory limit" "$(cat "$work/sample")" \
     "$(bash -c "$limit exec \"\$0\"" "$v2list" < "$examples/records.txt")"
 
 # Failures: status 1 and one line on standard error naming the failure.
