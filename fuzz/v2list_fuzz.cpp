@@ -47,8 +47,8 @@ void check_piece(const std::string& piece)
     // shortcut the plain ones.
     std::size_t text_length = v2list::text_length_of(piece.data(), piece.size());
     if constexpr (v2list::copies_columns) {
-        std::size_t moved = v2list::copy_shifted_columns(piece.data(), text_length, line);
-        if (std::string(line, moved) != std::string(expected, m))
+        std::size_t shifted = v2list::copy_shifted_columns(piece.data(), text_length, line);
+        if (std::string(line, shifted) != std::string(expected, m))
             differ("lines by the middle way", piece);
         std::size_t plain = text_length >= v2list::shortest_record
                                 ? v2list::copy_plain_columns(piece.data(), line)

@@ -213,8 +213,8 @@ void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at
     }
 }
 
-// Where the scan stopped and why, in words: the consequence of a move, or
-// the whole story where nothing moved.
+// Where the scan stopped and why, in words: the consequence of a shift, or
+// the whole story where nothing shifted.
 void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
                   std::uint64_t at, const scan_trace& trace, reason_text& reason)
 {

@@ -1,7 +1,7 @@
 // What v2list does with one piece of input, and why: converts it, converts it
 // with a field read from columns that are not its own, or drops it; and the
 // cause: where the reading left the layout for good, or, where nothing
-// moved, where it failed.
+// shifted, where it failed.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct piece_verdict {
     piece_fate fate;
     piece_cause cause;
     std::size_t
-        step; // the scan step the cause is about: the number that moved, the step that failed
+        step; // the scan step the cause is about: the number that shifted, the step that failed
     std::size_t field; // for shifted: the first field shown with a value not from its own columns
     std::uint64_t column; // for a message: where, counted from 1 in the line
     char reason[1024];    // for a message: why, the cause first, in plain words

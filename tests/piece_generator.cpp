@@ -30,7 +30,7 @@ std::string generate_record(std::mt19937_64& random)
     return record;
 }
 
-std::string generate_moved_record(std::mt19937_64& random)
+std::string generate_shifted_record(std::mt19937_64& random)
 {
     std::string record = generate_record(random);
     std::size_t after = 0; // the column after the last number so written

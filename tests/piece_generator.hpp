@@ -14,7 +14,7 @@ std::string generate_record(std::mt19937_64& random);
 // A record whose numbers a legacy writer may have written otherwise: padded
 // with a space on either side, signed, or followed by white space, and the
 // column after them often blank.
-std::string generate_moved_record(std::mt19937_64& random);
+std::string generate_shifted_record(std::mt19937_64& random);
 
 // A piece as the conversion loop may cut it (at most 80 characters): a
 // record, often mutated, cut short or run long, with or without a newline.
