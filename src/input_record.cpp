@@ -50,7 +50,8 @@ static_assert(fields_apart(), "two fields of the table overlap");
 // all. Both are constants, so each step compiles to its own few lines. start
 // is where the step's characters begin: for a number, after white space.
 template <scan_step Step, field_id Field>
-scan_result scan_one(const char*& p, const char* end, const char*& start, input_record& record)
+[[gnu::always_inline]] inline scan_result scan_one(const char*& p, const char* end,
+                                                   const char*& start, input_record& record)
 {
     start = p;
     if constexpr (Step.kind == scan_step::number) {
@@ -81,7 +82,7 @@ scan_result scan_one(const char*& p, const char* end, const char*& start, input_
                 if constexpr (fields[Field].shape == shape_text) {
                     to[taken] = '\0';
                     if (taken == Step.width)
-                        trim_trailing_spaces(to);
+                        trim_trailing_spaces(to, taken);
                 }
             }
             p += taken;
@@ -156,11 +157,6 @@ int read_record(const char* piece, std::size_t length, input_record& record, sca
     int count = read_traced(piece, text_length_of(piece, length), record, last, step_trace{trace});
     trace.ran_out = last == scan_result::end_of_text;
     return count;
-}
-
-void trim_trailing_spaces(char* text)
-{
-    text[trimmed_length(text, std::strlen(text))] = '\0';
 }
 
 } // namespace v2list

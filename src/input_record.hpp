@@ -229,7 +229,10 @@ inline std::size_t trimmed_length(const char* text, std::size_t length)
     return length;
 }
 
-// Removes the trailing spaces of a terminated text.
-void trim_trailing_spaces(char* text);
+// Removes the trailing spaces of a text of length characters, terminated.
+inline void trim_trailing_spaces(char* text, std::size_t length)
+{
+    text[trimmed_length(text, length)] = '\0';
+}
 
 } // namespace v2list

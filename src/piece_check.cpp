@@ -101,6 +101,36 @@ bool own_value(const char* own, std::size_t length, unsigned width, std::int32_t
     return p == end;
 }
 
+// Whether step S reads its own columns and ends where they do, given that
+// every step before it did.
+template <std::size_t S>
+bool step_in_place(const char* piece, const char* end)
+{
+    constexpr scan_step step = scan_steps[S];
+    constexpr std::size_t column = scan_step_columns[S];
+    if constexpr (step.kind == scan_step::number) {
+        const char* p = piece + column;
+        const char* start;
+        std::int32_t value;
+        return scan_number(p, end, step.width, start, value) == scan_result::assigned &&
+               p == piece + step_end(S);
+    } else if constexpr (step.kind == scan_step::literal) {
+        return piece[column] == step.symbol;
+    } else {
+        return true;
+    }
+}
+
+// Whether a piece whose text has text_length characters is a complete
+// record with every step at its own columns: numbers that may be padded
+// with white space, but end where their columns do. Then every field is
+// read from its own columns, and the piece converts as it stands.
+template <std::size_t... S>
+bool read_in_place(const char* piece, std::size_t text_length, std::index_sequence<S...>)
+{
+    return text_length >= shortest_record && (step_in_place<S>(piece, piece + text_length) && ...);
+}
+
 // The fields the listing shows, each once, in the order the record has them.
 constexpr std::size_t shown_count = [] {
     std::size_t n = 0;
@@ -405,10 +435,13 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     verdict.cause = piece_cause::none;
     verdict.step = 0;
     verdict.field = field_count;
-    // A plain record converts with every field from its own columns.
+    // A plain record, told at once where copying columns serves the layout,
+    // or any record whose steps are all at their own columns.
     if constexpr (copies_columns)
         if (text_length >= shortest_record && plain_record(piece))
             return;
+    if (read_in_place(piece, text_length, std::make_index_sequence<scan_steps.size()>()))
+        return;
     input_record record;
     scan_trace trace;
     reading read{trace, record};

@@ -37,8 +37,9 @@ struct piece_verdict {
 
 // Judges the piece of length characters, text_length of them before any
 // zero byte, as v2list reads it; line_column is where the piece starts in
-// its line, counted from 0. A plain record is settled from its columns
-// alone, any other piece by reading it in full, once. With explain, a piece
+// its line, counted from 0. A record whose every step is at its own
+// columns is settled from them alone, any other piece by reading it in
+// full, once. With explain, a piece
 // dropped or shifted also gets the column and the reason of its message.
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, bool explain, piece_verdict& verdict);
