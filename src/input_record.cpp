@@ -99,41 +99,35 @@ struct no_trace {
 // Records where each step took its characters.
 struct step_trace {
     scan_trace& trace;
-    void step(std::size_t i, std::size_t from, std::size_t to)
-    {
-        trace.steps[i] = {from, to};
-        trace.steps_run = i + 1;
-    }
+    void step(std::size_t i, std::size_t from, std::size_t to) { trace.steps[i] = {from, to}; }
 };
 
-// Runs the steps in order until one fails; returns the fields assigned and
-// the result of the last step run.
+// How a scan ended: the fields assigned, the steps run (the one that
+// stopped it included), and the result of the last.
+struct scan_end {
+    int count;
+    std::size_t steps_run;
+    scan_result last;
+};
+
+// Runs the steps in order until one fails.
 template <typename Trace, std::size_t... I>
-int scan_steps_in_order(const char* piece, const char* end, input_record& record, scan_result& last,
-                        Trace trace, std::index_sequence<I...>)
+scan_end scan_steps_in_order(const char* piece, const char* end, input_record& record, Trace trace,
+                             std::index_sequence<I...>)
 {
     const char* p = piece;
     const char* start = piece;
-    int count = 0;
+    scan_end ended{0, 0, scan_result::skipped};
     auto run = [&](std::size_t i, scan_result result) {
         trace.step(i, std::size_t(start - piece), std::size_t(p - piece));
-        last = result;
-        count += result == scan_result::assigned;
+        ended = {ended.count + (result == scan_result::assigned), i + 1, result};
         return result == scan_result::assigned || result == scan_result::skipped;
     };
     (run(I, scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, start, record)) && ...);
-    return count;
-}
-
-template <typename Trace>
-int read_traced(const char* piece, std::size_t text_length, input_record& record, scan_result& last,
-                Trace trace)
-{
-    last = scan_result::skipped;
-    int count = scan_steps_in_order(piece, piece + text_length, record, last, trace,
-                                    std::make_index_sequence<scan_steps.size()>());
     // Running out of text before the first field is "no record at all".
-    return count == 0 && last == scan_result::end_of_text ? -1 : count;
+    if (ended.count == 0 && ended.last == scan_result::end_of_text)
+        ended.count = -1;
+    return ended;
 }
 
 } // namespace
@@ -146,17 +140,18 @@ std::size_t text_length_of(const char* piece, std::size_t length)
 
 int read_record(const char* piece, std::size_t length, input_record& record)
 {
-    scan_result last;
-    return read_traced(piece, text_length_of(piece, length), record, last, no_trace{});
+    return scan_steps_in_order(piece, piece + text_length_of(piece, length), record, no_trace{},
+                               std::make_index_sequence<scan_steps.size()>())
+        .count;
 }
 
-int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace)
+int read_text(const char* text, std::size_t text_length, input_record& record, scan_trace& trace)
 {
-    scan_result last;
-    trace.steps_run = 0;
-    int count = read_traced(piece, text_length_of(piece, length), record, last, step_trace{trace});
-    trace.ran_out = last == scan_result::end_of_text;
-    return count;
+    scan_end ended = scan_steps_in_order(text, text + text_length, record, step_trace{trace},
+                                         std::make_index_sequence<scan_steps.size()>());
+    trace.steps_run = ended.steps_run;
+    trace.ran_out = ended.last == scan_result::end_of_text;
+    return ended.count;
 }
 
 } // namespace v2list

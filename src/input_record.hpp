@@ -217,8 +217,9 @@ struct scan_trace {
 // The text of a piece: its characters before the first zero byte, or all.
 std::size_t text_length_of(const char* piece, std::size_t length);
 
-// As read_record, and says where every step went.
-int read_record(const char* piece, std::size_t length, input_record& record, scan_trace& trace);
+// As read_record, for the text of a piece (its characters before any zero
+// byte), and says where every step went.
+int read_text(const char* text, std::size_t text_length, input_record& record, scan_trace& trace);
 
 // The length of the length characters at text without their trailing
 // spaces (only the byte 0x20), as the listing shows a text.

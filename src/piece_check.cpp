@@ -446,7 +446,7 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     scan_trace trace;
     reading read{trace, record};
     piece_shape shape = shape_of(piece, length, text_length);
-    if (read_record(piece, length, record, trace) == field_count)
+    if (read_text(piece, text_length, record, trace) == field_count)
         judge_complete(piece, text_length, read, verdict);
     else
         judge_dropped(piece, shape, line_column, read, verdict);
