@@ -73,12 +73,6 @@ struct column_plan {
     std::size_t numbers_before[scan_steps.size()]{};
 };
 
-constexpr bool shown(std::size_t field)
-{
-    return std::find(std::begin(print_fields), std::end(print_fields), field) !=
-           std::end(print_fields);
-}
-
 // The plan is made whole whatever the layout, so that the copying code
 // compiles for any layout; refusal says whether it may run.
 constexpr column_plan make_plan()
@@ -115,7 +109,7 @@ constexpr column_plan make_plan()
     const scan_step& last = scan_steps.back();
     if (!last.assigns)
         refuse("steps after the last field change only where the record ends");
-    else if (last.width > 1 && shown(scan_step_fields.back()))
+    else if (last.width > 1 && shown_fields[scan_step_fields.back()])
         refuse("the line shows the last field, which may be cut short");
 
     std::size_t out = 0;

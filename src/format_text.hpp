@@ -106,13 +106,8 @@ constexpr bool format_is_sound()
 
 namespace format_detail {
 
-// A fault found while reading a step leaves a harmless step in its place,
-// so that the reading goes on and the check can name the fault.
-constexpr void note(format_fault& fault, format_fault found)
-{
-    if (fault == format_fault::none)
-        fault = found;
-}
+// A fault found in a step leaves a harmless step in its place, so that the
+// reading goes on and the check can name the fault and the step.
 
 // Reads an optional decimal width at text[i]; 0 when there is none.
 constexpr unsigned char read_width(std::string_view text, std::size_t& i, format_fault& fault)
@@ -121,7 +116,7 @@ constexpr unsigned char read_width(std::string_view text, std::size_t& i, format
     while (i < text.size() && is_digit(text[i]))
         width = std::min(width * 10 + unsigned(text[i++] - '0'), 256u);
     if (width > 255)
-        note(fault, format_fault::width_too_large);
+        fault = format_fault::width_too_large;
     return static_cast<unsigned char>(std::min(width, 255u));
 }
 
@@ -130,7 +125,7 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format
     char c = text[i++];
     if (c != '%') {
         if (is_white_space(static_cast<unsigned char>(c)))
-            note(fault, format_fault::white_space_directive);
+            fault = format_fault::white_space_directive;
         return {scan_step::literal, false, 1, c};
     }
     bool assigns = true;
@@ -140,7 +135,7 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format
     }
     unsigned char width = read_width(text, i, fault);
     if (i >= text.size()) {
-        note(fault, format_fault::ends_in_a_conversion);
+        fault = format_fault::ends_in_a_conversion;
         return {scan_step::characters, assigns, 1, 0};
     }
     switch (text[i++]) {
@@ -148,10 +143,10 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format
         return {scan_step::characters, assigns, static_cast<unsigned char>(width ? width : 1), 0};
     case 'd':
         if (width == 0 || width > 9)
-            note(fault, format_fault::number_width);
+            fault = format_fault::number_width;
         return {scan_step::number, assigns, std::clamp<unsigned char>(width, 1, 9), 0};
     default:
-        note(fault, format_fault::unsupported_conversion);
+        fault = format_fault::unsupported_conversion;
         return {scan_step::characters, assigns, 1, 0};
     }
 }
@@ -166,14 +161,14 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i, form
         (text[i] == '-' ? step.left : step.zero) = true;
     step.width = read_width(text, i, fault);
     if (i >= text.size()) {
-        note(fault, format_fault::ends_in_a_conversion);
+        fault = format_fault::ends_in_a_conversion;
         return step;
     }
     switch (text[i++]) {
     case 's': step.kind = print_step::text; break;
     case 'd': step.kind = print_step::number; break;
     case 'c': step.kind = print_step::character; break;
-    default: note(fault, format_fault::unsupported_conversion); break;
+    default: fault = format_fault::unsupported_conversion; break;
     }
     return step;
 }

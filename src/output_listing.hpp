@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -35,6 +36,14 @@ inline constexpr field_id print_fields[] = {
     field_digit1, field_digit2, field_digit3, field_text2, field_mark2,
 };
 // clang-format on
+
+// Whether the listing shows each field.
+inline constexpr auto shown_fields = [] {
+    std::array<bool, field_count> shown{};
+    for (field_id field : print_fields)
+        shown[field] = true;
+    return shown;
+}();
 
 // For every print step, the field it writes (for a literal, the next one's).
 inline constexpr auto print_step_arguments = argument_indexes(print_steps);

@@ -131,29 +131,14 @@ bool read_in_place(const char* piece, std::size_t text_length, std::index_sequen
     return text_length >= shortest_record && (step_in_place<S>(piece, piece + text_length) && ...);
 }
 
-// The fields the listing shows, each once, in the order the record has them.
-constexpr std::size_t shown_count = [] {
-    std::size_t n = 0;
-    for (std::size_t f = 0; f < field_count; ++f)
-        n += column_detail::shown(f);
-    return n;
-}();
-
-constexpr auto shown_fields = [] {
-    std::array<std::size_t, shown_count> shown{};
-    std::size_t n = 0;
-    for (std::size_t f = 0; f < field_count; ++f)
-        if (column_detail::shown(f))
-            shown[n++] = f;
-    return shown;
-}();
-
 // For a complete record: converted, or shifted at the first field that the
 // listing shows with a value not from its own columns, with its cause.
 void judge_complete(const char* piece, std::size_t text_length, const reading& read,
                     piece_verdict& verdict)
 {
-    for (std::size_t f : shown_fields) {
+    for (std::size_t f = 0; f < field_count; ++f) {
+        if (!shown_fields[f])
+            continue;
         const field_place& place = field_places[f];
         std::ptrdiff_t before = read.before(place.step);
         // Its own columns, as far as the text has them.
