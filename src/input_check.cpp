@@ -24,14 +24,14 @@ struct message_writer {
     }
 
     // One message, and where asked the piece with a caret under the column.
-    bool write(std::uint64_t line, std::uint64_t column, const char* kind, const char* reason,
+    bool write(std::uint64_t line, std::uint64_t column, const char* fate, const char* reason,
                const char* piece, std::size_t length, std::uint64_t piece_column)
     {
         ++written;
         // The message, and where asked the piece as read and a caret.
         char buffer[sizeof(piece_verdict::reason) + sizeof(shown_name::text) + 6 * max_piece];
         text_builder text{buffer, sizeof buffer};
-        text.say(name, ':', line, ':', column, ": ", kind, ": ", reason, '\n');
+        text.say(name, ':', line, ':', column, ": ", fate, ": ", reason, '\n');
         if (work.options.show_line) {
             std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
             std::size_t before = std::min<std::uint64_t>(column - 1 - piece_column, shown);
@@ -153,7 +153,7 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
     // The tally, most frequent first; a cause and its count a line.
     struct row {
         std::uint64_t count;
-        std::size_t kind, cause, step;
+        std::size_t fate, cause, step; // fate: 0 dropped, 1 shifted, 2 split
     };
     row rows[2 * cause_count * scan_steps.size() + 1];
     std::size_t count = 0;
@@ -167,21 +167,21 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
     // Most frequent first, then in the order of the causes; std::sort, as
     // std::stable_sort would allocate.
     std::sort(rows, rows + count, [](const row& a, const row& b) {
-        return std::tie(b.count, a.kind, a.cause, a.step) <
-               std::tie(a.count, b.kind, b.cause, b.step);
+        return std::tie(b.count, a.fate, a.cause, a.step) <
+               std::tie(a.count, b.fate, b.cause, b.step);
     });
     for (std::size_t i = 0; i < count; ++i) {
         char words[128] = "line longer than 80 characters";
-        const char* kind = "split";
-        if (rows[i].kind < 2) {
+        const char* fate = "split";
+        if (rows[i].fate < 2) {
             piece_verdict verdict{};
-            verdict.fate = rows[i].kind == 1 ? piece_fate::shifted : piece_fate::dropped;
+            verdict.fate = rows[i].fate == 1 ? piece_fate::shifted : piece_fate::dropped;
             verdict.cause = piece_cause(rows[i].cause);
             verdict.step = rows[i].step;
             cause_words(verdict, words, sizeof words);
-            kind = fate_name(verdict.fate);
+            fate = fate_name(verdict.fate);
         }
-        n = std::snprintf(text, sizeof text, "%8" PRIu64 " %-7s  %s\n", rows[i].count, kind, words);
+        n = std::snprintf(text, sizeof text, "%8" PRIu64 " %-7s  %s\n", rows[i].count, fate, words);
         append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
     }
 }

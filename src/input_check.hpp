@@ -15,7 +15,7 @@ namespace v2list {
 
 struct check_counts {
     std::uint64_t lines, pieces, converted, shifted, dropped, split;
-    // The problems by kind (dropped, shifted), cause and the step it is
+    // The problems by fate (dropped, shifted), cause and the step it is
     // about; split lines are counted in split alone.
     std::uint64_t causes[2][cause_count][scan_steps.size()];
 };

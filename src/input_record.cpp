@@ -117,17 +117,22 @@ scan_end scan_steps_in_order(const char* piece, const char* end, input_record& r
 {
     const char* p = piece;
     const char* start = piece;
-    scan_end ended{0, 0, scan_result::skipped};
+    // Locals, not the result, so that they stay in registers.
+    int count = 0;
+    std::size_t steps_run = 0;
+    scan_result last = scan_result::skipped;
     auto run = [&](std::size_t i, scan_result result) {
         trace.step(i, std::size_t(start - piece), std::size_t(p - piece));
-        ended = {ended.count + (result == scan_result::assigned), i + 1, result};
+        count += result == scan_result::assigned;
+        steps_run = i + 1;
+        last = result;
         return result == scan_result::assigned || result == scan_result::skipped;
     };
     (run(I, scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, start, record)) && ...);
     // Running out of text before the first field is "no record at all".
-    if (ended.count == 0 && ended.last == scan_result::end_of_text)
-        ended.count = -1;
-    return ended;
+    if (count == 0 && last == scan_result::end_of_text)
+        count = -1;
+    return {count, steps_run, last};
 }
 
 } // namespace
