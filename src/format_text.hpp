@@ -70,12 +70,10 @@ constexpr char* put_decimal_digits(Integer value, char* end)
     return end;
 }
 
-// What is wrong with a format text, if anything, and at which of its steps.
+// What is wrong with a format text, if anything.
 enum class format_fault : unsigned char {
     none,
-    width_too_large,        // a width above 255
-    ends_in_a_conversion,   // the text ends after "%"
-    unsupported_conversion, // not one of %c %d %s, or a flag a scan cannot take
+    unsupported_conversion, // not one of those below, or cut off after "%"
     number_width,           // a scanned number needs a width of 1 to 9
     white_space_directive,  // white space in a scan format, which no layout uses
 };
@@ -92,11 +90,9 @@ struct format_reading {
 template <format_fault Fault, std::size_t Step>
 constexpr bool format_is_sound()
 {
-    static_assert(Fault != format_fault::width_too_large, "a width in a format text is above 255");
-    static_assert(Fault != format_fault::ends_in_a_conversion, "a format text ends after a %");
     static_assert(Fault != format_fault::unsupported_conversion,
                   "a format text has a conversion other than %Nc, %Nd (scan; %*... to skip) or "
-                  "%[-][0][N]s, %[-][0][N]d, %c (print)");
+                  "%[-][0][N]s, %[-][0][N]d, %c (print), each width at most 255");
     static_assert(Fault != format_fault::number_width,
                   "a scanned number needs a width of 1 to 9, as in %2d");
     static_assert(Fault != format_fault::white_space_directive,
@@ -116,7 +112,7 @@ constexpr unsigned char read_width(std::string_view text, std::size_t& i, format
     while (i < text.size() && is_digit(text[i]))
         width = std::min(width * 10 + unsigned(text[i++] - '0'), 256u);
     if (width > 255)
-        fault = format_fault::width_too_large;
+        fault = format_fault::unsupported_conversion;
     return static_cast<unsigned char>(std::min(width, 255u));
 }
 
@@ -135,7 +131,7 @@ constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format
     }
     unsigned char width = read_width(text, i, fault);
     if (i >= text.size()) {
-        fault = format_fault::ends_in_a_conversion;
+        fault = format_fault::unsupported_conversion;
         return {scan_step::characters, assigns, 1, 0};
     }
     switch (text[i++]) {
@@ -161,7 +157,7 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i, form
         (text[i] == '-' ? step.left : step.zero) = true;
     step.width = read_width(text, i, fault);
     if (i >= text.size()) {
-        fault = format_fault::ends_in_a_conversion;
+        fault = format_fault::unsupported_conversion;
         return step;
     }
     switch (text[i++]) {

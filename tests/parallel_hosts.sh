@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The README's recipe across machines: GNU parallel sends the parts to two
+# The recipe across machines (doc/scaling.md): GNU parallel sends the parts to two
 # hosts over ssh, each converts its parts, and the listing must be the one a
 # single run writes. The two hosts are two sshd on loopback ports of this
 # machine (127.0.0.1 only), with throwaway host and user keys, stopped at the

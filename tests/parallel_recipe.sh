@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The README's recipe for many cores: GNU parallel cuts the input at
+# The recipe for many cores (doc/scaling.md): GNU parallel cuts the input at
 # newlines into parts, v2list converts each, and the header is kept once.
 # The listing must be the one a single run writes. Usage:
 # parallel_recipe.sh PATH_TO_V2LIST
