@@ -61,16 +61,14 @@ void check_piece(const std::string& piece)
         differ("lines by the full reader and writer", piece);
 
     // v2check converts exactly what the C library converts, and a shifted
-    // record shows the line v2list writes.
+    // record's message names its field.
     v2list::piece_verdict verdict;
     v2list::judge_piece(piece.data(), piece.size(), text_length, 0, true, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
-    char shown[4 * sizeof line];
     if (verdict.fate == v2list::piece_fate::shifted &&
-        (v2list::escape_text(expected, m - 1, shown, sizeof shown),
-         std::strstr(verdict.reason, shown) == nullptr))
-        differ("v2check's line and the C library's", piece);
+        std::strstr(verdict.reason, v2list::fields[verdict.field].name) == nullptr)
+        differ("v2check's shifted field and its message", piece);
 }
 
 // A memory file holding input, read from its start.

@@ -1,16 +1,19 @@
 #include "input_check.hpp"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 #include <tuple>
 
+#include "conversion_loop.hpp"
 #include "text_builder.hpp"
 
 namespace v2list {
 
 namespace {
+
+// How much a split line's caret view shows of the piece before the cut,
+// "..." included.
+constexpr std::size_t split_tail = 24;
 
 // The messages of one input.
 struct message_writer {
@@ -23,27 +26,49 @@ struct message_writer {
         return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
     }
 
-    // One message, and where asked the piece with a caret under the column.
+    // One message, and where asked its caret view: the text around the
+    // column, escaped, a caret under the character at caret, and a note.
     bool write(std::uint64_t line, std::uint64_t column, const char* fate, const char* reason,
-               const char* piece, std::size_t length, std::uint64_t piece_column)
+               const char* view, std::size_t view_length, std::size_t caret,
+               const char* note = nullptr)
     {
         ++written;
-        // The message, and where asked the piece as read and a caret.
-        char buffer[sizeof(piece_verdict::reason) + sizeof(shown_name::text) + 6 * max_piece];
+        char buffer[sizeof(piece_verdict::reason) + sizeof(shown_name::text) + 16 * max_piece];
         text_builder text{buffer, sizeof buffer};
         text.say(name, ':', line, ':', column, ": ", fate, ": ", reason, '\n');
         if (work.options.show_line) {
-            std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
-            std::size_t before = std::min<std::uint64_t>(column - 1 - piece_column, shown);
-            char escaped[4 * max_piece + 8];
-            std::size_t caret = escape_text(piece, before, escaped, sizeof escaped);
-            escape_text(piece, shown, escaped, sizeof escaped);
+            char escaped[4 * (max_piece + split_tail) + 8];
+            std::size_t before =
+                escape_text(view, std::min(caret, view_length), escaped, sizeof escaped);
+            escape_text(view, view_length, escaped, sizeof escaped);
             text.say("  ", escaped, '\n');
-            for (std::size_t i = 0; i < caret + 2; ++i)
+            for (std::size_t i = 0; i < before + 2; ++i)
                 text.put(' ');
             text.put("^\n");
+            if (note != nullptr)
+                text.say("  note: ", note, '\n');
         }
         return append_output(work.report, buffer, text.used);
+    }
+
+    // A message on a piece, its caret view the piece without its newline.
+    bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
+               std::size_t length, std::uint64_t piece_column)
+    {
+        std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
+        char note[16 + 4 * max_line] = "";
+        if (work.options.show_line && verdict.fate == piece_fate::shifted) {
+            // What the message leaves out: the line v2list writes.
+            char listing[max_line];
+            std::size_t written_length = convert_piece(piece, length, listing);
+            text_builder words{note, sizeof note};
+            words.put("v2list writes \"");
+            words.used += escape_text(listing, written_length - 1, note + words.used,
+                                      sizeof note - words.used);
+            words.put('"');
+        }
+        return write(line, verdict.column, fate_name(verdict.fate), verdict.reason, piece, shown,
+                     std::size_t(verdict.column - 1 - piece_column), note[0] ? note : nullptr);
     }
 };
 
@@ -52,6 +77,7 @@ struct message_writer {
 std::size_t tally_step(const piece_verdict& verdict)
 {
     switch (verdict.cause) {
+    case piece_cause::columns_blank:
     case piece_cause::skips_white_space:
     case piece_cause::reads_neighbour:
     case piece_cause::stops_short:
@@ -85,6 +111,7 @@ void add_counts(check_counts& total, const check_counts& more)
 check_end check_input(check_work& work, int fd, const char* name, check_counts& counts)
 {
     message_writer messages{work, name};
+    char tail[split_tail - 3] = {}; // of the last piece a line went on after
     // The line being read: its number and where the next piece starts in it.
     std::uint64_t line = 1, column = 0;
     bool problem = false;
@@ -97,16 +124,24 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
             ++counts.pieces;
             bool ok = true;
             // A line goes on past its first piece: it is split, and says so
-            // before the messages of its later pieces.
+            // before the messages of its later pieces, the caret view showing
+            // the end of the first piece and where the line was cut.
             if (column == max_piece) {
                 ++counts.split;
                 problem = true;
-                if (messages.wanted())
+                if (messages.wanted()) {
+                    char view[split_tail + max_piece] = "...";
+                    std::memcpy(view + 3, tail, split_tail - 3);
+                    std::size_t later = length - newline;
+                    std::memcpy(view + split_tail, piece, later);
                     ok = messages.write(line, max_piece + 1, "split",
-                                        "the line is longer than 80 characters and is read in "
-                                        "pieces of at most 80, each converted or dropped as a "
-                                        "line of its own",
-                                        piece, length, column);
+                                        length == 1 && newline
+                                            ? "the line has 80 characters, so its newline is "
+                                              "read as a piece of its own"
+                                            : "the line is longer than 80 characters and is read "
+                                              "in pieces of 80, each as a line of its own",
+                                        view, split_tail + later, split_tail);
+                }
             }
             bool wanted = messages.wanted();
             judge_piece(piece, length, text_length, column, wanted, verdict);
@@ -123,9 +158,10 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
                 ++counts.causes[verdict.fate == piece_fate::shifted][std::size_t(verdict.cause)]
                                [tally_step(verdict)];
                 if (ok && wanted)
-                    ok = messages.write(line, verdict.column, fate_name(verdict.fate),
-                                        verdict.reason, piece, length, column);
+                    ok = messages.write(line, verdict, piece, length, column);
             }
+            if (length == max_piece) // the end of a piece a line goes on after
+                std::memcpy(tail, piece + max_piece - (split_tail - 3), split_tail - 3);
             column += length - newline;
             if (newline) {
                 ++line;
@@ -137,18 +173,33 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
     return {end.read_error, end.stopped && problem && work.options.quiet};
 }
 
-void write_summary(output_buffer& report, const char* name, const check_counts& c)
+void write_summary(output_buffer& report, const char* name, const check_counts& c,
+                   std::uint64_t unread)
 {
-    auto plural = [](std::uint64_t n) { return n == 1 ? "" : "s"; };
+    auto counted = [](text_builder& line, std::uint64_t n, const char* one, const char* many) {
+        line.say(n, n == 1 ? one : many);
+    };
     char text[sizeof(shown_name::text) + 1024];
-    int n = std::snprintf(text, sizeof text,
-                          "%s%s%" PRIu64 " line%s and %" PRIu64 " piece%s read: %" PRIu64
-                          " record%s converted, %" PRIu64 " of them shifted; %" PRIu64
-                          " piece%s dropped; %" PRIu64 " line%s split\n",
-                          name ? name : "", name ? ": " : "", c.lines, plural(c.lines), c.pieces,
-                          plural(c.pieces), c.converted, plural(c.converted), c.shifted, c.dropped,
-                          plural(c.dropped), c.split, plural(c.split));
-    append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
+    text_builder line{text, sizeof text};
+    if (name != nullptr)
+        line.say(name, ": ");
+    counted(line, c.lines, " line", " lines");
+    line.put(" and ");
+    counted(line, c.pieces, " piece", " pieces");
+    line.put(" read: ");
+    counted(line, c.converted, " record", " records");
+    line.say(" converted, ", c.shifted, " of them shifted; ");
+    counted(line, c.dropped, " piece", " pieces");
+    line.put(" dropped; ");
+    counted(line, c.split, " line", " lines");
+    line.put(" split");
+    if (unread > 0) {
+        line.put("; ");
+        counted(line, unread, " file", " files");
+        line.put(" unread");
+    }
+    line.put('\n');
+    append_output(report, text, line.used);
 
     // The tally, most frequent first; a cause and its count a line.
     struct row {
@@ -171,7 +222,7 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
                std::tie(a.count, b.fate, b.cause, b.step);
     });
     for (std::size_t i = 0; i < count; ++i) {
-        char words[128] = "line longer than 80 characters";
+        char words[128] = "line of 80 characters or more";
         const char* fate = "split";
         if (rows[i].fate < 2) {
             piece_verdict verdict{};
@@ -181,8 +232,18 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
             cause_words(verdict, words, sizeof words);
             fate = fate_name(verdict.fate);
         }
-        n = std::snprintf(text, sizeof text, "%8" PRIu64 " %-7s  %s\n", rows[i].count, fate, words);
-        append_output(report, text, std::min(std::size_t(n), sizeof text - 1));
+        // "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.
+        char count[24];
+        char* digits = put_decimal_digits(rows[i].count, std::end(count));
+        text_builder row_line{text, sizeof text};
+        for (std::size_t pad = std::size_t(std::end(count) - digits); pad < 8; ++pad)
+            row_line.put(' ');
+        row_line.append(digits, std::size_t(std::end(count) - digits));
+        row_line.say(' ', fate);
+        for (std::size_t pad = std::strlen(fate); pad < 7; ++pad)
+            row_line.put(' ');
+        row_line.say("  ", words, '\n');
+        append_output(report, text, row_line.used);
     }
 }
 

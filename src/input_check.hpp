@@ -55,8 +55,9 @@ struct shown_name {
 check_end check_input(check_work& work, int fd, const char* name, check_counts& counts);
 
 // The summary line ("NAME: N lines and N pieces read: ...", without the
-// name when it is null) and the tally: a line for each cause, most
-// frequent first.
-void write_summary(output_buffer& report, const char* name, const check_counts& counts);
+// name when it is null, and the files left unread where there are any) and
+// the tally: a line for each cause, most frequent first.
+void write_summary(output_buffer& report, const char* name, const check_counts& counts,
+                   std::uint64_t unread = 0);
 
 } // namespace v2list

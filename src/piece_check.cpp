@@ -48,11 +48,11 @@ struct reason_text : text_builder {
             put(s.width > 1 ? "ignored columns" : "an ignored column");
     }
 
-    // ", so every later field is read N column(s) late" (or early).
+    // "later fields read N column(s) late" (or early).
     void add_shift(std::ptrdiff_t shift)
     {
         std::ptrdiff_t n = shift < 0 ? -shift : shift;
-        say(", so every later field is read ", n, n == 1 ? " column " : " columns ",
+        say("later fields read ", n, n == 1 ? " column " : " columns ",
             shift < 0 ? "early" : "late");
     }
 };
@@ -99,6 +99,17 @@ bool own_value(const char* own, std::size_t length, unsigned width, std::int32_t
     while (p < end && is_white_space(static_cast<unsigned char>(*p)))
         ++p;
     return p == end;
+}
+
+// Whether a number step's own columns are all in the text and all blank.
+bool own_columns_blank(const char* piece, std::size_t text_length, std::size_t step)
+{
+    if (scan_steps[step].kind != scan_step::number || step_end(step) > text_length)
+        return false;
+    for (std::size_t i = scan_step_columns[step]; i < step_end(step); ++i)
+        if (!is_white_space(static_cast<unsigned char>(piece[i])))
+            return false;
+    return true;
 }
 
 // Whether step S reads its own columns and ends where they do, given that
@@ -171,8 +182,10 @@ void judge_complete(const char* piece, std::size_t text_length, const reading& r
         verdict.step = read.left_layout_at(place.step);
         bool itself = verdict.step == place.step;
         verdict.cause = read.after(verdict.step) < 0 ? piece_cause::stops_short
-                        : itself                     ? piece_cause::reads_neighbour
-                                                     : piece_cause::skips_white_space;
+                        : own_columns_blank(piece, text_length, verdict.step)
+                            ? piece_cause::columns_blank
+                        : itself ? piece_cause::reads_neighbour
+                                 : piece_cause::skips_white_space;
         return;
     }
 }
@@ -200,24 +213,27 @@ piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_len
 
 // For a piece that is not a complete record: where and why the reading
 // failed, or where it left the layout before it failed.
-void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at,
-                   const reading& read, piece_verdict& verdict)
+void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
+                   std::uint64_t at, const reading& read, piece_verdict& verdict)
 {
     const scan_trace& trace = read.trace;
     std::size_t stop = trace.steps_run - 1;
+    std::size_t left = read.left_layout_at(stop);
     verdict.fate = piece_fate::dropped;
-    verdict.step = stop;
+    verdict.step = left;
     if (shape.whole && !shape.zero && shape.characters < shape.need) {
         bool empty = shape.characters == 0 && shape.newline && at == 0;
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
+        verdict.step = stop;
+    } else if (read.after(left) >= 0 && own_columns_blank(piece, text_length, left)) {
+        verdict.cause = piece_cause::columns_blank; // whatever follows
     } else if (trace.ran_out && shape.zero) {
         verdict.cause = piece_cause::zero_byte;
-    } else if (read.before(stop) != 0) {
-        verdict.step = read.left_layout_at(stop);
-        verdict.cause = scan_steps[verdict.step].kind != scan_step::number
-                            ? piece_cause::line_too_short
-                        : read.after(verdict.step) < 0 ? piece_cause::stops_short
-                                                       : piece_cause::skips_white_space;
+        verdict.step = stop;
+    } else if (left != stop) {
+        verdict.cause = scan_steps[left].kind != scan_step::number ? piece_cause::line_too_short
+                        : read.after(left) < 0                     ? piece_cause::stops_short
+                                                                   : piece_cause::skips_white_space;
     } else if (trace.ran_out) {
         verdict.cause = piece_cause::line_too_short;
     } else if (scan_steps[stop].kind == scan_step::literal) {
@@ -228,25 +244,38 @@ void judge_dropped(const char* piece, const piece_shape& shape, std::uint64_t at
     }
 }
 
-// Where the scan stopped and why, in words: the consequence of a shift, or
-// the whole story where nothing shifted.
+// The layout's step whose own columns hold column (counted from 0): the
+// last step that starts at or before it.
+std::size_t step_at(std::size_t column)
+{
+    std::size_t step = 0;
+    while (step + 1 < scan_steps.size() && scan_step_columns[step + 1] <= column)
+        ++step;
+    return step;
+}
+
+// Where the scan stopped and why, in words, where nothing shifted before.
 void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
                   std::uint64_t at, const scan_trace& trace, reason_text& reason)
 {
     std::size_t stop = trace.steps_run - 1;
     const scan_step& step = scan_steps[stop];
     std::size_t from = trace.steps[stop].from;
+    if (trace.ran_out && shape.zero) {
+        // Named by the layout's columns the zero byte stands in.
+        std::size_t in = step_at(text_length);
+        reason.say("the line ends at column ", at + text_length + 1, " (a zero byte) ",
+                   text_length > scan_step_columns[in] ? "in " : "before ");
+        reason.add_step(in);
+        return;
+    }
     if (trace.ran_out) {
         // The step the end cut short: the one before the step that found
         // nothing, when that one did not get all of its width.
         const auto& before = trace.steps[stop - (stop > 0)];
         bool inside = stop > 0 && scan_steps[stop - 1].kind == scan_step::characters &&
                       before.to - before.from < scan_steps[stop - 1].width;
-        if (shape.zero)
-            reason.say("the line ends at column ", at + text_length + 1, " (a zero byte) ",
-                       inside ? "in " : "before ");
-        else
-            reason.say("the line ends ", inside ? "in " : "before ");
+        reason.say("the line ends ", inside ? "in " : "before ");
         reason.add_step(inside ? stop - 1 : stop);
         return;
     }
@@ -258,15 +287,14 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
     }
     reason.add_step(stop);
     if (is_sign(piece[from])) {
-        reason.put(" takes the sign ");
-        reason.add_quoted(piece + from, 1);
-        reason.say(" at column ", at + from + 1);
-        if (step.width == 1) {
-            reason.put(", which leaves it no room for a digit");
-            return;
-        }
-        from = trace.steps[stop].to;
-        reason.put(" and then");
+        // The sign and what follows it: "number1 finds "-x" at column 15".
+        std::size_t to = trace.steps[stop].to;
+        reason.put(" finds ");
+        reason.add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
+        reason.say(" at column ", at + from + 1,
+                   step.width == 1 || to < text_length ? ", a sign, no digit"
+                                                       : ", a sign, then the line ends");
+        return;
     }
     if (from < text_length) {
         reason.put(" finds ");
@@ -277,31 +305,34 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
     }
 }
 
-// The cause of a shift, at step: "number2 stops at column 18 ("a" is not a
-// digit), so every later field is read 1 column early", or, for a number
-// that read on into a neighbour's column, that it did.
-void explain_shift(const char* piece, std::size_t text_length, std::uint64_t at, std::size_t step,
-                   bool into_neighbour, const reading& read, reason_text& reason)
+// Where the reading left the layout for good, at step: "number2's columns
+// 17-18 are blank", "number1 skips white space at column 15 and ends at
+// column 17", "number2 stops at "a" in column 18".
+void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t at,
+                     const piece_verdict& verdict, const reading& read, reason_text& reason)
 {
-    const auto& taken = read.trace.steps[step];
-    std::ptrdiff_t shift = read.after(step);
+    std::size_t step = verdict.step;
+    std::size_t to = read.trace.steps[step].to;
     reason.add_step(step);
-    if (shift > 0) {
-        reason.say(" skips white space at column ", at + scan_step_columns[step] + 1,
-                   into_neighbour ? " and reads on into column " : " and reads on to column ",
-                   at + taken.to);
-        if (into_neighbour) {
-            reason.put(", past its own columns");
-            return;
-        }
-    } else if (taken.to < text_length) {
-        reason.say(" stops at column ", at + taken.to + 1, " (");
-        reason.add_quoted(piece + taken.to, 1);
-        reason.put(" is not a digit)");
-    } else {
-        reason.say(" stops at column ", at + taken.to + 1, ", where the line ends");
+    switch (verdict.cause) {
+    case piece_cause::columns_blank:
+        reason.put("'s ");
+        reason.add_columns(at, scan_step_columns[step], step_end(step));
+        reason.put(scan_steps[step].width > 1 ? " are blank" : " is blank");
+        return;
+    case piece_cause::reads_neighbour:
+    case piece_cause::skips_white_space:
+        reason.say(" skips white space at column ", verdict.column);
+        return;
+    default: break;
     }
-    reason.add_shift(shift);
+    if (to < text_length) {
+        reason.put(" stops at ");
+        reason.add_quoted(piece + to, 1);
+        reason.say(" in column ", at + to + 1);
+    } else {
+        reason.say(" stops at column ", at + to + 1, ", where the line ends");
+    }
 }
 
 // The column of a message: where the cause is.
@@ -309,6 +340,7 @@ std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, st
                            const piece_verdict& verdict, const scan_trace& trace)
 {
     switch (verdict.cause) {
+    case piece_cause::columns_blank:
     case piece_cause::skips_white_space:
     case piece_cause::reads_neighbour: return at + scan_step_columns[verdict.step] + 1;
     case piece_cause::stops_short: return at + trace.steps[verdict.step].to + 1;
@@ -346,21 +378,15 @@ void explain_short(const piece_shape& shape, std::uint64_t at, const scan_trace&
     reason.add_step(trace.steps_run - 1);
 }
 
-void explain_shifted(const char* piece, std::size_t length, std::size_t text_length,
-                     std::uint64_t at, const piece_verdict& verdict, const reading& read,
+// What a shifted record's line shows of the field from other columns, and
+// from which: " shows 12 from columns 18-19".
+void explain_shifted(std::uint64_t at, const piece_verdict& verdict, const reading& read,
                      reason_text& reason)
 {
     std::size_t f = verdict.field;
-    const field_place& place = field_places[f];
-    const auto& taken = read.trace.steps[place.step];
-    std::size_t from = std::min(place.column, text_length);
-    std::size_t to = std::min(place.column + place.width, text_length);
+    const auto& taken = read.trace.steps[field_places[f].step];
     auto id = field_id(f);
-    reason.say(fields[f].name, " (");
-    reason.add_columns(at, place.column, place.column + place.width);
-    reason.put(") holds ");
-    reason.add_quoted(piece + from, to - from);
-    reason.put(", read as ");
+    reason.put(" shows ");
     switch (fields[f].shape) {
     case shape_number: reason.put(field_value(read.record, id)); break;
     case shape_text: {
@@ -373,41 +399,54 @@ void explain_shifted(const char* piece, std::size_t length, std::size_t text_len
     }
     reason.put(" from ");
     reason.add_columns(at, taken.from, taken.to);
-    // The line is v2list's own: the piece converted as v2list converts it.
-    char line[max_line];
-    std::size_t written = convert_piece(piece, length, line);
-    reason.put("; v2list writes ");
-    reason.add_quoted(line, written > 0 ? written - 1 : 0); // without its newline
 }
 
 // The column and the reason of the message on a piece dropped or shifted.
-void explain(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t at,
-             const piece_shape& shape, const reading& read, piece_verdict& verdict)
+void explain(const char* piece, std::size_t text_length, std::uint64_t at, const piece_shape& shape,
+             const reading& read, piece_verdict& verdict)
 {
     reason_text reason{{verdict.reason, sizeof verdict.reason}};
     verdict.reason[0] = '\0';
     verdict.column = cause_column(shape, text_length, at, verdict, read.trace);
     switch (verdict.cause) {
-    case piece_cause::empty_line: reason.put("an empty line"); break;
-    case piece_cause::line_too_short: explain_short(shape, at, read.trace, reason); break;
+    case piece_cause::empty_line: reason.put("an empty line"); return;
+    case piece_cause::line_too_short: explain_short(shape, at, read.trace, reason); return;
     case piece_cause::zero_byte:
     case piece_cause::literal_missing:
     case piece_cause::takes_sign:
     case piece_cause::not_a_digit:
         explain_stop(piece, shape, text_length, at, read.trace, reason);
-        break;
+        return;
+    case piece_cause::columns_blank:
     case piece_cause::reads_neighbour:
     case piece_cause::skips_white_space:
-    case piece_cause::stops_short:
-        explain_shift(piece, text_length, at, verdict.step,
-                      verdict.cause == piece_cause::reads_neighbour, read, reason);
-        reason.put(": ");
-        if (verdict.fate == piece_fate::shifted)
-            explain_shifted(piece, length, text_length, at, verdict, read, reason);
+    case piece_cause::stops_short: break;
+    case piece_cause::none: return;
+    }
+    explain_leaving(piece, text_length, at, verdict, read, reason);
+    if (verdict.fate == piece_fate::shifted) {
+        // What the listing shows from other columns, and the net shift
+        // after the last number, which moves every field after it.
+        if (verdict.cause == piece_cause::reads_neighbour)
+            reason.put(" and"); // "number1 skips ... and shows 70 from ..."
         else
-            explain_stop(piece, shape, text_length, at, read.trace, reason);
-        break;
-    case piece_cause::none: break;
+            reason.say(": ", fields[verdict.field].name);
+        explain_shifted(at, verdict, read, reason);
+        std::size_t last_number = scan_steps.size() - 1;
+        while (last_number > 0 && scan_steps[last_number].kind != scan_step::number)
+            --last_number;
+        if (std::ptrdiff_t net = read.after(last_number)) {
+            reason.put("; ");
+            reason.add_shift(net);
+        }
+        return;
+    }
+    std::size_t stop = read.trace.steps_run - 1;
+    if (std::ptrdiff_t shift = read.before(stop)) {
+        reason.put(", so ");
+        reason.add_shift(shift);
+        reason.put(": ");
+        explain_stop(piece, shape, text_length, at, read.trace, reason);
     }
 }
 
@@ -434,9 +473,9 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     if (read_text(piece, text_length, record, trace) == field_count)
         judge_complete(piece, text_length, read, verdict);
     else
-        judge_dropped(piece, shape, line_column, read, verdict);
+        judge_dropped(piece, text_length, shape, line_column, read, verdict);
     if (explain_it && verdict.fate != piece_fate::converted)
-        explain(piece, length, text_length, line_column, shape, read, verdict);
+        explain(piece, text_length, line_column, shape, read, verdict);
 }
 
 const char* fate_name(piece_fate fate)
@@ -456,8 +495,13 @@ std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t siz
     text_builder words{out, size};
     switch (verdict.cause) {
     case piece_cause::none: words.put("converted"); break;
+    case piece_cause::columns_blank:
+        words.say(name, step.width > 1 ? "'s columns are blank" : "'s column is blank");
+        break;
     case piece_cause::skips_white_space: words.say(name, " skips white space"); break;
-    case piece_cause::reads_neighbour: words.say(name, " reads a neighbour's column"); break;
+    case piece_cause::reads_neighbour:
+        words.say(name, " skips white space into a neighbour's column");
+        break;
     case piece_cause::stops_short: words.say(name, " stops short"); break;
     case piece_cause::takes_sign: words.say(name, " takes a sign"); break;
     case piece_cause::not_a_digit: words.say(name, " finds no digit"); break;
@@ -492,8 +536,7 @@ std::size_t escape_text(const char* text, std::size_t length, char* out, std::si
             i += run - 1;
             continue;
         }
-        const char* named = c == '\0'   ? "\\0"
-                            : c == '\t' ? "\\t"
+        const char* named = c == '\t'   ? "\\t"
                             : c == '\n' ? "\\n"
                             : c == '\r' ? "\\r"
                             : c == '\\' ? "\\\\"

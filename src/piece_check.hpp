@@ -13,6 +13,7 @@ enum class piece_fate { converted, shifted, dropped };
 
 enum class piece_cause : unsigned char {
     none,              // converted from its own columns
+    columns_blank,     // a number's own columns are blank, and it read on past them
     skips_white_space, // a number skipped white space and read on past its columns
     reads_neighbour,   // so, and its own value took a neighbour's column
     stops_short,       // a number ended before its width, at a character that is no digit

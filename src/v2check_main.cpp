@@ -22,11 +22,12 @@ const char usage[] =
     "field from columns not its own, and which lines it reads in several pieces,\n"
     "one message a problem:\n"
     "\n"
-    "  NAME:LINE:COLUMN: KIND: REASON\n"
+    "  NAME:LINE:COLUMN: FATE: REASON\n"
     "\n"
-    "KIND is dropped, shifted or split; COLUMN is where the cause is, and REASON\n"
-    "says the cause first, then what follows from it. A summary and a tally of\n"
-    "the causes end the report of each file, and a total ends several.\n"
+    "FATE is dropped, shifted or split; COLUMN is where the reading first left\n"
+    "the layout, or where it failed, and REASON says the cause first, then what\n"
+    "follows from it. A summary and a tally of the causes end the report of\n"
+    "each file, and a total ends several.\n"
     "\n"
     "  -c, --count          print only the summaries and the tallies\n"
     "  -m, --max-count=NUM  print at most NUM messages for each file\n"
@@ -38,12 +39,6 @@ const char usage[] =
     "\n"
     "Exit status: 0 when every piece converts with every field from its own\n"
     "columns, 1 when anything is dropped, shifted or split, 2 on trouble.\n";
-
-bool write_text(int fd, const char* text)
-{
-    std::size_t length = std::strlen(text);
-    return ::write(fd, text, length) == ssize_t(length);
-}
 
 enum { option_show_line = 256, option_help, option_version };
 
@@ -57,6 +52,39 @@ const option long_options[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// Writes out what report holds; on failure says so and gives status 2.
+int flush_or_fail(v2list::output_buffer& report, int status)
+{
+    if (v2list::flush_output(report))
+        return status;
+    errno = report.error;
+    warn("write error");
+    return 2;
+}
+
+// The option getopt_long stopped at, as it was given: the long option's
+// whole argument where it was one (optopt, when not 0, is its value), else
+// the short option.
+const char* option_as_given(char** argv, const option** long_option)
+{
+    static char given[4 * 4096 + 4];
+    const char* word = argv[optind - 1];
+    *long_option = nullptr;
+    if (std::strncmp(word, "--", 2) == 0) {
+        std::size_t name = std::strcspn(word + 2, "=");
+        for (const option* o = long_options; o->name != nullptr; ++o)
+            if (std::strncmp(o->name, word + 2, name) == 0 && (optopt == 0 || optopt == o->val))
+                *long_option = o;
+    }
+    if (optopt == 0 || *long_option != nullptr) {
+        v2list::escape_text(word, std::strlen(word), given, sizeof given);
+    } else {
+        char short_option[] = {'-', char(optopt)};
+        v2list::escape_text(short_option, 2, given, sizeof given);
+    }
+    return given;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -65,76 +93,94 @@ int main(int argc, char** argv)
     work.options = {false, false, UINT64_MAX};
     const char* show_line = "auto";
     opterr = 0; // its messages are said here, in v2check's words
+    v2list::open_output(work.report, STDOUT_FILENO);
     for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
-        // The option getopt_long stopped at, as it was given.
-        char short_option[] = {'-', char(optopt), '\0'};
-        const char* given = optopt != 0 ? short_option : argv[optind - 1];
         switch (c) {
         case 'c': work.options.max_messages = 0; break;
         case 'm': {
+            // Plain decimal digits: no sign, no white space.
             char* end;
             errno = 0;
             unsigned long long most = std::strtoull(optarg, &end, 10);
-            if (*optarg == '\0' || *optarg == '-' || *end != '\0' || errno != 0)
-                errx(2, "%s: not a count of messages (see v2check --help)", optarg);
+            if (*optarg == '\0' || std::strspn(optarg, "0123456789") != std::strlen(optarg) ||
+                errno != 0) {
+                v2list::shown_name count;
+                v2list::escape_text(optarg, std::strlen(optarg), count.text, sizeof count.text);
+                errx(2, "%s: not a count of messages (see v2check --help)", count.text);
+            }
             work.options.max_messages = std::min<std::uint64_t>(work.options.max_messages, most);
             break;
         }
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
-        case option_help: return write_text(STDOUT_FILENO, usage) ? 0 : 2;
-        case option_version:
-            return write_text(STDOUT_FILENO, "v2check " V2LIST_VERSION "\n") ? 0 : 2;
-        case ':': warnx("%s: needs a value (see v2check --help)", given); return 2;
-        default: warnx("%s: unknown option (see v2check --help)", given); return 2;
+        case option_help:
+            v2list::append_output(work.report, usage, sizeof usage - 1);
+            return flush_or_fail(work.report, 0);
+        case option_version: {
+            const char version[] = "v2check " V2LIST_VERSION "\n";
+            v2list::append_output(work.report, version, sizeof version - 1);
+            return flush_or_fail(work.report, 0);
+        }
+        default: {
+            const option* long_option;
+            const char* given = option_as_given(argv, &long_option);
+            const char* what = c == ':' ? "needs a value"
+                               : long_option != nullptr && long_option->has_arg == no_argument
+                                   ? "takes no value"
+                                   : "unknown option";
+            warnx("%s: %s (see v2check --help)", given, what);
+            return 2;
+        }
         }
     }
-    if (std::strcmp(show_line, "always") == 0)
+    if (std::strcmp(show_line, "always") == 0) {
         work.options.show_line = true;
-    else if (std::strcmp(show_line, "auto") == 0)
+    } else if (std::strcmp(show_line, "auto") == 0) {
         work.options.show_line = isatty(STDOUT_FILENO) == 1;
-    else if (std::strcmp(show_line, "never") != 0)
-        errx(2, "--show-line=%s: say auto, always or never", show_line);
+    } else if (std::strcmp(show_line, "never") != 0) {
+        v2list::shown_name when;
+        v2list::escape_text(show_line, std::strlen(show_line), when.text, sizeof when.text);
+        errx(2, "--show-line=%s: say auto, always or never", when.text);
+    }
 
-    v2list::open_output(work.report, STDOUT_FILENO);
     static v2list::check_counts counts, total;
     bool trouble = false, stopped = false;
+    std::uint64_t unread = 0; // files that could not be read to their end
     char* standard_input[] = {const_cast<char*>("-")};
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
     for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
         const char* name = is_stdin ? "<stdin>" : names[i];
-        int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            warn("%s", name);
-            trouble = true;
-            continue;
-        }
         static v2list::shown_name shown;
         v2list::escape_text(name, std::strlen(name), shown.text, sizeof shown.text);
-        counts = {};
-        v2list::check_end end = v2list::check_input(work, fd, shown.text, counts);
-        if (end.read_error != 0) {
-            errno = end.read_error;
-            warn("%s: read error", name);
-            trouble = true;
+        int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
+        int error = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            counts = {};
+            v2list::check_end end = v2list::check_input(work, fd, shown.text, counts);
+            error = end.read_error;
+            stopped = end.stopped;
+            if (!is_stdin)
+                ::close(fd);
         }
-        stopped = end.stopped;
-        if (!is_stdin)
-            ::close(fd);
+        // A file not read to its end has its error and no summary.
+        if (error != 0) {
+            errno = error;
+            if (fd < 0)
+                warn("%s", shown.text);
+            else
+                warn("%s: read error", shown.text);
+            trouble = true;
+            ++unread;
+            continue;
+        }
         v2list::add_counts(total, counts);
         if (!work.options.quiet && work.report.error == 0)
             v2list::write_summary(work.report, name_count == 1 ? nullptr : shown.text, counts);
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, "total", total);
-    if (!v2list::flush_output(work.report)) {
-        errno = work.report.error;
-        warn("write error");
-        return 2;
-    }
-    if (trouble)
-        return 2;
-    return total.dropped + total.shifted + total.split > 0 ? 1 : 0;
+        v2list::write_summary(work.report, "total", total, unread);
+    int status = trouble ? 2 : total.dropped + total.shifted + total.split > 0 ? 1 : 0;
+    return flush_or_fail(work.report, status);
 }

@@ -28,8 +28,8 @@ $work/trouble:3: dropped
 3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
        2 dropped  line too short
        1 dropped  number1 finds no digit
-       1 shifted  number1 reads a neighbour's column
-       1 split    line longer than 80 characters" \
+       1 shifted  number1 skips white space into a neighbour's column
+       1 split    line of 80 characters or more" \
     "$(sed 's/^\([^:]*:[0-9]*\):[0-9]*\(: [a-z]*\):.*/\1\2/' "$work/out")"
 check "-c: the summary and the tally alone" "3 lines and 4 pieces read" \
     "$("$v2check" -c "$work/trouble" | head -n 1 | cut -d: -f1)"
@@ -72,13 +72,29 @@ check "unreadable file: status 2" 2 "$status"
 check "unreadable file: message" "v2check: $work/missing: No such file or directory" "$(cat "$work/err")"
 check "unreadable file: the others still checked" 1 "$(grep -c "^$work/clean: 2 lines and 2 pieces" "$work/out")"
 
-"$v2check" "$work" > /dev/null 2> "$work/err"; status=$?
+"$v2check" "$work" "$work/clean" > "$work/out" 2> "$work/err"; status=$?
 check "directory: status 2" 2 "$status"
 check "directory: message" "v2check: $work: read error: Is a directory" "$(cat "$work/err")"
+check "directory: no summary of its own, and the total counts it unread" \
+    "$work/clean: 2 lines|total: 2 lines|; 1 file unread" \
+    "$(grep -o "^[^ ]* 2 lines\|; 1 file unread" "$work/out" | paste -sd '|')"
 
-"$v2check" -x > /dev/null 2> "$work/err"; status=$?
-check "unknown option: status 2" 2 "$status"
-check "unknown option: message" "v2check: -x: unknown option (see v2check --help)" "$(cat "$work/err")"
+# Option errors: the option as given, escaped; a count is plain digits; a
+# failed write of the help is said.
+while IFS='|' read -r args message; do
+    eval "\"\$v2check\" $args" > /dev/null 2> "$work/err"; status=$?
+    check "$args: status 2" 2 "$status"
+    check "$args: message" "v2check: $message" "$(cat "$work/err")"
+done <<'TABLE'
+-x|-x: unknown option (see v2check --help)
+--count=3|--count=3: takes no value (see v2check --help)
+--help=$'\001'|--help=\x01: takes no value (see v2check --help)
+--max-count|--max-count: needs a value (see v2check --help)
+-m ' 1'| 1: not a count of messages (see v2check --help)
+-m +1|+1: not a count of messages (see v2check --help)
+--help > /dev/full|write error: No space left on device
+$'new\nline'|new\nline: No such file or directory
+TABLE
 
 "$v2check" "$work/trouble" > /dev/full 2> "$work/err"; status=$?
 check "full disk: status 2" 2 "$status"
