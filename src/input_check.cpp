@@ -83,7 +83,8 @@ std::size_t tally_step(const piece_verdict& verdict)
     case piece_cause::stops_short:
     case piece_cause::takes_sign:
     case piece_cause::not_a_digit:
-    case piece_cause::literal_missing: return verdict.step;
+    case piece_cause::literal_missing:
+    case piece_cause::control_character: return verdict.step;
     case piece_cause::none:
     case piece_cause::zero_byte:
     case piece_cause::line_too_short:
@@ -100,26 +101,60 @@ void add_counts(check_counts& total, const check_counts& more)
     total.pieces += more.pieces;
     total.converted += more.converted;
     total.shifted += more.shifted;
+    total.suspect += more.suspect;
     total.dropped += more.dropped;
+    total.allowed += more.allowed;
     total.split += more.split;
-    for (std::size_t k = 0; k < 2; ++k)
+    for (std::size_t k = 0; k < 3; ++k)
         for (std::size_t c = 0; c < cause_count; ++c)
             for (std::size_t s = 0; s < scan_steps.size(); ++s)
                 total.causes[k][c][s] += more.causes[k][c][s];
+    for (std::size_t n = 0; n < std::size(total.lengths); ++n)
+        total.lengths[n] += more.lengths[n];
 }
+
+namespace {
+
+// Whether a line of one piece, dropped, matches one of the allowed
+// patterns.
+bool allowed_line(const check_options& options, const char* piece, std::size_t length)
+{
+    if (options.allowed_count == 0)
+        return false;
+    char text[max_piece + 1];
+    std::size_t n = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
+    std::memcpy(text, piece, n);
+    text[n] = '\0';
+    for (std::size_t i = 0; i < options.allowed_count; ++i)
+        if (regexec(&options.allowed[i], text, 0, nullptr, 0) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
 
 check_end check_input(check_work& work, int fd, const char* name, check_counts& counts)
 {
     message_writer messages{work, name};
     char tail[split_tail - 3] = {}; // of the last piece a line went on after
-    // The line being read: its number and where the next piece starts in it.
+    // The line being read: its number and where the next piece starts in it;
+    // whether it has a problem, and its first piece, held for the rejects
+    // until it is known whether the line has one.
     std::uint64_t line = 1, column = 0;
-    bool problem = false;
+    bool problem = false, line_problem = false;
+    bool keep_rejects = work.rejects.fd >= 0;
+    char first[max_piece];
+    std::size_t first_length = 0;
     piece_verdict verdict;
+    auto end_line = [&](std::uint64_t length) {
+        ++counts.lengths[std::min<std::uint64_t>(length, max_piece + 1)];
+        line_problem = false;
+    };
     pieces_end end = for_each_piece(
         work.input, fd,
         [&](const char* piece, std::size_t length, std::size_t text_length) {
             bool newline = piece[length - 1] == '\n';
+            bool ends_line = newline || length < max_piece;
             counts.lines += column == 0;
             ++counts.pieces;
             bool ok = true;
@@ -128,7 +163,7 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
             // the end of the first piece and where the line was cut.
             if (column == max_piece) {
                 ++counts.split;
-                problem = true;
+                problem = line_problem = true;
                 if (messages.wanted()) {
                     char view[split_tail + max_piece] = "...";
                     std::memcpy(view + 3, tail, split_tail - 3);
@@ -145,32 +180,78 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
             }
             bool wanted = messages.wanted();
             judge_piece(piece, length, text_length, column, wanted, verdict);
-            switch (verdict.fate) {
-            case piece_fate::converted: ++counts.converted; break;
-            case piece_fate::shifted:
-                ++counts.converted;
-                ++counts.shifted;
-                break;
-            case piece_fate::dropped: ++counts.dropped; break;
+            if (verdict.fate == piece_fate::dropped && column == 0 && ends_line &&
+                allowed_line(work.options, piece, length)) {
+                ++counts.allowed; // expected: no problem, no message
+            } else {
+                switch (verdict.fate) {
+                case piece_fate::converted: ++counts.converted; break;
+                case piece_fate::shifted:
+                    ++counts.converted;
+                    ++counts.shifted;
+                    break;
+                case piece_fate::suspect:
+                    ++counts.converted;
+                    ++counts.suspect;
+                    break;
+                case piece_fate::dropped: ++counts.dropped; break;
+                }
+                if (verdict.fate != piece_fate::converted) {
+                    problem = line_problem = true;
+                    std::size_t fate = verdict.fate == piece_fate::dropped   ? 0
+                                       : verdict.fate == piece_fate::shifted ? 1
+                                                                             : 2;
+                    ++counts.causes[fate][std::size_t(verdict.cause)][tally_step(verdict)];
+                    if (ok && wanted)
+                        ok = messages.write(line, verdict, piece, length, column);
+                }
             }
-            if (verdict.fate != piece_fate::converted) {
-                problem = true;
-                ++counts.causes[verdict.fate == piece_fate::shifted][std::size_t(verdict.cause)]
-                               [tally_step(verdict)];
-                if (ok && wanted)
-                    ok = messages.write(line, verdict, piece, length, column);
+            // The rejects: a line with a problem, whole; its first piece waits
+            // until the line ends or goes on.
+            if (keep_rejects) {
+                if (column == max_piece && line_problem)
+                    append_output(work.rejects, first, first_length);
+                if (column == 0 && !ends_line) {
+                    std::memcpy(first, piece, length);
+                    first_length = length;
+                } else if (line_problem) {
+                    append_output(work.rejects, piece, length);
+                }
             }
             if (length == max_piece) // the end of a piece a line goes on after
                 std::memcpy(tail, piece + max_piece - (split_tail - 3), split_tail - 3);
             column += length - newline;
-            if (newline) {
+            bool stop = problem && work.options.quiet && (ends_line || !keep_rejects);
+            if (ends_line) {
+                end_line(column);
                 ++line;
                 column = 0;
             }
-            return ok && !(problem && work.options.quiet);
+            return ok && !stop;
         },
-        [&] { return flush_output(work.report); });
+        [&] { return flush_output(work.report) && (!keep_rejects || flush_output(work.rejects)); });
+    if (column > 0) { // a last line of exactly a piece, or one cut off
+        if (keep_rejects && line_problem && column == first_length)
+            append_output(work.rejects, first, first_length);
+        end_line(column);
+    }
     return {end.read_error, end.stopped && problem && work.options.quiet};
+}
+
+std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
+{
+    std::size_t found = 0;
+    for (; found < 3; ++found) {
+        std::size_t best = std::size(counts.lengths);
+        for (std::size_t n = 0; n < std::size(counts.lengths); ++n)
+            if (counts.lengths[n] > 0 && std::find(top, top + found, n) == top + found &&
+                (best == std::size(counts.lengths) || counts.lengths[n] > counts.lengths[best]))
+                best = n;
+        if (best == std::size(counts.lengths))
+            break;
+        top[found] = best;
+    }
+    return found;
 }
 
 void write_summary(output_buffer& report, const char* name, const check_counts& c,
@@ -188,9 +269,14 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
     counted(line, c.pieces, " piece", " pieces");
     line.put(" read: ");
     counted(line, c.converted, " record", " records");
-    line.say(" converted, ", c.shifted, " of them shifted; ");
+    line.say(" converted, ", c.shifted, " of them shifted");
+    if (c.suspect > 0)
+        line.say(" and ", c.suspect, " suspect");
+    line.put("; ");
     counted(line, c.dropped, " piece", " pieces");
     line.put(" dropped; ");
+    if (c.allowed > 0)
+        line.say(c.allowed, " allowed; ");
     counted(line, c.split, " line", " lines");
     line.put(" split");
     if (unread > 0) {
@@ -199,22 +285,47 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
         line.put(" unread");
     }
     line.put('\n');
+    // Where lines are dropped, the commonest line lengths: a file in another
+    // layout shows at once.
+    if (c.dropped > 0) {
+        std::size_t top[3];
+        std::size_t found = commonest_lengths(c, top);
+        if (c.converted == 0 && found > 0)
+            line.say("no record converted: the commonest line length is ");
+        else
+            line.say("commonest line lengths: ");
+        for (std::size_t i = 0; i < found; ++i) {
+            if (i > 0)
+                line.put(", ");
+            if (top[i] > max_piece)
+                line.put("over 80");
+            else
+                line.put(top[i]);
+            line.put(" (");
+            counted(line, c.lengths[top[i]], " line)", " lines)");
+            if (c.converted == 0)
+                break;
+        }
+        if (c.converted == 0 && found > 0)
+            line.say("; a record has ", record_length, " columns");
+        line.put('\n');
+    }
     append_output(report, text, line.used);
 
     // The tally, most frequent first; a cause and its count a line.
     struct row {
         std::uint64_t count;
-        std::size_t fate, cause, step; // fate: 0 dropped, 1 shifted, 2 split
+        std::size_t fate, cause, step; // fate: 0 dropped, 1 shifted, 2 suspect, 3 split
     };
-    row rows[2 * cause_count * scan_steps.size() + 1];
+    row rows[3 * cause_count * scan_steps.size() + 1];
     std::size_t count = 0;
-    for (std::size_t k = 0; k < 2; ++k)
+    for (std::size_t k = 0; k < 3; ++k)
         for (std::size_t cause = 0; cause < cause_count; ++cause)
             for (std::size_t s = 0; s < scan_steps.size(); ++s)
                 if (c.causes[k][cause][s] > 0)
                     rows[count++] = {c.causes[k][cause][s], k, cause, s};
     if (c.split > 0)
-        rows[count++] = {c.split, 2, 0, 0};
+        rows[count++] = {c.split, 3, 0, 0};
     // Most frequent first, then in the order of the causes; std::sort, as
     // std::stable_sort would allocate.
     std::sort(rows, rows + count, [](const row& a, const row& b) {
@@ -224,9 +335,11 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
     for (std::size_t i = 0; i < count; ++i) {
         char words[128] = "line of 80 characters or more";
         const char* fate = "split";
-        if (rows[i].fate < 2) {
+        if (rows[i].fate < 3) {
+            const piece_fate fates[] = {piece_fate::dropped, piece_fate::shifted,
+                                        piece_fate::suspect};
             piece_verdict verdict{};
-            verdict.fate = rows[i].fate == 1 ? piece_fate::shifted : piece_fate::dropped;
+            verdict.fate = fates[rows[i].fate];
             verdict.cause = piece_cause(rows[i].cause);
             verdict.step = rows[i].step;
             cause_words(verdict, words, sizeof words);

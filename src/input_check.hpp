@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <regex.h>
 
 #include "input_record.hpp"
 #include "output_listing.hpp"
@@ -14,10 +15,15 @@
 namespace v2list {
 
 struct check_counts {
-    std::uint64_t lines, pieces, converted, shifted, dropped, split;
-    // The problems by fate (dropped, shifted), cause and the step it is
-    // about; split lines are counted in split alone.
-    std::uint64_t causes[2][cause_count][scan_steps.size()];
+    // Pieces converted (suspect and shifted ones among them) or dropped,
+    // and allowed: dropped, but matched by an allowed pattern.
+    std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
+    // The problems by fate (dropped, shifted, suspect), cause and the step
+    // it is about; split lines are counted in split alone.
+    std::uint64_t causes[3][cause_count][scan_steps.size()];
+    // Lines by their length without the newline; the last counts all
+    // longer than a piece.
+    std::uint64_t lengths[max_piece + 2];
 };
 
 void add_counts(check_counts& total, const check_counts& more);
@@ -26,12 +32,17 @@ struct check_options {
     bool quiet;                 // write nothing, stop at the first problem
     bool show_line;             // after each message, the piece and a caret under the column
     std::uint64_t max_messages; // for each input; the counting goes on
+    // Lines v2list drops that are expected (headers, trailers): a line of
+    // one piece that matches one of these is allowed.
+    const regex_t* allowed;
+    std::size_t allowed_count;
 };
 
 // Everything a check works in; the caller owns it, as with a conversion.
 struct check_work {
     piece_input input;
-    output_buffer report; // the messages, for the caller to open and flush
+    output_buffer report;  // the messages, for the caller to open and flush
+    output_buffer rejects; // every line with a problem, as it was; fd -1 for none
     check_options options;
 };
 
@@ -53,6 +64,10 @@ struct shown_name {
 // messages, each as "NAME:LINE:COLUMN: FATE: REASON", in order of line and
 // column, to work.report; name is as shown_name has it.
 check_end check_input(check_work& work, int fd, const char* name, check_counts& counts);
+
+// The commonest line lengths of counts, most lines first, in top (room for
+// three, max_piece + 1 standing for all longer lines); returns how many.
+std::size_t commonest_lengths(const check_counts& counts, std::size_t* top);
 
 // The summary line ("NAME: N lines and N pieces read: ...", without the
 // name when it is null, and the files left unread where there are any) and

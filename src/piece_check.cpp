@@ -350,7 +350,8 @@ std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, st
     case piece_cause::zero_byte: return at + text_length + 1;
     case piece_cause::line_too_short:
     case piece_cause::empty_line: return at + shape.characters + 1;
-    case piece_cause::none: break;
+    case piece_cause::none:
+    case piece_cause::control_character: break; // said where it is judged
     }
     return at + 1;
 }
@@ -421,7 +422,8 @@ void explain(const char* piece, std::size_t text_length, std::uint64_t at, const
     case piece_cause::reads_neighbour:
     case piece_cause::skips_white_space:
     case piece_cause::stops_short: break;
-    case piece_cause::none: return;
+    case piece_cause::none:
+    case piece_cause::control_character: return; // said where it is judged
     }
     explain_leaving(piece, text_length, at, verdict, read, reason);
     if (verdict.fate == piece_fate::shifted) {
@@ -450,6 +452,46 @@ void explain(const char* piece, std::size_t text_length, std::uint64_t at, const
     }
 }
 
+// The first column (from 0) of a field the line shows that holds a control
+// character, a byte below 0x20 or 0x7f, and the field; false for none. For
+// a piece converted from its own columns.
+bool first_control_character(const char* piece, std::size_t text_length, std::size_t& column,
+                             std::size_t& field)
+{
+    for (field = 0; field < field_count; ++field) {
+        if (!shown_fields[field])
+            continue;
+        const field_place& place = field_places[field];
+        for (column = place.column; column < place.column + place.width && column < text_length;
+             ++column) {
+            auto c = static_cast<unsigned char>(piece[column]);
+            if (c < 0x20 || c == 0x7f)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Converted from its own columns: suspect where a shown field holds a
+// control character.
+void judge_in_place(const char* piece, std::size_t text_length, std::uint64_t at, bool explain_it,
+                    piece_verdict& verdict)
+{
+    std::size_t column;
+    if (!first_control_character(piece, text_length, column, verdict.field))
+        return;
+    verdict.fate = piece_fate::suspect;
+    verdict.cause = piece_cause::control_character;
+    verdict.step = field_places[verdict.field].step;
+    verdict.column = at + column + 1;
+    if (explain_it) {
+        reason_text reason{{verdict.reason, sizeof verdict.reason}};
+        reason.say(fields[verdict.field].name, " shows ");
+        reason.add_quoted(piece + column, 1);
+        reason.say(" from column ", verdict.column, ", a control character");
+    }
+}
+
 } // namespace
 
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
@@ -461,20 +503,28 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     verdict.field = field_count;
     // A plain record, told at once where copying columns serves the layout,
     // or any record whose steps are all at their own columns.
+    bool in_place = false;
     if constexpr (copies_columns)
-        if (text_length >= shortest_record && plain_record(piece))
-            return;
-    if (read_in_place(piece, text_length, std::make_index_sequence<scan_steps.size()>()))
+        in_place = text_length >= shortest_record && plain_record(piece);
+    if (in_place ||
+        read_in_place(piece, text_length, std::make_index_sequence<scan_steps.size()>())) {
+        judge_in_place(piece, text_length, line_column, explain_it, verdict);
         return;
+    }
     input_record record;
     scan_trace trace;
     reading read{trace, record};
     piece_shape shape = shape_of(piece, length, text_length);
-    if (read_text(piece, text_length, record, trace) == field_count)
-        judge_complete(piece, text_length, read, verdict);
-    else
+    if (read_text(piece, text_length, record, trace) != field_count) {
         judge_dropped(piece, text_length, shape, line_column, read, verdict);
-    if (explain_it && verdict.fate != piece_fate::converted)
+    } else {
+        judge_complete(piece, text_length, read, verdict);
+        if (verdict.fate == piece_fate::converted) {
+            judge_in_place(piece, text_length, line_column, explain_it, verdict);
+            return;
+        }
+    }
+    if (explain_it)
         explain(piece, text_length, line_column, shape, read, verdict);
 }
 
@@ -484,6 +534,7 @@ const char* fate_name(piece_fate fate)
     case piece_fate::converted: return "converted";
     case piece_fate::shifted: return "shifted";
     case piece_fate::dropped: return "dropped";
+    case piece_fate::suspect: return "suspect";
     }
     return "";
 }
@@ -509,6 +560,7 @@ std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t siz
     case piece_cause::zero_byte: words.put("zero byte"); break;
     case piece_cause::line_too_short: words.put("line too short"); break;
     case piece_cause::empty_line: words.put("empty line"); break;
+    case piece_cause::control_character: words.say(name, " shows a control character"); break;
     }
     return words.used;
 }

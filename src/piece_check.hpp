@@ -9,7 +9,9 @@
 
 namespace v2list {
 
-enum class piece_fate { converted, shifted, dropped };
+// suspect: converted from its own columns, but the line shows a control
+// character in a field.
+enum class piece_fate { converted, shifted, dropped, suspect };
 
 enum class piece_cause : unsigned char {
     none,              // converted from its own columns
@@ -23,8 +25,9 @@ enum class piece_cause : unsigned char {
     zero_byte,         // a zero byte ends the text before the last field
     line_too_short,    // the line ends before the last field
     empty_line,        // a line of its newline alone
+    control_character, // a field the line shows holds a byte below 0x20, or 0x7f
 };
-inline constexpr std::size_t cause_count = std::size_t(piece_cause::empty_line) + 1;
+inline constexpr std::size_t cause_count = std::size_t(piece_cause::control_character) + 1;
 
 struct piece_verdict {
     piece_fate fate;

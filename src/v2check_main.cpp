@@ -9,6 +9,8 @@
 #include <err.h>
 #include <fcntl.h>
 #include <getopt.h>
+#include <iterator>
+#include <regex.h>
 #include <unistd.h>
 
 #include "input_check.hpp"
@@ -40,13 +42,23 @@ const char usage[] =
     "Exit status: 0 when every piece converts with every field from its own\n"
     "columns, 1 when anything is dropped, shifted or split, 2 on trouble.\n";
 
-enum { option_show_line = 256, option_help, option_version };
+enum {
+    option_show_line = 256,
+    option_help,
+    option_version,
+    option_allow,
+    option_rejects,
+    option_label,
+};
 
 const option long_options[] = {
     {"count", no_argument, nullptr, 'c'},
     {"max-count", required_argument, nullptr, 'm'},
     {"quiet", no_argument, nullptr, 'q'},
     {"show-line", required_argument, nullptr, option_show_line},
+    {"allow", required_argument, nullptr, option_allow},
+    {"rejects", required_argument, nullptr, option_rejects},
+    {"label", required_argument, nullptr, option_label},
     {"help", no_argument, nullptr, option_help},
     {"version", no_argument, nullptr, option_version},
     {nullptr, 0, nullptr, 0},
@@ -90,7 +102,10 @@ const char* option_as_given(char** argv, const option** long_option)
 int main(int argc, char** argv)
 {
     static v2list::check_work work;
-    work.options = {false, false, UINT64_MAX};
+    static regex_t allowed[64];
+    work.options = {false, false, UINT64_MAX, allowed, 0};
+    v2list::open_output(work.rejects, -1);
+    const char* label = "<stdin>";
     const char* show_line = "auto";
     opterr = 0; // its messages are said here, in v2check's words
     v2list::open_output(work.report, STDOUT_FILENO);
@@ -113,6 +128,31 @@ int main(int argc, char** argv)
         }
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
+        case option_label: label = optarg; break;
+        case option_allow: {
+            if (work.options.allowed_count == std::size(allowed))
+                errx(2, "--allow: at most %zu patterns", std::size(allowed));
+            regex_t& pattern = allowed[work.options.allowed_count];
+            if (int error = regcomp(&pattern, optarg, REG_EXTENDED | REG_NOSUB)) {
+                char why[256];
+                regerror(error, &pattern, why, sizeof why);
+                v2list::shown_name shown;
+                v2list::escape_text(optarg, std::strlen(optarg), shown.text, sizeof shown.text);
+                errx(2, "--allow=%s: %s", shown.text, why);
+            }
+            ++work.options.allowed_count;
+            break;
+        }
+        case option_rejects: {
+            int fd = ::open(optarg, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                v2list::shown_name shown;
+                v2list::escape_text(optarg, std::strlen(optarg), shown.text, sizeof shown.text);
+                err(2, "%s", shown.text);
+            }
+            v2list::open_output(work.rejects, fd);
+            break;
+        }
         case option_help:
             v2list::append_output(work.report, usage, sizeof usage - 1);
             return flush_or_fail(work.report, 0);
@@ -151,7 +191,7 @@ int main(int argc, char** argv)
     int name_count = optind < argc ? argc - optind : 1;
     for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
-        const char* name = is_stdin ? "<stdin>" : names[i];
+        const char* name = is_stdin ? label : names[i];
         static v2list::shown_name shown;
         v2list::escape_text(name, std::strlen(name), shown.text, sizeof shown.text);
         int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
@@ -181,6 +221,14 @@ int main(int argc, char** argv)
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
         v2list::write_summary(work.report, "total", total, unread);
-    int status = trouble ? 2 : total.dropped + total.shifted + total.split > 0 ? 1 : 0;
+    if (work.rejects.fd >= 0 &&
+        (!v2list::flush_output(work.rejects) || ::close(work.rejects.fd) != 0)) {
+        errno = work.rejects.error != 0 ? work.rejects.error : errno;
+        warn("rejects: write error");
+        trouble = true;
+    }
+    int status = trouble                                                           ? 2
+                 : total.dropped + total.shifted + total.suspect + total.split > 0 ? 1
+                                                                                   : 0;
     return flush_or_fail(work.report, status);
 }

@@ -26,6 +26,7 @@ $work/trouble:2: split
 $work/trouble:2: dropped
 $work/trouble:3: dropped
 3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
+commonest line lengths: 40 (1 line), 74 (1 line), over 80 (1 line)
        2 dropped  line too short
        1 dropped  number1 finds no digit
        1 shifted  number1 skips white space into a neighbour's column
@@ -40,10 +41,25 @@ check "-m 1 and options after the names: one message, then what -c prints" \
 check "several files and standard input: a summary each, then the total" "$work/clean: 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
 <stdin>:1:6: dropped
 <stdin>: 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+no record converted: the commonest line length is 5 (1 line); a record has 74 columns
        1 dropped  line too short
 total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+commonest line lengths: 74 (2 lines), 5 (1 line)
        1 dropped  line too short" \
     "$(echo short | "$v2check" "$work/clean" - | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
+# A nightly job: a header and a trailer allowed, a tab in a field suspect,
+# and the lines with a problem sent back whole, the split one included.
+printf 'HDR20261208\n%s\n%s\n%s\nTRL000003\n' "$record" "${record:0:40}" "${record:0:5}"$'\t'"${record:6}" |
+    "$v2check" --label=partner.txt --allow='^(HDR|TRL)' --rejects="$work/partner.bad" > "$work/out"
+check "nightly: status" 1 "$?"
+check "nightly: the summary" "5 lines and 5 pieces read: 2 records converted, 0 of them shifted and 1 suspect; 1 piece dropped; 2 allowed; 0 lines split" \
+    "$(grep '^5 lines' "$work/out")"
+check "nightly: the suspect record" "partner.txt:4:6: suspect: text14 shows \"\\t\" from column 6, a control character" \
+    "$(grep ':4:' "$work/out")"
+check "nightly: the rejects" "$(printf '%s\n%s\n' "${record:0:40}" "${record:0:5}"$'\t'"${record:6}")" "$(cat "$work/partner.bad")"
+"$v2check" -c --rejects="$work/trouble.bad" "$work/trouble" > /dev/null
+check "rejects: every line whole, a split one too" "$(cat "$work/trouble")" "$(cat "$work/trouble.bad")"
+
 cp "$work/trouble" "$work/new
 line"
 check "a name is escaped: one line a message" "$work/new\\nline:1" \
