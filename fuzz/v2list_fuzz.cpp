@@ -85,12 +85,12 @@ int memory_file(const std::string& input)
 v2list::check_counts check_in_memory(const std::string& input)
 {
     static v2list::check_work work;
-    work.options = {false, false, 0, nullptr, 0}; // count only
+    work.options = {false, false, false, 0, nullptr, 0}; // count only
     v2list::open_output(work.rejects, -1);
     v2list::open_output(work.report, -1);
     v2list::check_counts counts{};
     int in = memory_file(input);
-    if (v2list::check_input(work, in, "input", counts).read_error != 0)
+    if (v2list::check_input(work, in, {"input", "input"}, counts).read_error != 0)
         std::abort();
     close(in);
     return counts;

@@ -15,10 +15,61 @@ namespace {
 // "..." included.
 constexpr std::size_t split_tail = 24;
 
+// Puts the length bytes at text as a JSON string: one character a byte, a
+// byte from 0x80 the character U+0080 to U+00FF, and control bytes, the
+// quote and the backslash escaped; runs of the rest copied at once.
+void put_json_string(text_builder& out, const char* text, std::size_t length)
+{
+    out.put('"');
+    for (std::size_t i = 0; i < length;) {
+        std::size_t run = i;
+        while (run < length && text[run] >= 0x20 && text[run] < 0x7f && text[run] != '"' &&
+               text[run] != '\\')
+            ++run;
+        out.append(text + i, run - i);
+        if (run == length)
+            break;
+        auto c = static_cast<unsigned char>(text[run]);
+        if (c == '"' || c == '\\') {
+            const char escaped[] = {'\\', char(c)};
+            out.append(escaped, 2);
+        } else {
+            static const char hex[] = "0123456789abcdef";
+            const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            out.append(escaped, sizeof escaped);
+        }
+        i = run + 1;
+    }
+    out.put('"');
+}
+
+void put_json_string(text_builder& out, const char* text)
+{
+    if (text == nullptr)
+        out.put("null");
+    else
+        put_json_string(out, text, std::strlen(text));
+}
+
+// One problem, as the report writes it.
+struct message {
+    std::uint64_t line, column;
+    const char* fate;
+    const char* cause; // its code
+    const char* field; // the field the cause is about, or null
+    const char* reason;
+    const char* piece; // the piece, without its newline
+    std::size_t piece_length;
+    const char* view; // what the caret view shows, and where the caret goes
+    std::size_t view_length, caret;
+    const char* listing; // the line v2list writes, without its newline, or null
+    std::size_t listing_length;
+};
+
 // The messages of one input.
 struct message_writer {
     check_work& work;
-    const char* name;
+    input_name name;
     std::uint64_t written = 0;
 
     bool wanted() const
@@ -26,27 +77,46 @@ struct message_writer {
         return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
     }
 
-    // One message, and where asked its caret view: the text around the
-    // column, escaped, a caret under the character at caret, and a note.
-    bool write(std::uint64_t line, std::uint64_t column, const char* fate, const char* reason,
-               const char* view, std::size_t view_length, std::size_t caret,
-               const char* note = nullptr)
+    bool write(const message& m)
     {
         ++written;
-        char buffer[sizeof(piece_verdict::reason) + sizeof(shown_name::text) + 16 * max_piece];
+        // Room for the longest: a name of 4096 bytes and the reason, each
+        // escaped as JSON, the piece, the line and the caret view.
+        static char buffer[8 * sizeof(shown_name::text) + 8 * sizeof(piece_verdict::reason)];
         text_builder text{buffer, sizeof buffer};
-        text.say(name, ':', line, ':', column, ": ", fate, ": ", reason, '\n');
+        if (work.options.json) {
+            text.put("{\"type\":\"problem\",\"file\":");
+            put_json_string(text, name.given);
+            text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
+                     "\",\"cause\":\"", m.cause, "\",\"field\":");
+            put_json_string(text, m.field);
+            text.put(",\"reason\":");
+            put_json_string(text, m.reason);
+            text.put(",\"piece\":");
+            put_json_string(text, m.piece, m.piece_length);
+            if (m.listing != nullptr) {
+                text.put(",\"listing\":");
+                put_json_string(text, m.listing, m.listing_length);
+            }
+            text.put("}\n");
+            return append_output(work.report, buffer, text.used);
+        }
+        text.say(name.shown, ':', m.line, ':', m.column, ": ", m.fate, ": ", m.reason, '\n');
         if (work.options.show_line) {
+            // The caret view, and a note with what the message leaves out:
+            // the line v2list writes.
             char escaped[4 * (max_piece + split_tail) + 8];
             std::size_t before =
-                escape_text(view, std::min(caret, view_length), escaped, sizeof escaped);
-            escape_text(view, view_length, escaped, sizeof escaped);
+                escape_text(m.view, std::min(m.caret, m.view_length), escaped, sizeof escaped);
+            escape_text(m.view, m.view_length, escaped, sizeof escaped);
             text.say("  ", escaped, '\n');
             for (std::size_t i = 0; i < before + 2; ++i)
                 text.put(' ');
             text.put("^\n");
-            if (note != nullptr)
-                text.say("  note: ", note, '\n');
+            if (m.listing != nullptr) {
+                escape_text(m.listing, m.listing_length, escaped, sizeof escaped);
+                text.say("  note: v2list writes \"", escaped, "\"\n");
+            }
         }
         return append_output(work.report, buffer, text.used);
     }
@@ -56,19 +126,16 @@ struct message_writer {
                std::size_t length, std::uint64_t piece_column)
     {
         std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
-        char note[16 + 4 * max_line] = "";
-        if (work.options.show_line && verdict.fate == piece_fate::shifted) {
-            // What the message leaves out: the line v2list writes.
-            char listing[max_line];
-            std::size_t written_length = convert_piece(piece, length, listing);
-            text_builder words{note, sizeof note};
-            words.put("v2list writes \"");
-            words.used += escape_text(listing, written_length - 1, note + words.used,
-                                      sizeof note - words.used);
-            words.put('"');
-        }
-        return write(line, verdict.column, fate_name(verdict.fate), verdict.reason, piece, shown,
-                     std::size_t(verdict.column - 1 - piece_column), note[0] ? note : nullptr);
+        char listing[max_line];
+        std::size_t listing_length = 0;
+        bool with_listing =
+            verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line);
+        if (with_listing)
+            listing_length = convert_piece(piece, length, listing) - 1;
+        return write({line, verdict.column, fate_name(verdict.fate), cause_code(verdict.cause),
+                      cause_field(verdict), verdict.reason, piece, shown, piece, shown,
+                      std::size_t(verdict.column - 1 - piece_column),
+                      with_listing ? listing : nullptr, listing_length});
     }
 };
 
@@ -133,7 +200,7 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
 
 } // namespace
 
-check_end check_input(check_work& work, int fd, const char* name, check_counts& counts)
+check_end check_input(check_work& work, int fd, input_name name, check_counts& counts)
 {
     message_writer messages{work, name};
     char tail[split_tail - 3] = {}; // of the last piece a line went on after
@@ -169,13 +236,13 @@ check_end check_input(check_work& work, int fd, const char* name, check_counts& 
                     std::memcpy(view + 3, tail, split_tail - 3);
                     std::size_t later = length - newline;
                     std::memcpy(view + split_tail, piece, later);
-                    ok = messages.write(line, max_piece + 1, "split",
-                                        length == 1 && newline
-                                            ? "the line has 80 characters, so its newline is "
-                                              "read as a piece of its own"
-                                            : "the line is longer than 80 characters and is read "
-                                              "in pieces of 80, each as a line of its own",
-                                        view, split_tail + later, split_tail);
+                    ok = messages.write(
+                        {line, max_piece + 1, "split", "line_split", nullptr,
+                         length == 1 && newline ? "the line has 80 characters, so its newline is "
+                                                  "read as a piece of its own"
+                                                : "the line is longer than 80 characters and is "
+                                                  "read in pieces of 80, each as a line of its own",
+                         piece, later, view, split_tail + later, split_tail, nullptr, 0});
                 }
             }
             bool wanted = messages.wanted();
@@ -254,16 +321,109 @@ std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
     return found;
 }
 
-void write_summary(output_buffer& report, const char* name, const check_counts& c,
-                   std::uint64_t unread)
+void write_report_start(output_buffer& report, const char* program_version)
 {
+    char text[256];
+    text_builder line{text, sizeof text};
+    line.say("{\"type\":\"report\",\"version\":1,\"program\":\"v2check\",\"program_version\":");
+    put_json_string(line, program_version);
+    line.put("}\n");
+    append_output(report, text, line.used);
+}
+
+namespace {
+
+// One row of the tally: a count of problems of one fate (0 dropped, 1
+// shifted, 2 suspect, 3 split), cause and step.
+struct tally_row {
+    std::uint64_t count;
+    std::size_t fate, cause, step;
+
+    piece_verdict verdict() const
+    {
+        const piece_fate fates[] = {piece_fate::dropped, piece_fate::shifted, piece_fate::suspect};
+        piece_verdict v{};
+        v.fate = fates[std::min<std::size_t>(fate, 2)];
+        v.cause = piece_cause(cause);
+        v.step = step;
+        return v;
+    }
+};
+
+// The tally of counts, most frequent first, then in the order of the
+// causes; returns the rows.
+std::size_t tally(const check_counts& c, tally_row* rows)
+{
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+        for (std::size_t cause = 0; cause < cause_count; ++cause)
+            for (std::size_t s = 0; s < scan_steps.size(); ++s)
+                if (c.causes[k][cause][s] > 0)
+                    rows[count++] = {c.causes[k][cause][s], k, cause, s};
+    if (c.split > 0)
+        rows[count++] = {c.split, 3, 0, 0};
+    // std::sort, as std::stable_sort would allocate.
+    std::sort(rows, rows + count, [](const tally_row& a, const tally_row& b) {
+        return std::tie(b.count, a.fate, a.cause, a.step) <
+               std::tie(a.count, b.fate, b.cause, b.step);
+    });
+    return count;
+}
+
+constexpr std::size_t most_rows = 3 * cause_count * scan_steps.size() + 1;
+
+void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
+                        std::uint64_t unread)
+{
+    static char text[2 * sizeof(shown_name::text) + most_rows * 128];
+    text_builder line{text, sizeof text};
+    if (name != nullptr) {
+        line.put("{\"type\":\"summary\",\"file\":");
+        put_json_string(line, name->given);
+    } else {
+        line.say("{\"type\":\"total\",\"unread\":", unread);
+    }
+    line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,
+             ",\"shifted\":", c.shifted, ",\"dropped\":", c.dropped, ",\"split\":", c.split,
+             ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed, ",\"causes\":[");
+    tally_row rows[most_rows];
+    std::size_t count = tally(c, rows);
+    for (std::size_t i = 0; i < count; ++i) {
+        piece_verdict v = rows[i].verdict();
+        bool split = rows[i].fate == 3;
+        line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", split ? "split" : fate_name(v.fate),
+                 "\",\"cause\":\"", split ? "line_split" : cause_code(v.cause), "\",\"field\":");
+        put_json_string(line, split ? nullptr : cause_field(v));
+        line.say(",\"count\":", rows[i].count, '}');
+    }
+    line.put("],\"lengths\":[");
+    std::size_t top[3];
+    std::size_t found = commonest_lengths(c, top);
+    for (std::size_t i = 0; i < found; ++i)
+        line.say(i > 0 ? ",{\"length\":" : "{\"length\":", top[i], ",\"lines\":", c.lengths[top[i]],
+                 '}');
+    line.put("]}\n");
+    append_output(report, text, line.used);
+}
+
+} // namespace
+
+void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
+                   const check_counts& c, std::uint64_t unread)
+{
+    if (json) {
+        write_summary_json(report, name, c, unread);
+        return;
+    }
     auto counted = [](text_builder& line, std::uint64_t n, const char* one, const char* many) {
         line.say(n, n == 1 ? one : many);
     };
     char text[sizeof(shown_name::text) + 1024];
     text_builder line{text, sizeof text};
-    if (name != nullptr)
-        line.say(name, ": ");
+    if (name == nullptr)
+        line.put("total: ");
+    else if (named)
+        line.say(name->shown, ": ");
     counted(line, c.lines, " line", " lines");
     line.put(" and ");
     counted(line, c.pieces, " piece", " pieces");
@@ -313,35 +473,13 @@ void write_summary(output_buffer& report, const char* name, const check_counts& 
     append_output(report, text, line.used);
 
     // The tally, most frequent first; a cause and its count a line.
-    struct row {
-        std::uint64_t count;
-        std::size_t fate, cause, step; // fate: 0 dropped, 1 shifted, 2 suspect, 3 split
-    };
-    row rows[3 * cause_count * scan_steps.size() + 1];
-    std::size_t count = 0;
-    for (std::size_t k = 0; k < 3; ++k)
-        for (std::size_t cause = 0; cause < cause_count; ++cause)
-            for (std::size_t s = 0; s < scan_steps.size(); ++s)
-                if (c.causes[k][cause][s] > 0)
-                    rows[count++] = {c.causes[k][cause][s], k, cause, s};
-    if (c.split > 0)
-        rows[count++] = {c.split, 3, 0, 0};
-    // Most frequent first, then in the order of the causes; std::sort, as
-    // std::stable_sort would allocate.
-    std::sort(rows, rows + count, [](const row& a, const row& b) {
-        return std::tie(b.count, a.fate, a.cause, a.step) <
-               std::tie(a.count, b.fate, b.cause, b.step);
-    });
+    tally_row rows[most_rows];
+    std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
         char words[128] = "line of 80 characters or more";
         const char* fate = "split";
         if (rows[i].fate < 3) {
-            const piece_fate fates[] = {piece_fate::dropped, piece_fate::shifted,
-                                        piece_fate::suspect};
-            piece_verdict verdict{};
-            verdict.fate = fates[rows[i].fate];
-            verdict.cause = piece_cause(rows[i].cause);
-            verdict.step = rows[i].step;
+            piece_verdict verdict = rows[i].verdict();
             cause_words(verdict, words, sizeof words);
             fate = fate_name(verdict.fate);
         }

@@ -31,6 +31,7 @@ void add_counts(check_counts& total, const check_counts& more);
 struct check_options {
     bool quiet;                 // write nothing, stop at the first problem
     bool show_line;             // after each message, the piece and a caret under the column
+    bool json;                  // the report as JSON Lines, one object a line
     std::uint64_t max_messages; // for each input; the counting goes on
     // Lines v2list drops that are expected (headers, trailers): a line of
     // one piece that matches one of these is allowed.
@@ -60,19 +61,29 @@ struct shown_name {
     char text[4 * 4096 + 1];
 };
 
+// A file's name as given, and as text messages show it.
+struct input_name {
+    const char* given;
+    const char* shown; // escaped, as shown_name has it
+};
+
 // Reads fd to its end, counts what it finds in counts, and writes the
-// messages, each as "NAME:LINE:COLUMN: FATE: REASON", in order of line and
-// column, to work.report; name is as shown_name has it.
-check_end check_input(check_work& work, int fd, const char* name, check_counts& counts);
+// messages, each as "NAME:LINE:COLUMN: FATE: REASON" or as a JSON object,
+// in order of line and column, to work.report.
+check_end check_input(check_work& work, int fd, input_name name, check_counts& counts);
+
+// The JSON report's first object: its format's version and the program's.
+void write_report_start(output_buffer& report, const char* program_version);
 
 // The commonest line lengths of counts, most lines first, in top (room for
 // three, max_piece + 1 standing for all longer lines); returns how many.
 std::size_t commonest_lengths(const check_counts& counts, std::size_t* top);
 
-// The summary line ("NAME: N lines and N pieces read: ...", without the
-// name when it is null, and the files left unread where there are any) and
-// the tally: a line for each cause, most frequent first.
-void write_summary(output_buffer& report, const char* name, const check_counts& counts,
-                   std::uint64_t unread = 0);
+// The summary line ("NAME: N lines and N pieces read: ...", the name left
+// out unless named, "total" for a null name, and the files left unread
+// where there are any) and the tally: a line for each cause, most frequent
+// first. As JSON, a "summary" object, or for a null name the "total".
+void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
+                   const check_counts& counts, std::uint64_t unread = 0);
 
 } // namespace v2list

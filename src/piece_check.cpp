@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "byte_blocks.hpp"
 #include "column_copy.hpp"
 #include "conversion_loop.hpp"
 #include "input_record.hpp"
@@ -452,23 +453,59 @@ void explain(const char* piece, std::size_t text_length, std::uint64_t at, const
     }
 }
 
+// A control character is a byte below 0x20, or 0x7f.
+constexpr bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+// The columns of the fields the line shows, 16 to a block, 0xff where a
+// shown field stands.
+constexpr std::size_t last_shown_column = [] {
+    std::size_t last = 0;
+    for (std::size_t f = 0; f < field_count; ++f)
+        if (shown_fields[f])
+            last = std::max(last, field_places[f].column + field_places[f].width - 1);
+    return last;
+}();
+constexpr std::size_t shown_blocks = last_shown_column / 16 + 1;
+constexpr auto shown_bytes = [] {
+    std::array<unsigned char, 16 * shown_blocks> bytes{};
+    for (std::size_t f = 0; f < field_count; ++f)
+        for (std::size_t c = field_places[f].column;
+             shown_fields[f] && c < field_places[f].column + field_places[f].width; ++c)
+            bytes[c] = 0xff;
+    return bytes;
+}();
+
 // The first column (from 0) of a field the line shows that holds a control
-// character, a byte below 0x20 or 0x7f, and the field; false for none. For
-// a piece converted from its own columns.
+// character, and the field; false for none. For a piece converted from its
+// own columns, 16 columns at a time where the text has them.
 bool first_control_character(const char* piece, std::size_t text_length, std::size_t& column,
                              std::size_t& field)
 {
-    for (field = 0; field < field_count; ++field) {
-        if (!shown_fields[field])
-            continue;
-        const field_place& place = field_places[field];
-        for (column = place.column; column < place.column + place.width && column < text_length;
-             ++column) {
-            auto c = static_cast<unsigned char>(piece[column]);
-            if (c < 0x20 || c == 0x7f)
-                return true;
+    column = 0;
+    if (text_length >= 16 * shown_blocks) {
+        byte_block found{};
+        for (std::size_t b = 0; b < shown_blocks; ++b) {
+            byte_block block = load_block(piece + 16 * b);
+            found |= ((block < 0x20) | (block == 0x7f)) &
+                     load_block(reinterpret_cast<const char*>(shown_bytes.data()) + 16 * b);
         }
+        if (block_bits(found) == 0)
+            return false;
     }
+    // Where one is, or where the text is too short for whole words: a
+    // column at a time.
+    for (; column <= last_shown_column && column < text_length; ++column) {
+        if (!is_control(static_cast<unsigned char>(piece[column])))
+            continue;
+        for (field = 0; field < field_count; ++field)
+            if (shown_fields[field] && column >= field_places[field].column &&
+                column < field_places[field].column + field_places[field].width)
+                return true;
+    }
+    field = field_count;
     return false;
 }
 
@@ -537,6 +574,46 @@ const char* fate_name(piece_fate fate)
     case piece_fate::suspect: return "suspect";
     }
     return "";
+}
+
+const char* cause_code(piece_cause cause)
+{
+    switch (cause) {
+    case piece_cause::none: return "none";
+    case piece_cause::columns_blank: return "columns_blank";
+    case piece_cause::skips_white_space: return "skips_white_space";
+    case piece_cause::reads_neighbour: return "reads_neighbour";
+    case piece_cause::stops_short: return "stops_short";
+    case piece_cause::takes_sign: return "takes_sign";
+    case piece_cause::not_a_digit: return "not_a_digit";
+    case piece_cause::literal_missing: return "literal_missing";
+    case piece_cause::zero_byte: return "zero_byte";
+    case piece_cause::line_too_short: return "line_too_short";
+    case piece_cause::empty_line: return "empty_line";
+    case piece_cause::control_character: return "control_character";
+    }
+    return "";
+}
+
+const char* cause_field(const piece_verdict& verdict)
+{
+    switch (verdict.cause) {
+    case piece_cause::columns_blank:
+    case piece_cause::skips_white_space:
+    case piece_cause::reads_neighbour:
+    case piece_cause::stops_short:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit:
+    case piece_cause::control_character:
+        return scan_steps[verdict.step].assigns ? fields[scan_step_fields[verdict.step]].name
+                                                : nullptr;
+    case piece_cause::none:
+    case piece_cause::literal_missing:
+    case piece_cause::zero_byte:
+    case piece_cause::line_too_short:
+    case piece_cause::empty_line: break;
+    }
+    return nullptr;
 }
 
 std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t size)

@@ -52,6 +52,15 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
 // name it.
 const char* fate_name(piece_fate fate);
 
+// The stable code of a cause, such as "line_too_short", as the JSON report
+// has it; "none" for a converted piece.
+const char* cause_code(piece_cause cause);
+
+// The field a verdict's cause is about (the number that shifted, the
+// field that failed or shows a control character), or null where it is
+// about no field.
+const char* cause_field(const piece_verdict& verdict);
+
 // The few fixed words that name a verdict's cause in the tally, such as
 // "number1 skips white space" or "line too short"; returns their length.
 std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t size);

@@ -49,6 +49,7 @@ enum {
     option_allow,
     option_rejects,
     option_label,
+    option_format,
 };
 
 const option long_options[] = {
@@ -59,6 +60,7 @@ const option long_options[] = {
     {"allow", required_argument, nullptr, option_allow},
     {"rejects", required_argument, nullptr, option_rejects},
     {"label", required_argument, nullptr, option_label},
+    {"format", required_argument, nullptr, option_format},
     {"help", no_argument, nullptr, option_help},
     {"version", no_argument, nullptr, option_version},
     {nullptr, 0, nullptr, 0},
@@ -103,7 +105,7 @@ int main(int argc, char** argv)
 {
     static v2list::check_work work;
     static regex_t allowed[64];
-    work.options = {false, false, UINT64_MAX, allowed, 0};
+    work.options = {false, false, false, UINT64_MAX, allowed, 0};
     v2list::open_output(work.rejects, -1);
     const char* label = "<stdin>";
     const char* show_line = "auto";
@@ -129,6 +131,14 @@ int main(int argc, char** argv)
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
         case option_label: label = optarg; break;
+        case option_format:
+            if (std::strcmp(optarg, "json") != 0 && std::strcmp(optarg, "text") != 0) {
+                v2list::shown_name format;
+                v2list::escape_text(optarg, std::strlen(optarg), format.text, sizeof format.text);
+                errx(2, "--format=%s: say text or json", format.text);
+            }
+            work.options.json = std::strcmp(optarg, "json") == 0;
+            break;
         case option_allow: {
             if (work.options.allowed_count == std::size(allowed))
                 errx(2, "--allow: at most %zu patterns", std::size(allowed));
@@ -183,6 +193,8 @@ int main(int argc, char** argv)
         errx(2, "--show-line=%s: say auto, always or never", when.text);
     }
 
+    if (work.options.json && !work.options.quiet)
+        v2list::write_report_start(work.report, V2LIST_VERSION);
     static v2list::check_counts counts, total;
     bool trouble = false, stopped = false;
     std::uint64_t unread = 0; // files that could not be read to their end
@@ -198,7 +210,7 @@ int main(int argc, char** argv)
         int error = fd < 0 ? errno : 0;
         if (fd >= 0) {
             counts = {};
-            v2list::check_end end = v2list::check_input(work, fd, shown.text, counts);
+            v2list::check_end end = v2list::check_input(work, fd, {name, shown.text}, counts);
             error = end.read_error;
             stopped = end.stopped;
             if (!is_stdin)
@@ -216,11 +228,12 @@ int main(int argc, char** argv)
             continue;
         }
         v2list::add_counts(total, counts);
+        v2list::input_name named{name, shown.text};
         if (!work.options.quiet && work.report.error == 0)
-            v2list::write_summary(work.report, name_count == 1 ? nullptr : shown.text, counts);
+            v2list::write_summary(work.report, work.options.json, &named, name_count > 1, counts);
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, "total", total, unread);
+        v2list::write_summary(work.report, work.options.json, nullptr, true, total, unread);
     if (work.rejects.fd >= 0 &&
         (!v2list::flush_output(work.rejects) || ::close(work.rejects.fd) != 0)) {
         errno = work.rejects.error != 0 ? work.rejects.error : errno;

@@ -60,6 +60,25 @@ check "nightly: the rejects" "$(printf '%s\n%s\n' "${record:0:40}" "${record:0:5
 "$v2check" -c --rejects="$work/trouble.bad" "$work/trouble" > /dev/null
 check "rejects: every line whole, a split one too" "$(cat "$work/trouble")" "$(cat "$work/trouble.bad")"
 
+# The JSON report read by a JSON parser: the objects in order, and a name
+# and a piece with bytes from 0x80 back whole when encoded as Latin-1.
+if command -v python3 > /dev/null; then
+    odd=$work/$'caf\xe9 "x"'
+    printf '%s\xe9\n' "${record:0:40}" > "$odd"
+    "$v2check" --format=json "$odd" > "$work/report.jsonl"
+    check "json: objects, names and bytes as they were" ok "$(python3 - "$work/report.jsonl" "$odd" <<'PY'
+import json, os, sys
+objects = [json.loads(line) for line in open(sys.argv[1], encoding="ascii")]
+name = os.fsencode(sys.argv[2])
+assert [o["type"] for o in objects] == ["report", "problem", "summary"], objects
+assert objects[1]["file"].encode("latin-1") == name
+assert objects[1]["piece"].encode("latin-1") + b"\n" == open(name, "rb").read()
+assert objects[2]["dropped"] == 1 and objects[2]["causes"][0]["cause"] == "line_too_short"
+print("ok")
+PY
+)"
+fi
+
 cp "$work/trouble" "$work/new
 line"
 check "a name is escaped: one line a message" "$work/new\\nline:1" \
