@@ -1,6 +1,7 @@
 // v2check: tells, for the files named or standard input, which pieces v2list
 // would drop or convert with a field taken from columns not its own, and why.
-// Exit status: 0 all clean, 1 something dropped, shifted or split, 2 trouble.
+// Exit status: 0 all clean, 1 something dropped, shifted, split or suspect,
+// 2 trouble.
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -18,7 +19,8 @@
 namespace {
 
 const char usage[] =
-    "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [FILE...]\n"
+    "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]\n"
+    "               [--allow=REGEX]... [--rejects=FILE] [--label=NAME] [FILE...]\n"
     "Reads each FILE (standard input when none is named, or for -) as v2list\n"
     "would, and tells which lines it drops, which records it converts with a\n"
     "field from columns not its own, and which lines it reads in several pieces,\n"
@@ -26,21 +28,26 @@ const char usage[] =
     "\n"
     "  NAME:LINE:COLUMN: FATE: REASON\n"
     "\n"
-    "FATE is dropped, shifted or split; COLUMN is where the reading first left\n"
-    "the layout, or where it failed, and REASON says the cause first, then what\n"
-    "follows from it. A summary and a tally of the causes end the report of\n"
-    "each file, and a total ends several.\n"
+    "FATE is dropped, shifted, split or suspect; COLUMN is where the reading\n"
+    "first left the layout, or where it failed, and REASON says the cause\n"
+    "first, then what follows from it. A summary and a tally of the causes end\n"
+    "the report of each file, and a total ends several.\n"
     "\n"
     "  -c, --count          print only the summaries and the tallies\n"
     "  -m, --max-count=NUM  print at most NUM messages for each file\n"
     "  -q, --quiet          print nothing; stop at the first problem\n"
     "      --show-line=WHEN after each message, the piece and a caret under the\n"
     "                       column: auto (when output is a terminal), always, never\n"
+    "      --format=FORMAT  text (the default) or json: JSON Lines\n"
+    "      --allow=REGEX    a dropped line that matches is expected: no problem\n"
+    "      --rejects=FILE   write every line that has a problem, whole, to FILE\n"
+    "      --label=NAME     the name of standard input in the report\n"
     "      --help           print this help and exit\n"
     "      --version        print the version and exit\n"
     "\n"
     "Exit status: 0 when every piece converts with every field from its own\n"
-    "columns, 1 when anything is dropped, shifted or split, 2 on trouble.\n";
+    "columns, 1 when anything is dropped, shifted, split or suspect, 2 on\n"
+    "trouble.\n";
 
 enum {
     option_show_line = 256,

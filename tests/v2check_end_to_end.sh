@@ -135,7 +135,7 @@ TABLE
 check "full disk: status 2" 2 "$status"
 check "full disk: message" "v2check: write error: No space left on device" "$(cat "$work/err")"
 
-check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [FILE...]" "$("$v2check" --help | head -n 1)"
+check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]" "$("$v2check" --help | head -n 1)"
 check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
 
 # Exactly the records v2list converts, over lines of every kind.
