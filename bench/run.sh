@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Throughput of v2list beside the plain stdio program and cat, and of
-# v2check writing every message and counting only, on the same inputs, in
-# one run. Usage: bench/run.sh [RUNS]
+# v2check writing every message, counting only and writing JSON, on the
+# same inputs, in one run. Usage: bench/run.sh [RUNS]
 # (default 5)
 # Builds into build-bench/ and writes its inputs (about 150 MB) there.
 set -euo pipefail
@@ -27,8 +27,9 @@ mkdir -p "$data"
 # scripts of their own, as the timer runs programs without arguments.
 printf '#!/bin/sh\nexec "%s" -c\n' "$v2check" > "$build/v2check_count"
 printf '#!/bin/sh\nexec "%s" -q\n' "$v2check" > "$build/v2check_quiet"
+printf '#!/bin/sh\nexec "%s" --format=json\n' "$v2check" > "$build/v2check_json"
 printf '#!/bin/sh\nexec "%s"\n' "$v2list" > "$build/v2list_script"
-chmod +x "$build/v2check_count" "$build/v2check_quiet" "$build/v2list_script"
+chmod +x "$build/v2check_count" "$build/v2check_quiet" "$build/v2check_json" "$build/v2list_script"
 [ -s "$data/bad_first.txt" ] || { echo bad; cat "$data/valid.txt"; } > "$data/bad_first.txt"
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
@@ -38,12 +39,12 @@ for input in valid padded hostile; do
     bytes=$(stat -c %s "$file")
     # Same listing from both converters, or the timings mean nothing.
     cmp -s <("$v2list" < "$file") <("$baseline" < "$file") || { echo "v2list and the baseline differ on $input" >&2; exit 1; }
-    read -r v b c k vs kc < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat \
-        "$v2check" "$build/v2list_script" "$build/v2check_count" | paste -sd ' ')
+    read -r v b c k vs kc kj < <("$build/bench/v2list_time_runs" "$runs" "$file" "$v2list" "$baseline" cat \
+        "$v2check" "$build/v2list_script" "$build/v2check_count" "$build/v2check_json" | paste -sd ' ')
     declare "v2list_ns_$input=$v"
     echo
     echo "$input input: $((bytes / 1000000)) MB"
-    awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v vs="$vs" -v kc="$kc" -v bytes="$bytes" 'BEGIN {
+    awk -v v="$v" -v b="$b" -v c="$c" -v k="$k" -v vs="$vs" -v kc="$kc" -v kj="$kj" -v bytes="$bytes" 'BEGIN {
         printf "  %-16s %9s %10s\n", "program", "ms", "MB/s"
         printf "  %-16s %9.1f %10.0f\n", "v2list", v / 1e6, bytes / (v / 1e9) / 1e6
         printf "  %-16s %9.1f %10.0f\n", "stdio baseline", b / 1e6, bytes / (b / 1e9) / 1e6
@@ -51,8 +52,9 @@ for input in valid padded hostile; do
         printf "  %-16s %9.1f %10.0f\n", "v2check", k / 1e6, bytes / (k / 1e9) / 1e6
         printf "  v2list is %.1f times the baseline'"'"'s throughput; its wall time is %.2f times cat'"'"'s\n", b / v, v / c
         printf "  %-16s %9.1f %10.0f\n", "v2check -c", kc / 1e6, bytes / (kc / 1e9) / 1e6
-        printf "  v2check takes %.2f times v2list'"'"'s wall time writing every message, %.2f counting only\n", k / v, kc / vs
-        printf "  (v2check -c against v2list, both started by a script)\n"
+        printf "  %-16s %9.1f %10.0f\n", "v2check json", kj / 1e6, bytes / (kj / 1e9) / 1e6
+        printf "  v2check takes %.2f times v2list'"'"'s wall time writing every message, %.2f counting only, %.2f as JSON\n", k / v, kc / vs, kj / vs
+        printf "  (v2check -c and the JSON against v2list, all started by a script)\n"
     }'
 done
 echo

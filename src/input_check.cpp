@@ -1,9 +1,12 @@
 #include "input_check.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <tuple>
 
+#include "byte_blocks.hpp"
 #include "conversion_loop.hpp"
 #include "text_builder.hpp"
 
@@ -20,11 +23,26 @@ constexpr std::size_t split_tail = 24;
 // quote and the backslash escaped; runs of the rest copied at once.
 void put_json_string(text_builder& out, const char* text, std::size_t length)
 {
+    // The bytes that stand for themselves.
+    static constexpr auto plain = [] {
+        std::array<bool, 256> is_plain{};
+        for (int c = 0x20; c < 0x7f; ++c)
+            is_plain[std::size_t(c)] = c != '"' && c != '\\';
+        return is_plain;
+    }();
     out.put('"');
     for (std::size_t i = 0; i < length;) {
+        // The run of plain bytes from i, found 16 at a time.
         std::size_t run = i;
-        while (run < length && text[run] >= 0x20 && text[run] < 0x7f && text[run] != '"' &&
-               text[run] != '\\')
+        for (; run + 16 <= length; run += 16) {
+            byte_block block = load_block(text + run);
+            if (unsigned bits = block_bits((block < 0x20) | (block >= 0x7f) | (block == '"') |
+                                           (block == '\\'))) {
+                run += unsigned(std::countr_zero(bits));
+                break;
+            }
+        }
+        while (run < length && plain[static_cast<unsigned char>(text[run])])
             ++run;
         out.append(text + i, run - i);
         if (run == length)
