@@ -157,25 +157,11 @@ struct message_writer {
     }
 };
 
-// The step a tally counts a cause under: its own where the cause names a
-// field, else none, so that "line too short" is one row whatever it ends in.
+// The step a tally counts a cause under: its own where the cause is about
+// one, else none, so that "line too short" is one row whatever it ends in.
 std::size_t tally_step(const piece_verdict& verdict)
 {
-    switch (verdict.cause) {
-    case piece_cause::columns_blank:
-    case piece_cause::skips_white_space:
-    case piece_cause::reads_neighbour:
-    case piece_cause::stops_short:
-    case piece_cause::takes_sign:
-    case piece_cause::not_a_digit:
-    case piece_cause::literal_missing:
-    case piece_cause::control_character: return verdict.step;
-    case piece_cause::none:
-    case piece_cause::zero_byte:
-    case piece_cause::line_too_short:
-    case piece_cause::empty_line: break;
-    }
-    return 0;
+    return cause_is_about_step(verdict.cause) ? verdict.step : 0;
 }
 
 } // namespace

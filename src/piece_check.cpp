@@ -595,25 +595,30 @@ const char* cause_code(piece_cause cause)
     return "";
 }
 
-const char* cause_field(const piece_verdict& verdict)
+bool cause_is_about_step(piece_cause cause)
 {
-    switch (verdict.cause) {
+    switch (cause) {
     case piece_cause::columns_blank:
     case piece_cause::skips_white_space:
     case piece_cause::reads_neighbour:
     case piece_cause::stops_short:
     case piece_cause::takes_sign:
     case piece_cause::not_a_digit:
-    case piece_cause::control_character:
-        return scan_steps[verdict.step].assigns ? fields[scan_step_fields[verdict.step]].name
-                                                : nullptr;
-    case piece_cause::none:
     case piece_cause::literal_missing:
+    case piece_cause::control_character: return true;
+    case piece_cause::none:
     case piece_cause::zero_byte:
     case piece_cause::line_too_short:
     case piece_cause::empty_line: break;
     }
-    return nullptr;
+    return false;
+}
+
+const char* cause_field(const piece_verdict& verdict)
+{
+    return cause_is_about_step(verdict.cause) && scan_steps[verdict.step].assigns
+               ? fields[scan_step_fields[verdict.step]].name
+               : nullptr;
 }
 
 std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t size)

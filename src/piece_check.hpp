@@ -56,6 +56,10 @@ const char* fate_name(piece_fate fate);
 // has it; "none" for a converted piece.
 const char* cause_code(piece_cause cause);
 
+// Whether a cause is about one step of the layout (a number, a field, the
+// literal), which the verdict's step then names; else about the line.
+bool cause_is_about_step(piece_cause cause);
+
 // The field a verdict's cause is about (the number that shifted, the
 // field that failed or shows a control character), or null where it is
 // about no field.
