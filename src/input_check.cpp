@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string_view>
 #include <tuple>
 
 #include "byte_blocks.hpp"
@@ -87,7 +88,7 @@ struct message {
 // The messages of one input.
 struct message_writer {
     check_work& work;
-    input_name name;
+    const input_name& name;
     std::uint64_t written = 0;
 
     bool wanted() const
@@ -98,13 +99,16 @@ struct message_writer {
     bool write(const message& m)
     {
         ++written;
-        // Room for the longest: a name of 4096 bytes and the reason, each
-        // escaped as JSON, the piece, the line and the caret view.
-        static char buffer[8 * sizeof(shown_name::text) + 8 * sizeof(piece_verdict::reason)];
+        // The name first, whatever its length; then room for the longest
+        // rest: the reason escaped as JSON, the piece, the line and the
+        // caret view.
+        static char buffer[8 * sizeof(piece_verdict::reason)];
         text_builder text{buffer, sizeof buffer};
         if (work.options.json) {
-            text.put("{\"type\":\"problem\",\"file\":");
-            put_json_string(text, name.given);
+            const char start[] = "{\"type\":\"problem\",\"file\":";
+            if (!append_output(work.report, start, sizeof start - 1) ||
+                !append_output(work.report, name.json.data(), name.json.size()))
+                return false;
             text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
                      "\",\"cause\":\"", m.cause, "\",\"field\":");
             put_json_string(text, m.field);
@@ -119,7 +123,9 @@ struct message_writer {
             text.put("}\n");
             return append_output(work.report, buffer, text.used);
         }
-        text.say(name.shown, ':', m.line, ':', m.column, ": ", m.fate, ": ", m.reason, '\n');
+        if (!append_output(work.report, name.shown.data(), name.shown.size()))
+            return false;
+        text.say(':', m.line, ':', m.column, ": ", m.fate, ": ", m.reason, '\n');
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
             // the line v2list writes.
@@ -157,11 +163,30 @@ struct message_writer {
     }
 };
 
-// The step a tally counts a cause under: its own where the cause is about
-// one, else none, so that "line too short" is one row whatever it ends in.
+// The step a tally counts a cause under: for a field, the first step of
+// its name (the code's seven columns are one field), for ignored columns
+// the first of them, else the step itself; none where the cause is about
+// the line, so that "line too short" is one row whatever it ends in.
+constexpr auto tally_steps = [] {
+    std::array<std::size_t, scan_steps.size()> steps{};
+    for (std::size_t s = 0; s < scan_steps.size(); ++s) {
+        steps[s] = s;
+        for (std::size_t t = s; t-- > 0;) {
+            const scan_step &a = scan_steps[s], &b = scan_steps[t];
+            bool same = a.assigns ? b.assigns && std::string_view(fields[scan_step_fields[s]].name) ==
+                                                     fields[scan_step_fields[t]].name
+                                  : !b.assigns && a.kind == scan_step::characters &&
+                                        b.kind == scan_step::characters;
+            if (same)
+                steps[s] = t;
+        }
+    }
+    return steps;
+}();
+
 std::size_t tally_step(const piece_verdict& verdict)
 {
-    return cause_is_about_step(verdict.cause) ? verdict.step : 0;
+    return cause_is_about_step(verdict.cause) ? tally_steps[verdict.step] : 0;
 }
 
 } // namespace
@@ -186,127 +211,233 @@ void add_counts(check_counts& total, const check_counts& more)
 
 namespace {
 
-// Whether a line of one piece, dropped, matches one of the allowed
-// patterns.
+// Whether a line's first piece, its newline left out, matches one of the
+// allowed patterns; a zero byte is a character like any other there.
 bool allowed_line(const check_options& options, const char* piece, std::size_t length)
 {
-    if (options.allowed_count == 0)
-        return false;
-    char text[max_piece + 1];
-    std::size_t n = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
-    std::memcpy(text, piece, n);
-    text[n] = '\0';
+    regmatch_t text[1];
+    text[0].rm_so = 0;
+    text[0].rm_eo = regoff_t(length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
     for (std::size_t i = 0; i < options.allowed_count; ++i)
-        if (regexec(&options.allowed[i], text, 0, nullptr, 0) == 0)
+        if (regexec(&options.allowed[i], piece, 1, text, REG_STARTEND) == 0)
             return true;
     return false;
 }
 
+// Reads one input line by line as its pieces come. A first piece of
+// max_piece characters waits for the next: the line may end with it (its
+// newline, a piece of its own, is then nothing), end with the input, or go
+// on, split. A split line whose first piece is dropped and allowed waits,
+// within work.held, until it is known whether any piece of it converts:
+// then it is allowed whole, or taken piece by piece.
+struct line_checker {
+    check_work& work;
+    check_counts& counts;
+    message_writer messages;
+    std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
+    bool problem = false, line_problem = false;
+    std::size_t held = 0, first_text = 0; // characters held, and the first piece's text
+    bool allowing = false;                // the held line may be allowed
+    char tail[split_tail - 3] = {};       // of the last piece a line went on after
+    piece_verdict verdict{};
+
+    bool keep_rejects() const { return work.rejects.fd >= 0; }
+
+    void end_line()
+    {
+        ++counts.lines;
+        ++counts.lengths[std::min<std::uint64_t>(column, max_piece + 1)];
+        ++line;
+        column = 0;
+        line_problem = false;
+    }
+
+    // The characters of a line with a problem go to the rejects as they were.
+    bool reject(const char* text, std::size_t length)
+    {
+        return !keep_rejects() || !line_problem || append_output(work.rejects, text, length);
+    }
+
+    // A piece as v2list takes it: judged, counted, said, and rejected with
+    // its line. whole: it is all of its line, which may be allowed; ends:
+    // the line ends with it.
+    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole,
+              bool ends)
+    {
+        ++counts.pieces;
+        bool wanted = messages.wanted();
+        bool ok = true;
+        judge_piece(piece, length, text_length, column, wanted, verdict);
+        if (verdict.fate == piece_fate::dropped && whole &&
+            allowed_line(work.options, piece, length)) {
+            ++counts.allowed; // expected: no problem, no message
+        } else {
+            switch (verdict.fate) {
+            case piece_fate::converted: ++counts.converted; break;
+            case piece_fate::shifted:
+                ++counts.converted;
+                ++counts.shifted;
+                break;
+            case piece_fate::suspect:
+                ++counts.converted;
+                ++counts.suspect;
+                break;
+            case piece_fate::dropped: ++counts.dropped; break;
+            }
+            if (verdict.fate != piece_fate::converted) {
+                problem = line_problem = true;
+                std::size_t fate = verdict.fate == piece_fate::dropped   ? 0
+                                   : verdict.fate == piece_fate::shifted ? 1
+                                                                         : 2;
+                ++counts.causes[fate][std::size_t(verdict.cause)][tally_step(verdict)];
+                if (wanted)
+                    ok = messages.write(line, verdict, piece, length, column);
+            }
+        }
+        ok = ok && reject(piece, length);
+        if (length == max_piece) // the end of a piece a line may go on after
+            std::memcpy(tail, piece + max_piece - (split_tail - 3), split_tail - 3);
+        column += length - (piece[length - 1] == '\n');
+        if (ends)
+            end_line();
+        return ok;
+    }
+
+    // The line goes on past its first piece, to second: it is split, and
+    // says so before the messages of its later pieces, the caret view
+    // showing the end of the first piece and where the line was cut.
+    bool split(const char* second, std::size_t length)
+    {
+        ++counts.split;
+        if (!messages.wanted())
+            return true;
+        char view[split_tail + max_piece] = "...";
+        std::memcpy(view + 3, tail, split_tail - 3);
+        std::size_t later = length - (second[length - 1] == '\n');
+        std::memcpy(view + split_tail, second, later);
+        return messages.write({line, max_piece + 1, "split", "line_split", nullptr,
+                               "the line is longer than 80 characters and is read in pieces "
+                               "of 80, each as a line of its own",
+                               second, later, view, split_tail + later, split_tail, nullptr, 0});
+    }
+
+    bool dropped(const char* piece, std::size_t length, std::size_t text_length)
+    {
+        judge_piece(piece, length, text_length, column, false, verdict);
+        return verdict.fate == piece_fate::dropped;
+    }
+
+    void hold(const char* piece, std::size_t length, std::size_t text_length)
+    {
+        if (held == 0)
+            first_text = text_length;
+        std::memcpy(work.held + held, piece, length);
+        held += length;
+    }
+
+    // The held line, and more characters of it, allowed whole.
+    void allow_held(std::size_t pieces, std::size_t characters)
+    {
+        counts.pieces += pieces;
+        counts.allowed += pieces;
+        column += characters;
+        held = 0;
+        allowing = false;
+        end_line();
+    }
+
+    // The held pieces taken one by one, the line being split.
+    bool take_held(const char* next, std::size_t next_length)
+    {
+        line_problem = true;
+        problem = true;
+        bool ok = take(work.held, max_piece, first_text, false, false);
+        ok = ok && split(held > max_piece ? work.held + max_piece : next,
+                         held > max_piece ? max_piece : next_length);
+        for (std::size_t at = max_piece; ok && at < held; at += max_piece)
+            ok = take(work.held + at, max_piece, text_length_of(work.held + at, max_piece), false,
+                      false);
+        held = 0;
+        allowing = false;
+        return ok;
+    }
+
+    // A piece of a line whose first pieces are held.
+    bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
+    {
+        bool newline = piece[length - 1] == '\n';
+        if (!allowing && length == 1 && newline) {
+            // A line of exactly max_piece characters: its newline is nothing.
+            bool ok = take(work.held, held, first_text, true, false) && reject(piece, 1);
+            held = 0;
+            end_line();
+            return ok;
+        }
+        if (!allowing) // the second piece: may the split line be allowed?
+            allowing = work.options.allowed_count > 0 && dropped(work.held, held, first_text) &&
+                       allowed_line(work.options, work.held, held);
+        if (allowing && held + length <= sizeof work.held && dropped(piece, length, text_length)) {
+            if (ends)
+                allow_held(held / max_piece + 1, held + length - newline);
+            else
+                hold(piece, length, text_length);
+            return true;
+        }
+        return take_held(piece, length) && take(piece, length, text_length, false, ends);
+    }
+
+    bool on_piece(const char* piece, std::size_t length, std::size_t text_length)
+    {
+        bool ends = piece[length - 1] == '\n' || length < max_piece;
+        bool ok = true;
+        if (held > 0)
+            ok = go_on(piece, length, text_length, ends);
+        else if (column == 0 && !ends)
+            hold(piece, length, text_length); // the line may end with this piece
+        else
+            ok = take(piece, length, text_length, column == 0, ends);
+        bool line_done = column == 0 && held == 0;
+        return ok && !(problem && work.options.quiet && (line_done || !keep_rejects()));
+    }
+
+    // At the end of the input: a last line held, or one whose last piece
+    // had max_piece characters, ends.
+    bool finish()
+    {
+        if (held > 0 && allowing) {
+            allow_held(held / max_piece, held);
+            return true;
+        }
+        if (held > 0) {
+            // A last line of max_piece characters without a newline: a line
+            // like any other.
+            bool ok = take(work.held, held, first_text, true, true);
+            held = 0;
+            return ok;
+        }
+        if (column > 0)
+            end_line();
+        return true;
+    }
+};
+
 } // namespace
 
-check_end check_input(check_work& work, int fd, input_name name, check_counts& counts)
+check_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
 {
-    message_writer messages{work, name};
-    char tail[split_tail - 3] = {}; // of the last piece a line went on after
-    // The line being read: its number and where the next piece starts in it;
-    // whether it has a problem, and its first piece, held for the rejects
-    // until it is known whether the line has one.
-    std::uint64_t line = 1, column = 0;
-    bool problem = false, line_problem = false;
-    bool keep_rejects = work.rejects.fd >= 0;
-    char first[max_piece];
-    std::size_t first_length = 0;
-    piece_verdict verdict;
-    auto end_line = [&](std::uint64_t length) {
-        ++counts.lengths[std::min<std::uint64_t>(length, max_piece + 1)];
-        line_problem = false;
-    };
+    line_checker lines{work, counts, {work, name}};
     pieces_end end = for_each_piece(
         work.input, fd,
         [&](const char* piece, std::size_t length, std::size_t text_length) {
-            bool newline = piece[length - 1] == '\n';
-            bool ends_line = newline || length < max_piece;
-            counts.lines += column == 0;
-            ++counts.pieces;
-            bool ok = true;
-            // A line goes on past its first piece: it is split, and says so
-            // before the messages of its later pieces, the caret view showing
-            // the end of the first piece and where the line was cut.
-            if (column == max_piece) {
-                ++counts.split;
-                problem = line_problem = true;
-                if (messages.wanted()) {
-                    char view[split_tail + max_piece] = "...";
-                    std::memcpy(view + 3, tail, split_tail - 3);
-                    std::size_t later = length - newline;
-                    std::memcpy(view + split_tail, piece, later);
-                    ok = messages.write(
-                        {line, max_piece + 1, "split", "line_split", nullptr,
-                         length == 1 && newline ? "the line has 80 characters, so its newline is "
-                                                  "read as a piece of its own"
-                                                : "the line is longer than 80 characters and is "
-                                                  "read in pieces of 80, each as a line of its own",
-                         piece, later, view, split_tail + later, split_tail, nullptr, 0});
-                }
-            }
-            bool wanted = messages.wanted();
-            judge_piece(piece, length, text_length, column, wanted, verdict);
-            if (verdict.fate == piece_fate::dropped && column == 0 && ends_line &&
-                allowed_line(work.options, piece, length)) {
-                ++counts.allowed; // expected: no problem, no message
-            } else {
-                switch (verdict.fate) {
-                case piece_fate::converted: ++counts.converted; break;
-                case piece_fate::shifted:
-                    ++counts.converted;
-                    ++counts.shifted;
-                    break;
-                case piece_fate::suspect:
-                    ++counts.converted;
-                    ++counts.suspect;
-                    break;
-                case piece_fate::dropped: ++counts.dropped; break;
-                }
-                if (verdict.fate != piece_fate::converted) {
-                    problem = line_problem = true;
-                    std::size_t fate = verdict.fate == piece_fate::dropped   ? 0
-                                       : verdict.fate == piece_fate::shifted ? 1
-                                                                             : 2;
-                    ++counts.causes[fate][std::size_t(verdict.cause)][tally_step(verdict)];
-                    if (ok && wanted)
-                        ok = messages.write(line, verdict, piece, length, column);
-                }
-            }
-            // The rejects: a line with a problem, whole; its first piece waits
-            // until the line ends or goes on.
-            if (keep_rejects) {
-                if (column == max_piece && line_problem)
-                    append_output(work.rejects, first, first_length);
-                if (column == 0 && !ends_line) {
-                    std::memcpy(first, piece, length);
-                    first_length = length;
-                } else if (line_problem) {
-                    append_output(work.rejects, piece, length);
-                }
-            }
-            if (length == max_piece) // the end of a piece a line goes on after
-                std::memcpy(tail, piece + max_piece - (split_tail - 3), split_tail - 3);
-            column += length - newline;
-            bool stop = problem && work.options.quiet && (ends_line || !keep_rejects);
-            if (ends_line) {
-                end_line(column);
-                ++line;
-                column = 0;
-            }
-            return ok && !stop;
+            return lines.on_piece(piece, length, text_length);
         },
-        [&] { return flush_output(work.report) && (!keep_rejects || flush_output(work.rejects)); });
-    if (column > 0) { // a last line of exactly a piece, or one cut off
-        if (keep_rejects && line_problem && column == first_length)
-            append_output(work.rejects, first, first_length);
-        end_line(column);
-    }
-    return {end.read_error, end.stopped && problem && work.options.quiet};
+        [&] {
+            return flush_output(work.report) &&
+                   (!lines.keep_rejects() || flush_output(work.rejects));
+        });
+    if (end.read_error == 0 && !end.stopped && lines.finish() && lines.keep_rejects())
+        flush_output(work.rejects); // before the summary, which must not hide a failure
+    return {end.read_error, work.options.quiet && lines.problem};
 }
 
 std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
@@ -323,6 +454,37 @@ std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
         top[found] = best;
     }
     return found;
+}
+
+input_name name_input(const char* given)
+{
+    std::size_t length = std::strlen(given);
+    input_name name{given, escaped_text(given), std::string(6 * length + 3, '\0')};
+    text_builder json{name.json.data(), name.json.size()};
+    put_json_string(json, given, length);
+    name.json.resize(json.used);
+    return name;
+}
+
+std::string escaped_text(const char* text)
+{
+    std::size_t length = std::strlen(text);
+    std::string shown(4 * length + 1, '\0');
+    shown.resize(escape_text(text, length, shown.data(), shown.size()));
+    return shown;
+}
+
+void write_unread(output_buffer& report, const input_name& name, const char* reason)
+{
+    const char start[] = "{\"type\":\"unread\",\"file\":";
+    append_output(report, start, sizeof start - 1);
+    append_output(report, name.json.data(), name.json.size());
+    char text[512];
+    text_builder line{text, sizeof text};
+    line.put(",\"reason\":");
+    put_json_string(line, reason);
+    line.put("}\n");
+    append_output(report, text, line.used);
 }
 
 void write_report_start(output_buffer& report, const char* program_version)
@@ -379,11 +541,12 @@ constexpr std::size_t most_rows = 3 * cause_count * scan_steps.size() + 1;
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
                         std::uint64_t unread)
 {
-    static char text[2 * sizeof(shown_name::text) + most_rows * 128];
+    static char text[most_rows * 128];
     text_builder line{text, sizeof text};
     if (name != nullptr) {
-        line.put("{\"type\":\"summary\",\"file\":");
-        put_json_string(line, name->given);
+        const char start[] = "{\"type\":\"summary\",\"file\":";
+        append_output(report, start, sizeof start - 1);
+        append_output(report, name->json.data(), name->json.size());
     } else {
         line.say("{\"type\":\"total\",\"unread\":", unread);
     }
@@ -422,12 +585,14 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     auto counted = [](text_builder& line, std::uint64_t n, const char* one, const char* many) {
         line.say(n, n == 1 ? one : many);
     };
-    char text[sizeof(shown_name::text) + 1024];
+    char text[1024];
     text_builder line{text, sizeof text};
-    if (name == nullptr)
+    if (name == nullptr) {
         line.put("total: ");
-    else if (named)
-        line.say(name->shown, ": ");
+    } else if (named) {
+        append_output(report, name->shown.data(), name->shown.size());
+        line.put(": ");
+    }
     counted(line, c.lines, " line", " lines");
     line.put(" and ");
     counted(line, c.pieces, " piece", " pieces");

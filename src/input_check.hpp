@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <regex.h>
+#include <string>
 
 #include "input_record.hpp"
 #include "output_listing.hpp"
@@ -45,32 +46,41 @@ struct check_work {
     output_buffer report;  // the messages, for the caller to open and flush
     output_buffer rejects; // every line with a problem, as it was; fd -1 for none
     check_options options;
+    // The start of a line not yet judged: a first piece of max_piece
+    // characters, or a split line that may be allowed.
+    char held[1024 * max_piece];
 };
 
 // How a check ended: read_error is 0, or the errno of a failed read; a
-// failed write is in work.report.error and ends the check. stopped: quiet,
+// failed write is in work.report.error or work.rejects.error and ends the
+// check. stopped: quiet,
 // it met a problem and read no further.
 struct check_end {
     int read_error;
     bool stopped;
 };
 
-// A name as messages and summaries show it: escaped (escape_text), so that
-// every message is one line.
-struct shown_name {
-    char text[4 * 4096 + 1];
-};
-
-// A file's name as given, and as text messages show it.
+// A file's name as given, and as the report shows it: escaped for the text
+// report (escape_text), so that every message is one line, and as a JSON
+// string, quotes included; whole, whatever its length.
 struct input_name {
     const char* given;
-    const char* shown; // escaped, as shown_name has it
+    std::string shown, json;
 };
+
+input_name name_input(const char* given);
+
+// A text escaped as escape_text escapes it, whole.
+std::string escaped_text(const char* text);
 
 // Reads fd to its end, counts what it finds in counts, and writes the
 // messages, each as "NAME:LINE:COLUMN: FATE: REASON" or as a JSON object,
 // in order of line and column, to work.report.
-check_end check_input(check_work& work, int fd, input_name name, check_counts& counts);
+check_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
+
+// The JSON report's object for a file not read to its end, and why, such
+// as "read error: Is a directory".
+void write_unread(output_buffer& report, const input_name& name, const char* reason);
 
 // The JSON report's first object: its format's version and the program's.
 void write_report_start(output_buffer& report, const char* program_version);

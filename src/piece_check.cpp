@@ -212,6 +212,16 @@ piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_len
     return shape;
 }
 
+// The layout's step whose own columns hold column (counted from 0): the
+// last step that starts at or before it.
+std::size_t step_at(std::size_t column)
+{
+    std::size_t step = 0;
+    while (step + 1 < scan_steps.size() && scan_step_columns[step + 1] <= column)
+        ++step;
+    return step;
+}
+
 // For a piece that is not a complete record: where and why the reading
 // failed, or where it left the layout before it failed.
 void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
@@ -230,7 +240,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
         verdict.cause = piece_cause::columns_blank; // whatever follows
     } else if (trace.ran_out && shape.zero) {
         verdict.cause = piece_cause::zero_byte;
-        verdict.step = stop;
+        verdict.step = step_at(text_length); // the step whose columns it stands in
     } else if (left != stop) {
         verdict.cause = scan_steps[left].kind != scan_step::number ? piece_cause::line_too_short
                         : read.after(left) < 0                     ? piece_cause::stops_short
@@ -243,16 +253,6 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
         verdict.cause = is_sign(piece[trace.steps[stop].from]) ? piece_cause::takes_sign
                                                                : piece_cause::not_a_digit;
     }
-}
-
-// The layout's step whose own columns hold column (counted from 0): the
-// last step that starts at or before it.
-std::size_t step_at(std::size_t column)
-{
-    std::size_t step = 0;
-    while (step + 1 < scan_steps.size() && scan_step_columns[step + 1] <= column)
-        ++step;
-    return step;
 }
 
 // Where the scan stopped and why, in words, where nothing shifted before.
@@ -459,12 +459,20 @@ constexpr bool is_control(unsigned char c)
     return c < 0x20 || c == 0x7f;
 }
 
-// The columns of the fields the line shows, 16 to a block, 0xff where a
-// shown field stands.
+// Whether the line shows a field's characters as they are: a text or a
+// single character. A number shows its value, never the white space it
+// skipped.
+constexpr bool shows_characters(std::size_t f)
+{
+    return shown_fields[f] && fields[f].shape != shape_number;
+}
+
+// The columns of the fields whose characters the line shows, 16 to a
+// block, 0xff where such a field stands.
 constexpr std::size_t last_shown_column = [] {
     std::size_t last = 0;
     for (std::size_t f = 0; f < field_count; ++f)
-        if (shown_fields[f])
+        if (shows_characters(f))
             last = std::max(last, field_places[f].column + field_places[f].width - 1);
     return last;
 }();
@@ -473,12 +481,12 @@ constexpr auto shown_bytes = [] {
     std::array<unsigned char, 16 * shown_blocks> bytes{};
     for (std::size_t f = 0; f < field_count; ++f)
         for (std::size_t c = field_places[f].column;
-             shown_fields[f] && c < field_places[f].column + field_places[f].width; ++c)
+             shows_characters(f) && c < field_places[f].column + field_places[f].width; ++c)
             bytes[c] = 0xff;
     return bytes;
 }();
 
-// The first column (from 0) of a field the line shows that holds a control
+// The first column (from 0) of a field shown as characters that holds a control
 // character, and the field; false for none. For a piece converted from its
 // own columns, 16 columns at a time where the text has them.
 [[gnu::always_inline]] inline bool first_control_character(const char* piece,
@@ -502,7 +510,7 @@ constexpr auto shown_bytes = [] {
         if (!is_control(static_cast<unsigned char>(piece[column])))
             continue;
         for (field = 0; field < field_count; ++field)
-            if (shown_fields[field] && column >= field_places[field].column &&
+            if (shows_characters(field) && column >= field_places[field].column &&
                 column < field_places[field].column + field_places[field].width)
                 return true;
     }
@@ -608,9 +616,9 @@ bool cause_is_about_step(piece_cause cause)
     case piece_cause::takes_sign:
     case piece_cause::not_a_digit:
     case piece_cause::literal_missing:
+    case piece_cause::zero_byte:
     case piece_cause::control_character: return true;
     case piece_cause::none:
-    case piece_cause::zero_byte:
     case piece_cause::line_too_short:
     case piece_cause::empty_line: break;
     }
@@ -642,7 +650,10 @@ std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t siz
     case piece_cause::takes_sign: words.say(name, " takes a sign"); break;
     case piece_cause::not_a_digit: words.say(name, " finds no digit"); break;
     case piece_cause::literal_missing: words.say("no \"", step.symbol, "\" in its column"); break;
-    case piece_cause::zero_byte: words.put("zero byte"); break;
+    case piece_cause::zero_byte:
+        words.put("zero byte in ");
+        words.put(step.assigns ? name : step.kind == scan_step::literal ? "the literal" : "ignored columns");
+        break;
     case piece_cause::line_too_short: words.put("line too short"); break;
     case piece_cause::empty_line: words.put("empty line"); break;
     case piece_cause::control_character: words.say(name, " shows a control character"); break;

@@ -2,6 +2,7 @@
 // would drop or convert with a field taken from columns not its own, and why.
 // Exit status: 0 all clean, 1 something dropped, shifted, split or suspect,
 // 2 trouble.
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include <getopt.h>
 #include <iterator>
 #include <regex.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "input_check.hpp"
@@ -86,9 +89,8 @@ int flush_or_fail(v2list::output_buffer& report, int status)
 // The option getopt_long stopped at, as it was given: the long option's
 // whole argument where it was one (optopt, when not 0, is its value), else
 // the short option.
-const char* option_as_given(char** argv, const option** long_option)
+std::string option_as_given(char** argv, const option** long_option)
 {
-    static char given[4 * 4096 + 4];
     const char* word = argv[optind - 1];
     *long_option = nullptr;
     if (std::strncmp(word, "--", 2) == 0) {
@@ -97,53 +99,91 @@ const char* option_as_given(char** argv, const option** long_option)
             if (std::strncmp(o->name, word + 2, name) == 0 && (optopt == 0 || optopt == o->val))
                 *long_option = o;
     }
-    if (optopt == 0 || *long_option != nullptr) {
-        v2list::escape_text(word, std::strlen(word), given, sizeof given);
-    } else {
-        char short_option[] = {'-', char(optopt)};
-        v2list::escape_text(short_option, 2, given, sizeof given);
+    if (optopt == 0 || *long_option != nullptr)
+        return v2list::escaped_text(word);
+    const char short_option[] = {'-', char(optopt), '\0'};
+    return v2list::escaped_text(short_option);
+}
+
+// Standard input, output and error stay taken: one that is closed gets
+// /dev/null, opened the wrong way round so that using it fails as using the
+// closed one would, and no file v2check opens takes its number.
+void hold_standard_descriptors()
+{
+    for (int fd = 0; fd < 3; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF &&
+            ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) != fd)
+            std::abort(); // nowhere to say it
+}
+
+bool same_file(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens the file an option names for v2check to write, refusing one that is
+// also read (it would be emptied before it is read) or is standard output
+// (the report would write over it). A terminal or /dev/null keeps nothing,
+// and may be shared.
+int open_output_file(const char* option, const char* path, char* const* names, int name_count,
+                     bool reads_stdin)
+{
+    struct stat out, other;
+    if (::stat(path, &out) == 0 && !S_ISCHR(out.st_mode)) {
+        const char* why = nullptr;
+        if (::fstat(STDOUT_FILENO, &other) == 0 && same_file(out, other))
+            why = "is also standard output";
+        else if (reads_stdin && ::fstat(STDIN_FILENO, &other) == 0 && same_file(out, other))
+            why = "is also standard input, which is read";
+        for (int i = 0; why == nullptr && i < name_count; ++i)
+            if (std::strcmp(names[i], "-") != 0 && ::stat(names[i], &other) == 0 &&
+                same_file(out, other))
+                why = "is also an input";
+        if (why != nullptr)
+            errx(2, "%s=%s: %s; not written", option, v2list::escaped_text(path).c_str(), why);
     }
-    return given;
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        err(2, "%s=%s", option, v2list::escaped_text(path).c_str());
+    return fd;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    hold_standard_descriptors();
     static v2list::check_work work;
     static regex_t allowed[64];
     work.options = {false, false, false, UINT64_MAX, allowed, 0};
     v2list::open_output(work.rejects, -1);
+    v2list::open_output(work.report, STDOUT_FILENO);
     const char* label = "<stdin>";
     const char* show_line = "auto";
+    const char* rejects = nullptr;
+    bool count_only = false;
     opterr = 0; // its messages are said here, in v2check's words
-    v2list::open_output(work.report, STDOUT_FILENO);
     for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
         switch (c) {
-        case 'c': work.options.max_messages = 0; break;
+        case 'c': count_only = true; break;
         case 'm': {
             // Plain decimal digits: no sign, no white space.
             char* end;
             errno = 0;
             unsigned long long most = std::strtoull(optarg, &end, 10);
             if (*optarg == '\0' || std::strspn(optarg, "0123456789") != std::strlen(optarg) ||
-                errno != 0) {
-                v2list::shown_name count;
-                v2list::escape_text(optarg, std::strlen(optarg), count.text, sizeof count.text);
-                errx(2, "%s: not a count of messages (see v2check --help)", count.text);
-            }
-            work.options.max_messages = std::min<std::uint64_t>(work.options.max_messages, most);
+                errno != 0)
+                errx(2, "%s: not a count of messages (see v2check --help)",
+                     v2list::escaped_text(optarg).c_str());
+            work.options.max_messages = most;
             break;
         }
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
         case option_label: label = optarg; break;
         case option_format:
-            if (std::strcmp(optarg, "json") != 0 && std::strcmp(optarg, "text") != 0) {
-                v2list::shown_name format;
-                v2list::escape_text(optarg, std::strlen(optarg), format.text, sizeof format.text);
-                errx(2, "--format=%s: say text or json", format.text);
-            }
+            if (std::strcmp(optarg, "json") != 0 && std::strcmp(optarg, "text") != 0)
+                errx(2, "--format=%s: say text or json", v2list::escaped_text(optarg).c_str());
             work.options.json = std::strcmp(optarg, "json") == 0;
             break;
         case option_allow: {
@@ -153,23 +193,12 @@ int main(int argc, char** argv)
             if (int error = regcomp(&pattern, optarg, REG_EXTENDED | REG_NOSUB)) {
                 char why[256];
                 regerror(error, &pattern, why, sizeof why);
-                v2list::shown_name shown;
-                v2list::escape_text(optarg, std::strlen(optarg), shown.text, sizeof shown.text);
-                errx(2, "--allow=%s: %s", shown.text, why);
+                errx(2, "--allow=%s: %s", v2list::escaped_text(optarg).c_str(), why);
             }
             ++work.options.allowed_count;
             break;
         }
-        case option_rejects: {
-            int fd = ::open(optarg, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fd < 0) {
-                v2list::shown_name shown;
-                v2list::escape_text(optarg, std::strlen(optarg), shown.text, sizeof shown.text);
-                err(2, "%s", shown.text);
-            }
-            v2list::open_output(work.rejects, fd);
-            break;
-        }
+        case option_rejects: rejects = optarg; break;
         case option_help:
             v2list::append_output(work.report, usage, sizeof usage - 1);
             return flush_or_fail(work.report, 0);
@@ -180,71 +209,90 @@ int main(int argc, char** argv)
         }
         default: {
             const option* long_option;
-            const char* given = option_as_given(argv, &long_option);
+            std::string given = option_as_given(argv, &long_option);
             const char* what = c == ':' ? "needs a value"
                                : long_option != nullptr && long_option->has_arg == no_argument
                                    ? "takes no value"
                                    : "unknown option";
-            warnx("%s: %s (see v2check --help)", given, what);
+            warnx("%s: %s (see v2check --help)", given.c_str(), what);
             return 2;
         }
         }
     }
+    if (count_only)
+        work.options.max_messages = 0;
     if (std::strcmp(show_line, "always") == 0) {
         work.options.show_line = true;
     } else if (std::strcmp(show_line, "auto") == 0) {
         work.options.show_line = isatty(STDOUT_FILENO) == 1;
     } else if (std::strcmp(show_line, "never") != 0) {
-        v2list::shown_name when;
-        v2list::escape_text(show_line, std::strlen(show_line), when.text, sizeof when.text);
-        errx(2, "--show-line=%s: say auto, always or never", when.text);
+        errx(2, "--show-line=%s: say auto, always or never",
+             v2list::escaped_text(show_line).c_str());
     }
-
-    if (work.options.json && !work.options.quiet)
-        v2list::write_report_start(work.report, V2LIST_VERSION);
-    static v2list::check_counts counts, total;
-    bool trouble = false, stopped = false;
-    std::uint64_t unread = 0; // files that could not be read to their end
     char* standard_input[] = {const_cast<char*>("-")};
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
+    // The command line is accepted: only now is a file opened for writing.
+    if (rejects != nullptr) {
+        bool reads_stdin = std::find_if(names, names + name_count, [](const char* name) {
+                               return std::strcmp(name, "-") == 0;
+                           }) != names + name_count;
+        v2list::open_output(work.rejects, open_output_file("--rejects", rejects, names, name_count,
+                                                           reads_stdin));
+    }
+    const std::string rejects_shown = rejects != nullptr ? v2list::escaped_text(rejects) : "";
+
+    bool json = work.options.json && !work.options.quiet;
+    if (json)
+        v2list::write_report_start(work.report, V2LIST_VERSION);
+    static v2list::check_counts counts, total;
+    bool trouble = false, stopped = false, cut_short = false;
+    std::uint64_t unread = 0; // files not read to their end
     for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
-        const char* name = is_stdin ? label : names[i];
-        static v2list::shown_name shown;
-        v2list::escape_text(name, std::strlen(name), shown.text, sizeof shown.text);
-        int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
-        int error = fd < 0 ? errno : 0;
-        if (fd >= 0) {
-            counts = {};
-            v2list::check_end end = v2list::check_input(work, fd, {name, shown.text}, counts);
-            error = end.read_error;
-            stopped = end.stopped;
-            if (!is_stdin)
-                ::close(fd);
-        }
+        v2list::input_name name = v2list::name_input(is_stdin ? label : names[i]);
         // A file not read to its end has its error and no summary.
-        if (error != 0) {
-            errno = error;
-            if (fd < 0)
-                warn("%s", shown.text);
-            else
-                warn("%s: read error", shown.text);
+        std::string reason;
+        if (cut_short) {
+            reason = "not read: the check stopped at a failed write";
+        } else {
+            int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                reason = std::strerror(errno);
+            } else {
+                counts = {};
+                v2list::check_end end = v2list::check_input(work, fd, name, counts);
+                stopped = end.stopped;
+                if (!is_stdin)
+                    ::close(fd);
+                if (end.read_error != 0) {
+                    reason = std::string("read error: ") + std::strerror(end.read_error);
+                } else if (work.rejects.error != 0) {
+                    reason = "--rejects=" + rejects_shown +
+                             ": write error: " + std::strerror(work.rejects.error);
+                    cut_short = true;
+                }
+            }
+            if (!reason.empty())
+                warnx("%s: %s", name.shown.c_str(), reason.c_str());
+        }
+        if (!reason.empty()) {
             trouble = true;
             ++unread;
+            if (json)
+                v2list::write_unread(work.report, name, reason.c_str());
             continue;
         }
         v2list::add_counts(total, counts);
-        v2list::input_name named{name, shown.text};
         if (!work.options.quiet && work.report.error == 0)
-            v2list::write_summary(work.report, work.options.json, &named, name_count > 1, counts);
+            v2list::write_summary(work.report, json, &name, name_count > 1, counts);
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, work.options.json, nullptr, true, total, unread);
-    if (work.rejects.fd >= 0 &&
+        v2list::write_summary(work.report, json, nullptr, true, total, unread);
+    if (work.rejects.fd >= 0 && !cut_short &&
         (!v2list::flush_output(work.rejects) || ::close(work.rejects.fd) != 0)) {
-        errno = work.rejects.error != 0 ? work.rejects.error : errno;
-        warn("rejects: write error");
+        warnx("--rejects=%s: write error: %s", rejects_shown.c_str(),
+              std::strerror(work.rejects.error != 0 ? work.rejects.error : errno));
         trouble = true;
     }
     int status = trouble                                                           ? 2
