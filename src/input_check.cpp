@@ -173,10 +173,11 @@ constexpr auto tally_steps = [] {
         steps[s] = s;
         for (std::size_t t = s; t-- > 0;) {
             const scan_step &a = scan_steps[s], &b = scan_steps[t];
-            bool same = a.assigns ? b.assigns && std::string_view(fields[scan_step_fields[s]].name) ==
-                                                     fields[scan_step_fields[t]].name
-                                  : !b.assigns && a.kind == scan_step::characters &&
-                                        b.kind == scan_step::characters;
+            bool same = a.assigns
+                            ? b.assigns && std::string_view(fields[scan_step_fields[s]].name) ==
+                                               fields[scan_step_fields[t]].name
+                            : !b.assigns && a.kind == scan_step::characters &&
+                                  b.kind == scan_step::characters;
             if (same)
                 steps[s] = t;
         }
@@ -261,8 +262,7 @@ struct line_checker {
     // A piece as v2list takes it: judged, counted, said, and rejected with
     // its line. whole: it is all of its line, which may be allowed; ends:
     // the line ends with it.
-    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole,
-              bool ends)
+    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
     {
         ++counts.pieces;
         bool wanted = messages.wanted();

@@ -652,7 +652,9 @@ std::size_t cause_words(const piece_verdict& verdict, char* out, std::size_t siz
     case piece_cause::literal_missing: words.say("no \"", step.symbol, "\" in its column"); break;
     case piece_cause::zero_byte:
         words.put("zero byte in ");
-        words.put(step.assigns ? name : step.kind == scan_step::literal ? "the literal" : "ignored columns");
+        words.put(step.assigns                      ? name
+                  : step.kind == scan_step::literal ? "the literal"
+                                                    : "ignored columns");
         break;
     case piece_cause::line_too_short: words.put("line too short"); break;
     case piece_cause::empty_line: words.put("empty line"); break;

@@ -237,8 +237,8 @@ int main(int argc, char** argv)
         bool reads_stdin = std::find_if(names, names + name_count, [](const char* name) {
                                return std::strcmp(name, "-") == 0;
                            }) != names + name_count;
-        v2list::open_output(work.rejects, open_output_file("--rejects", rejects, names, name_count,
-                                                           reads_stdin));
+        v2list::open_output(work.rejects,
+                            open_output_file("--rejects", rejects, names, name_count, reads_stdin));
     }
     const std::string rejects_shown = rejects != nullptr ? v2list::escaped_text(rejects) : "";
 

@@ -60,6 +60,68 @@ check "nightly: the rejects" "$(printf '%s\n%s\n' "${record:0:40}" "${record:0:5
 "$v2check" -c --rejects="$work/trouble.bad" "$work/trouble" > /dev/null
 check "rejects: every line whole, a split one too" "$(cat "$work/trouble")" "$(cat "$work/trouble.bad")"
 
+# Files a user names: nothing written before the command line is accepted,
+# no rejects file that is also read or is standard output, a failed write
+# said at once and no summary short of the input.
+cp "$work/clean" "$work/input"
+echo yesterday > "$work/old.rej"
+while IFS='|' read -r args want_status want_err; do
+    eval "\"\$v2check\" $args" > "$work/out" 2> "$work/err"; status=$?
+    check "$args: status" "$want_status" "$status"
+    check "$args: message" "$want_err" "$(sed "s|$work/||g" "$work/err")"
+    check "$args: input and old rejects untouched" "$(cat "$work/clean")|yesterday" \
+        "$(cat "$work/input")|$(cat "$work/old.rej")"
+done <<'TABLE'
+--rejects="$work/input" "$work/input"|2|v2check: --rejects=input: is also an input; not written
+--rejects="$work/input" < "$work/input"|2|v2check: --rejects=input: is also standard input, which is read; not written
+--rejects="$work/old.rej" "$work/input" >> "$work/old.rej"|2|v2check: --rejects=old.rej: is also standard output; not written
+--rejects="$work/old.rej" --format=xml "$work/input"|2|v2check: --format=xml: say text or json
+--rejects="$work/old.rej" --help|0|
+--rejects="$work/old.rej" --rejects="$work/new.rej" "$work/trouble"|1|
+TABLE
+check "rejects given twice: the last holds" "$(cat "$work/trouble")" "$(cat "$work/new.rej")"
+"$v2check" --rejects="$work/closed.rej" "$work/trouble" >&- 2> "$work/err"; status=$?
+check "standard output closed: status and message" "2 v2check: write error: Bad file descriptor" "$status $(cat "$work/err")"
+check "standard output closed: the rejects hold no report" "$(cat "$work/trouble")" "$(cat "$work/closed.rej")"
+(printf 'bad\n'; sleep .3; seq 999 | sed 's/.*/bad/') |
+    "$v2check" -c --format=json --rejects=/dev/full "$work/clean" - > "$work/out" 2> "$work/err"; status=$?
+check "rejects on a full disk: status and message" \
+    "2 v2check: <stdin>: --rejects=/dev/full: write error: No space left on device" "$status $(cat "$work/err")"
+check "rejects on a full disk: no summary short of the input, the total says so" \
+    'report summary unread total "unread":1' \
+    "$(sed 's/.*"type":"\([a-z]*\)".*/\1/' "$work/out" | paste -sd ' ') $(grep -o '"unread":1' "$work/out")"
+"$v2check" --format=json "$work/missing" > "$work/out" 2> /dev/null
+check "json: an unreadable file has an object" '{"type":"unread","file":"'"$work"'/missing","reason":"No such file or directory"}' \
+    "$(sed -n 2p "$work/out")"
+printf 'X%079d' 0 > "$work/x80"
+"$v2check" -q --rejects="$work/q.rej" "$work/x80" "$work/trouble"
+check "-q --rejects: the one line it stopped at" "$(cat "$work/x80")" "$(cat "$work/q.rej")"
+
+# Lines of 80 characters are lines like any other: card images convert,
+# an 80-character trailer without a newline may be allowed; a line of
+# several pieces is allowed when its first piece is and none converts.
+card=$(printf '%-80s' "$record")
+while IFS='|' read -r name lines args want; do
+    eval "printf $lines" > "$work/lines"
+    eval "\"\$v2check\" -c $args \"\$work/lines\"" > "$work/out"; status=$?
+    check "$name" "$want" "$status $(head -n 1 "$work/out")"
+done <<'TABLE'
+card images|'%s\n%s\n' "$card" "$card"|--rejects="$work/card.rej"|0 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+trailer of 80 without newline|'%s\nTRL%077d' "$record" 1|--allow=^TRL|0 2 lines and 2 pieces read: 1 record converted, 0 of them shifted; 0 pieces dropped; 1 allowed; 0 lines split
+header of 200|'HDR%0197d\n%s\n' 1 "$record"|--allow=^HDR|0 2 lines and 4 pieces read: 1 record converted, 0 of them shifted; 0 pieces dropped; 3 allowed; 0 lines split
+header glued to a record|'HDR%077d%s\n' 1 "$record"|--allow=^HDR|1 1 line and 2 pieces read: 1 record converted, 0 of them shifted; 1 piece dropped; 1 line split
+zero byte seen by --allow|'HDR\0x\n'|--allow='^HDR$'|1 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+tab a number skips|'%s\n' "${record:0:14}"$'\t3\t4'"${record:18}"||0 1 line and 1 piece read: 1 record converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+TABLE
+check "card images: no rejects" "" "$(cat "$work/card.rej")"
+for column in {19..25}; do echo "${record:0:$column}"$'\001'"${record:$((column + 1))}"; done > "$work/codes"
+check "the code's columns: one tally row" "       7 suspect  code shows a control character" \
+    "$("$v2check" -c "$work/codes" | tail -n +2)"
+check "-m given twice: the last holds" 2 "$("$v2check" -m 1 -m 2 "$work/codes" | grep -c suspect:)"
+long_label=$(head -c 30000 /dev/zero | tr '\0' '\001')
+check "a long label: every object whole on its line" "3 $((30000 * 6 + 2))" \
+    "$(echo short | "$v2check" --format=json --label="$long_label" | wc -l) $(echo short | "$v2check" --format=json --label="$long_label" | sed -n 2p | grep -o '"file":"[^"]*"' | wc -c | awk '{print $1 - 8}')"
+
 # The JSON report read by a JSON parser: the objects in order, and a name
 # and a piece with bytes from 0x80 back whole when encoded as Latin-1.
 if command -v python3 > /dev/null; then
