@@ -1,10 +1,9 @@
 // libFuzzer target: any bytes, cut into pieces as the converter cuts them;
-// every piece read and written by the converter, by each of its three ways
-// (the shortcut, the middle way, the full reader and writer), and by the C
-// library's sscanf and snprintf with the same format texts, and judged by
-// v2check, by the middle way and in full alike; the whole listing by the
-// conversion loop and by the plain stdio program, and v2check's counts of
-// the whole. Any difference aborts.
+// every piece read and written by the converter, by each of its two ways
+// (the plain copy, the reader and writer), and by the C library's sscanf and
+// snprintf with the same format texts, and judged by v2check; the whole
+// listing by the conversion loop and by the plain stdio program, and
+// v2check's counts of the whole. Any difference aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +13,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "column_copy.hpp"
+#include "check_report.hpp"
 #include "conversion_loop.hpp"
-#include "input_check.hpp"
 #include "input_record.hpp"
-#include "piece_check.hpp"
+#include "output_listing.hpp"
+#include "piece_verdict.hpp"
+#include "plain_copy.hpp"
 #include "stdio_reference.hpp"
 
 namespace {
@@ -43,22 +43,20 @@ void check_piece(const std::string& piece)
         v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
     if (std::string(line, n) != std::string(expected, m))
         differ("record lines", piece);
-    // Each way to the line on its own: the middle way takes every piece, the
-    // shortcut the plain ones.
+    // Each way to the line on its own: the reader and writer take every
+    // piece, the plain copy the plain ones.
     std::size_t text_length = v2list::text_length_of(piece.data(), piece.size());
-    if constexpr (v2list::copies_columns) {
-        std::size_t shifted = v2list::copy_shifted_columns(piece.data(), text_length, line);
-        if (std::string(line, shifted) != std::string(expected, m))
-            differ("lines by the middle way", piece);
-        std::size_t plain = text_length >= v2list::shortest_record
-                                ? v2list::copy_plain_columns(piece.data(), line)
-                                : 0;
-        if (plain != 0 && std::string(line, plain) != std::string(expected, m))
-            differ("lines by the shortcut", piece);
-    }
-    if (count == v2list::field_count &&
-        std::string(line, v2list::write_record(product, line)) != std::string(expected, m))
-        differ("lines by the full reader and writer", piece);
+    v2list::piece_reading reading;
+    v2list::read_piece<false>(piece.data(), text_length, reading);
+    std::size_t read =
+        reading.count == v2list::field_count ? v2list::write_record(reading, line) : 0;
+    if (std::string(line, read) != std::string(expected, m))
+        differ("lines by the reader and writer", piece);
+    if (v2list::copies_plain && text_length >= v2list::shortest_record &&
+        v2list::plain_record(piece.data()) &&
+        std::string(line, v2list::copy_plain_columns(piece.data(), line)) !=
+            std::string(expected, m))
+        differ("lines by the plain copy", piece);
 
     // v2check converts exactly what the C library converts, and a shifted
     // record's message names its field.

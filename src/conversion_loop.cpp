@@ -1,61 +1,35 @@
 #include "conversion_loop.hpp"
 
-#include <algorithm>
-#include <cstring>
 #include <iterator>
 
-#include "column_copy.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
+#include "plain_copy.hpp"
 
 namespace v2list {
 
 namespace {
 
-static_assert(std::max(max_copied_line, max_record_line) <= max_line);
+static_assert(max_record_line <= max_line);
 
-// The record line of a piece of length characters, text_length of them
-// before any zero byte, or 0 when it is not a complete record; note(way)
-// hears which way it went. Copying columns is chosen at compile time where
-// the layout allows it: the shortcut when the piece is plain, else the
-// middle way, which refuses a piece just where the scan would fail.
-template <typename Note>
-inline std::size_t convert_text(const char* piece, std::size_t length, std::size_t text_length,
-                                char* line, Note note)
+// The record line of a piece whose text has text_length characters, or 0
+// when it is not a complete record: a plain piece copied, any other read.
+[[gnu::always_inline]] inline std::size_t convert_text(const char* piece, std::size_t text_length,
+                                                       char* line)
 {
-    if constexpr (copies_columns) {
-        if (text_length >= shortest_record) {
-            if (std::size_t written = copy_plain_columns(piece, line)) {
-                note(piece_way::copied);
-                return written;
-            }
-        }
-        std::size_t written = copy_shifted_columns(piece, text_length, line);
-        note(written > 0 ? piece_way::copied_shifted : piece_way::dropped);
-        return written;
-    } else {
-        input_record record;
-        if (read_record(piece, length, record) != field_count) {
-            note(piece_way::dropped);
-            return 0;
-        }
-        note(piece_way::read_and_written);
-        return write_record(record, line);
-    }
+    if constexpr (copies_plain)
+        if (text_length >= shortest_record && plain_record(piece))
+            return copy_plain_columns(piece, line);
+    piece_reading reading;
+    read_piece<false>(piece, text_length, reading);
+    return reading.count == field_count ? write_record(reading, line) : 0;
 }
 
 } // namespace
 
 std::size_t convert_piece(const char* piece, std::size_t length, char* line)
 {
-    piece_way way;
-    return convert_piece(piece, length, line, way);
-}
-
-std::size_t convert_piece(const char* piece, std::size_t length, char* line, piece_way& way)
-{
-    return convert_text(piece, length, text_length_of(piece, length), line,
-                        [&way](piece_way taken) { way = taken; });
+    return convert_text(piece, text_length_of(piece, length), line);
 }
 
 conversion_result convert(conversion& work, int in_fd, int out_fd)
@@ -73,12 +47,14 @@ conversion_result convert(conversion& work, int in_fd, int out_fd)
     };
     pieces_end end = for_each_piece(
         work.input, in_fd,
-        [&](const char* piece, std::size_t length, std::size_t text_length) {
-            if (std::size_t(std::end(listing.buffer) - out) < max_line && !write_out())
-                return false;
-            out += convert_text(piece, length, text_length, out, [](piece_way) {});
-            return true;
-        },
+        // Inlined, whatever the compiler thinks of its size (doc/performance.md).
+        [&](const char* piece, std::size_t, std::size_t text_length)
+            __attribute__((always_inline)) {
+                if (std::size_t(std::end(listing.buffer) - out) < max_line && !write_out())
+                    return false;
+                out += convert_text(piece, text_length, out);
+                return true;
+            },
         // Nothing converted waits for input that has not come yet.
         write_out);
     write_out();

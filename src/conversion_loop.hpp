@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "output_listing.hpp"
+#include "output_buffer.hpp"
 #include "piece_loop.hpp"
 
 namespace v2list {
@@ -13,17 +13,10 @@ namespace v2list {
 // Room for any record line convert_piece writes.
 inline constexpr std::size_t max_line = 256;
 
-// The ways v2list converts a piece: copied from its own columns (a plain
-// record), copied shifted (its numbers read, the rest copied from where they
-// shifted it), read and written field by field (a layout that copying cannot
-// serve), or dropped, not being a complete record.
-enum class piece_way { copied, copied_shifted, read_and_written, dropped };
-
 // Writes the record line of one piece to line, which has room for max_line
 // characters, and returns its length; returns 0 when the piece is not a
-// complete record. v2list converts every piece so; way tells which way.
+// complete record. v2list converts every piece so.
 std::size_t convert_piece(const char* piece, std::size_t length, char* line);
-std::size_t convert_piece(const char* piece, std::size_t length, char* line, piece_way& way);
 
 // Everything one conversion works in: the input read so far and the listing
 // not yet written. About 200 KiB; the caller owns it, so that conversions

@@ -1,15 +1,14 @@
 // Compile-time reading of the scanf- and printf-style format texts that hold
 // the two record layouts. A format text says the widths, padding, literals
 // and the order of the conversions; which field each conversion takes is
-// said beside it (the field table, print_fields). The reader, the writer and
-// the column shortcut all run on these steps.
+// said beside it (the field table, print_fields). The reader and the
+// writer run on these steps.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
-#include <type_traits>
 
 namespace v2list {
 
@@ -51,25 +50,6 @@ constexpr bool is_digit(char c)
     return static_cast<unsigned char>(c - '0') <= 9;
 }
 
-// Writes the decimal digits of value's magnitude, at least Least of them
-// (zeros in front), so that they end just before end, as %d writes a number
-// but for its sign; returns where they start. The Least digits are written
-// by a loop of fixed length, which the compiler unrolls.
-template <std::size_t Least = 1, typename Integer>
-constexpr char* put_decimal_digits(Integer value, char* end)
-{
-    // Unsigned, so that the most negative value has a magnitude too.
-    auto magnitude = static_cast<std::make_unsigned_t<Integer>>(value);
-    if constexpr (std::is_signed_v<Integer>)
-        if (value < 0)
-            magnitude = 0 - magnitude;
-    for (std::size_t i = 0; i < Least; ++i, magnitude /= 10)
-        *--end = char('0' + magnitude % 10);
-    for (; magnitude != 0; magnitude /= 10)
-        *--end = char('0' + magnitude % 10);
-    return end;
-}
-
 // What is wrong with a format text, if anything.
 enum class format_fault : unsigned char {
     none,
@@ -79,7 +59,7 @@ enum class format_fault : unsigned char {
 };
 
 // How many steps a format text has, and its first fault.
-struct format_reading {
+struct format_check {
     std::size_t count = 0;
     format_fault fault = format_fault::none;
     std::size_t fault_step = 0; // counted from 0
@@ -170,16 +150,16 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i, form
 }
 
 template <typename Next>
-constexpr format_reading read_format(std::string_view text, Next next)
+constexpr format_check check_format(std::string_view text, Next next)
 {
-    format_reading reading;
-    for (std::size_t i = 0; i < text.size(); ++reading.count) {
+    format_check check;
+    for (std::size_t i = 0; i < text.size(); ++check.count) {
         format_fault fault = format_fault::none;
         next(text, i, fault);
-        if (fault != format_fault::none && reading.fault == format_fault::none)
-            reading = {reading.count, fault, reading.count};
+        if (fault != format_fault::none && check.fault == format_fault::none)
+            check = {check.count, fault, check.count};
     }
-    return reading;
+    return check;
 }
 
 template <typename Step, std::size_t N, typename Next>
@@ -195,9 +175,9 @@ constexpr std::array<Step, N> steps(std::string_view text, Next next)
 
 } // namespace format_detail
 
-constexpr format_reading read_scan_format(std::string_view text)
+constexpr format_check check_scan_format(std::string_view text)
 {
-    return format_detail::read_format(text, format_detail::next_scan_step);
+    return format_detail::check_format(text, format_detail::next_scan_step);
 }
 
 template <std::size_t N>
@@ -206,9 +186,9 @@ constexpr std::array<scan_step, N> parse_scan_format(std::string_view text)
     return format_detail::steps<scan_step, N>(text, format_detail::next_scan_step);
 }
 
-constexpr format_reading read_print_format(std::string_view text)
+constexpr format_check check_print_format(std::string_view text)
 {
-    return format_detail::read_format(text, format_detail::next_print_step);
+    return format_detail::check_format(text, format_detail::next_print_step);
 }
 
 template <std::size_t N>

@@ -1,8 +1,5 @@
 #include "input_record.hpp"
 
-#include <algorithm>
-#include <utility>
-
 namespace v2list {
 
 namespace {
@@ -46,96 +43,21 @@ constexpr bool fields_apart()
 }
 static_assert(fields_apart(), "two fields of the table overlap");
 
-// Step Step of the scan format, which assigns field Field if it assigns at
-// all. Both are constants, so each step compiles to its own few lines. start
-// is where the step's characters begin: for a number, after white space.
-template <scan_step Step, field_id Field>
-[[gnu::always_inline]] inline scan_result scan_one(const char*& p, const char* end,
-                                                   const char*& start, input_record& record)
-{
-    start = p;
-    if constexpr (Step.kind == scan_step::number) {
-        std::int32_t value;
-        scan_result result = scan_number(p, end, Step.width, start, value);
-        if constexpr (Step.assigns) {
-            if (result == scan_result::assigned)
-                set_field_value(record, Field, value);
-            return result;
-        } else {
-            return result == scan_result::assigned ? scan_result::skipped : result;
-        }
-    } else {
-        if (p == end)
-            return scan_result::end_of_text;
-        if constexpr (Step.kind == scan_step::literal) {
-            return *p++ == Step.symbol ? scan_result::skipped : scan_result::mismatch;
-        } else {
-            // "%Nc" takes up to N characters as they are, and counts once it
-            // took one.
-            std::size_t taken = std::min<std::size_t>(Step.width, std::size_t(end - p));
-            if constexpr (Step.assigns) {
-                char* to = field_characters(record, Field);
-                if (taken == Step.width)
-                    std::memcpy(to, p, Step.width);
-                else
-                    std::memcpy(to, p, taken);
-                if constexpr (fields[Field].shape == shape_text) {
-                    to[taken] = '\0';
-                    if (taken == Step.width)
-                        trim_trailing_spaces(to, taken);
-                }
-            }
-            p += taken;
-            return Step.assigns ? scan_result::assigned : scan_result::skipped;
-        }
-    }
-}
-
-// Records nothing: what v2list runs.
-struct no_trace {
-    void step(std::size_t, std::size_t, std::size_t) {}
-};
-
-// Records where each step took its characters.
-struct step_trace {
-    scan_trace& trace;
-    void step(std::size_t i, std::size_t from, std::size_t to) { trace.steps[i] = {from, to}; }
-};
-
-// How a scan ended: the fields assigned, the steps run (the one that
-// stopped it included), and the result of the last.
-struct scan_end {
-    int count;
-    std::size_t steps_run;
-    scan_result last;
-};
-
-// Runs the steps in order until one fails.
-template <typename Trace, std::size_t... I>
-scan_end scan_steps_in_order(const char* piece, const char* end, input_record& record, Trace trace,
-                             std::index_sequence<I...>)
-{
-    const char* p = piece;
-    const char* start = piece;
-    // Locals, not the result, so that they stay in registers.
-    int count = 0;
-    std::size_t steps_run = 0;
-    scan_result last = scan_result::skipped;
-    auto run = [&](std::size_t i, scan_result result) {
-        trace.step(i, std::size_t(start - piece), std::size_t(p - piece));
-        count += result == scan_result::assigned;
-        steps_run = i + 1;
-        last = result;
-        return result == scan_result::assigned || result == scan_result::skipped;
-    };
-    (run(I, scan_one<scan_steps[I], field_id(scan_step_fields[I])>(p, end, start, record)) && ...);
-    // Running out of text before the first field is "no record at all".
-    if (count == 0 && last == scan_result::end_of_text)
-        count = -1;
-    return {count, steps_run, last};
-}
-
 } // namespace
+
+void reading_detail::mend_end(piece_reading& reading)
+{
+    int count = 0;
+    std::size_t s = 0;
+    for (; s < reading.steps_run && reading.start(s) < reading.text + reading.length; ++s)
+        count += scan_steps[s].assigns;
+    if (s == reading.steps_run)
+        return; // it stopped within the text, where the steps said
+    reading.steps_run = s + 1;
+    reading.ran_out = true;
+    // Running out of text before the first field is "no record at all".
+    reading.count = count == 0 ? -1 : count;
+}
 
 std::size_t text_length_of(const char* piece, std::size_t length)
 {
@@ -145,18 +67,25 @@ std::size_t text_length_of(const char* piece, std::size_t length)
 
 int read_record(const char* piece, std::size_t length, input_record& record)
 {
-    return scan_steps_in_order(piece, piece + text_length_of(piece, length), record, no_trace{},
-                               std::make_index_sequence<scan_steps.size()>())
-        .count;
-}
-
-int read_text(const char* text, std::size_t text_length, input_record& record, scan_trace& trace)
-{
-    scan_end ended = scan_steps_in_order(text, text + text_length, record, step_trace{trace},
-                                         std::make_index_sequence<scan_steps.size()>());
-    trace.steps_run = ended.steps_run;
-    trace.ran_out = ended.last == scan_result::end_of_text;
-    return ended.count;
+    piece_reading reading;
+    read_piece(piece, text_length_of(piece, length), reading);
+    // Every step run assigned, but for the one that stopped the reading.
+    std::size_t assigned = reading.count == field_count ? reading.steps_run : reading.steps_run - 1;
+    for (std::size_t s = 0; s < assigned; ++s) {
+        if (!scan_steps[s].assigns)
+            continue;
+        const field_info& field = fields[scan_step_fields[s]];
+        char* to = reinterpret_cast<char*>(&record) + field.offset;
+        std::size_t taken = reading.to(s) - reading.from(s);
+        if (field.shape == shape_number) {
+            std::memcpy(to, &reading.values[scan_step_fields[s]], sizeof(std::int32_t));
+        } else {
+            std::memcpy(to, reading.start(s), taken);
+            if (field.shape == shape_text)
+                trim_trailing_spaces(to, taken);
+        }
+    }
+    return reading.count;
 }
 
 } // namespace v2list

@@ -2,10 +2,12 @@
 // extracts one record from one piece of input.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "format_text.hpp"
 
@@ -18,9 +20,9 @@ namespace v2list {
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
-inline constexpr format_reading scan_reading = read_scan_format(scan_format);
-static_assert(format_is_sound<scan_reading.fault, scan_reading.fault_step>());
-inline constexpr auto scan_steps = parse_scan_format<scan_reading.count>(scan_format);
+inline constexpr format_check scan_check = check_scan_format(scan_format);
+static_assert(format_is_sound<scan_check.fault, scan_check.fault_step>());
+inline constexpr auto scan_steps = parse_scan_format<scan_check.count>(scan_format);
 
 struct input_record {
     char text14[14 + 1];
@@ -87,29 +89,6 @@ inline constexpr field_info fields[] = {
 };
 static_assert(std::size(fields) == field_count);
 
-// A field's characters (for a text, the first of them).
-inline char* field_characters(input_record& record, field_id field)
-{
-    return reinterpret_cast<char*>(&record) + fields[field].offset;
-}
-
-inline const char* field_characters(const input_record& record, field_id field)
-{
-    return reinterpret_cast<const char*>(&record) + fields[field].offset;
-}
-
-inline std::int32_t field_value(const input_record& record, field_id field)
-{
-    std::int32_t value;
-    std::memcpy(&value, field_characters(record, field), sizeof value);
-    return value;
-}
-
-inline void set_field_value(input_record& record, field_id field, std::int32_t value)
-{
-    std::memcpy(field_characters(record, field), &value, sizeof value);
-}
-
 // The field each scan step assigns (for a step that assigns none, the next).
 inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 
@@ -166,7 +145,7 @@ inline constexpr auto scan_step_columns = [] {
     return columns;
 }();
 
-// Where a scan step's own columns end.
+// Where a scan step's own columns end, counted from 0.
 constexpr std::size_t step_end(std::size_t step)
 {
     return scan_step_columns[step] + scan_steps[step].width;
@@ -195,31 +174,154 @@ inline constexpr auto field_places = [] {
     return places;
 }();
 
-// Scans one piece of input (at most 80 characters, the last of which may be
-// its newline; a zero byte ends it early) into record. A text field is
-// terminated after the characters the scan took, and trimmed of its
-// trailing spaces when the scan took all of its width. Returns the number
-// of fields assigned: field_count for a complete record, fewer when the
-// piece stops matching, or -1 when the piece is empty. Fields not reached
-// keep their old values.
-int read_record(const char* piece, std::size_t length, input_record& record);
+// The last number step before each step; none for a step that no number
+// comes before.
+inline constexpr std::size_t no_number = ~std::size_t(0);
+inline constexpr auto number_before = [] {
+    std::array<std::size_t, scan_steps.size()> before{};
+    std::size_t last = no_number;
+    for (std::size_t i = 0; i < scan_steps.size(); ++i) {
+        before[i] = last;
+        if (scan_steps[i].kind == scan_step::number)
+            last = i;
+    }
+    return before;
+}();
 
-// Where the scan of one piece took each step's characters, and where it
-// stopped: what v2check reports, from the very steps read_record runs.
-struct scan_trace {
-    std::size_t steps_run; // the steps that ran, the one that stopped the scan included
+// How one piece was read by the layout: each number's value and where it
+// took its characters, and where and why the reading stopped. Every other
+// step takes its characters as they come, so where a number ends says
+// where the steps after it, up to the next number, took theirs. v2list
+// writes a record's line from it, and v2check judges the piece by it.
+struct piece_reading {
+    const char* text;
+    std::size_t length;    // of the text
+    int count;             // fields assigned: field_count for a complete record, -1 for no text
+    std::size_t steps_run; // the steps that ran, the one that stopped the reading included
     bool ran_out;          // the last step run met the end of the text
-    struct {
-        std::size_t from, to; // counted from 0; a number's from is after its white space
-    } steps[scan_steps.size()];
+    // For number steps, where the digits (after any white space) start and
+    // where the number ends.
+    const char* starts[scan_steps.size()];
+    const char* ends[scan_steps.size()];
+    std::int32_t values[field_count]; // the numbers, by field
+
+    // Where a step's characters start: for any step run, and for every step
+    // of a complete record, the end of the text at most.
+    const char* start(std::size_t step) const
+    {
+        if (scan_steps[step].kind == scan_step::number)
+            return starts[step];
+        std::size_t n = number_before[step];
+        return n == no_number ? text + scan_step_columns[step]
+                              : ends[n] + (scan_step_columns[step] - step_end(n));
+    }
+    // The same, and where the step's characters end, counted from 0 in
+    // the text.
+    std::size_t from(std::size_t step) const
+    {
+        return std::min(std::size_t(start(step) - text), length);
+    }
+    std::size_t to(std::size_t step) const
+    {
+        std::size_t end = scan_steps[step].kind == scan_step::number
+                              ? std::size_t(ends[step] - text)
+                              : std::size_t(start(step) - text) + scan_steps[step].width;
+        return std::min(end, length);
+    }
 };
+
+namespace reading_detail {
+
+// Step S, which assigns field scan_step_fields[S] if it assigns at all. Both
+// are constants, so each step compiles to its own few lines.
+template <std::size_t S>
+[[gnu::always_inline]] inline scan_result read_step(const char*& p, const char* end,
+                                                    piece_reading& r)
+{
+    constexpr scan_step step = scan_steps[S];
+    if constexpr (step.kind == scan_step::number) {
+        std::int32_t value;
+        scan_result result = scan_number(p, end, step.width, r.starts[S], value);
+        r.ends[S] = p;
+        if (result != scan_result::assigned)
+            return result;
+        if constexpr (!step.assigns)
+            return scan_result::skipped;
+        r.values[scan_step_fields[S]] = value;
+        return result;
+    } else if ((step.kind == scan_step::literal || S + 1 == scan_steps.size()) && p >= end) {
+        return scan_result::end_of_text;
+    } else if constexpr (step.kind == scan_step::literal) {
+        return *p++ == step.symbol ? scan_result::skipped : scan_result::mismatch;
+    } else {
+        // "%Nc" takes up to N characters as they are, and counts once it
+        // took one; p may pass the end here.
+        p += step.width;
+        return step.assigns ? scan_result::assigned : scan_result::skipped;
+    }
+}
+
+// Character steps take their whole width without looking for the end of
+// the text, which is cheaper than looking each time: a later number or
+// literal, or the last step, finds itself past it. Where the reading ran
+// out, this says where: the first step that started at or past the end.
+void mend_end(piece_reading& reading);
+
+template <bool Exact, std::size_t... S>
+[[gnu::always_inline]] inline void read_steps(const char* text, std::size_t text_length,
+                                              piece_reading& r, std::index_sequence<S...>)
+{
+    const char* p = text;
+    const char* end = text + text_length;
+    r.text = text;
+    r.length = text_length;
+    // Locals, not the reading's members, so that they stay in registers.
+    int count = 0;
+    std::size_t steps_run = 0;
+    scan_result last = scan_result::skipped;
+    auto run = [&](std::size_t s, scan_result result) {
+        if constexpr (Exact)
+            count += result == scan_result::assigned;
+        steps_run = s + 1;
+        last = result;
+        return result == scan_result::assigned || result == scan_result::skipped;
+    };
+    bool complete = (run(S, read_step<S>(p, end, r)) && ...);
+    // Running out of text before the first field is "no record at all".
+    r.count = complete                                         ? int(field_count)
+              : count == 0 && last == scan_result::end_of_text ? -1
+                                                               : count;
+    r.steps_run = steps_run;
+    r.ran_out = last == scan_result::end_of_text;
+    if constexpr (Exact)
+        if (!complete)
+            mend_end(r);
+}
+
+} // namespace reading_detail
+
+// Reads the text of a piece (its characters before any zero byte; a piece
+// is at most max_piece characters, the last of which may be its newline)
+// step by step of the scan format until a step fails. Not Exact, a reading
+// of a piece that is not a complete record says only that: v2list needs no
+// more, and saves the time of mending it.
+template <bool Exact = true>
+[[gnu::always_inline]] inline void read_piece(const char* text, std::size_t text_length,
+                                              piece_reading& reading)
+{
+    reading_detail::read_steps<Exact>(text, text_length, reading,
+                                      std::make_index_sequence<scan_steps.size()>());
+}
 
 // The text of a piece: its characters before the first zero byte, or all.
 std::size_t text_length_of(const char* piece, std::size_t length);
 
-// As read_record, for the text of a piece (its characters before any zero
-// byte), and says where every step went.
-int read_text(const char* text, std::size_t text_length, input_record& record, scan_trace& trace);
+// Reads one piece of input of length characters into record: a text field
+// is terminated after the characters the reading took, and trimmed of its
+// trailing spaces. Returns the number of fields assigned: field_count for
+// a complete record, fewer when the piece stops matching, or -1 when it is
+// empty. Fields not reached keep their old values.
+int read_record(const char* piece, std::size_t length, input_record& record);
 
 // The length of the length characters at text without their trailing
 // spaces (only the byte 0x20), as the listing shows a text.

@@ -1,16 +1,19 @@
-// The version-2 listing: its header, the record line layout, the general
-// writer of one record's line, and the buffer that collects output (v2list's
-// listing, v2check's report) for a file descriptor.
+// The version-2 listing: its header, the record line layout, and the writer
+// of a record's line from the reading of its piece.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
+#include <utility>
 
+#include "decimal_text.hpp"
 #include "format_text.hpp"
 #include "input_record.hpp"
+#include "output_buffer.hpp"
 
 namespace v2list {
 
@@ -21,9 +24,9 @@ inline constexpr char listing_header[] = "#Version: 2";
 // beside it.
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
-inline constexpr format_reading print_reading = read_print_format(print_format);
-static_assert(format_is_sound<print_reading.fault, print_reading.fault_step>());
-inline constexpr auto print_steps = parse_print_format<print_reading.count>(print_format);
+inline constexpr format_check print_check = check_print_format(print_format);
+static_assert(format_is_sound<print_check.fault, print_check.fault_step>());
+inline constexpr auto print_steps = parse_print_format<print_check.count>(print_format);
 
 // The fields the print format writes, in the order of its conversions,
 // grouped as the line groups them.
@@ -67,91 +70,188 @@ constexpr bool format_fits_fields()
 }
 static_assert(format_fits_fields(), "the print format does not match print_fields");
 
-// The longest record line any record can give: a number takes at most 11
-// characters ("-2147483648").
-constexpr std::size_t longest_record_line()
-{
-    std::size_t length = 0;
-    for (std::size_t i = 0; i < print_steps.size(); ++i) {
-        const print_step& step = print_steps[i];
-        std::size_t most = 1;
-        if (step.kind == print_step::text)
-            most = fields[print_fields[print_step_arguments[i]]].capacity;
-        else if (step.kind == print_step::number)
-            most = 11;
-        length += std::max<std::size_t>(most, step.width);
-    }
-    return length;
-}
-inline constexpr std::size_t max_record_line = longest_record_line();
+namespace listing_detail {
 
-// Writes length characters at out, padded with fill to the step's width on
-// the left or, for a left-justified step, with spaces on the right. The
-// lengths are a few characters: plain loops beat library calls here.
-template <print_step Step>
-inline char* put_padded(char* out, const char* body, std::size_t length, char fill = ' ')
-{
-    std::size_t pad = Step.width > length ? Step.width - length : 0;
-    if constexpr (!Step.left)
-        for (std::size_t i = 0; i < pad; ++i)
-            *out++ = fill;
-    for (std::size_t i = 0; i < length; ++i)
-        *out++ = body[i];
-    if constexpr (Step.left)
-        for (std::size_t i = 0; i < pad; ++i)
-            *out++ = ' ';
-    return out;
-}
-
-// Writes a number as the step has it.
-template <print_step Step>
-inline char* put_number(char* out, std::int32_t value)
-{
-    char text[12];
-    char* digits = put_decimal_digits(value, std::end(text));
-    std::size_t length = std::size_t(std::end(text) - digits);
-    if constexpr (Step.zero && !Step.left) {
-        // Zero padding goes between the sign and the digits.
-        if (value < 0) {
-            *out++ = '-';
-            constexpr print_step rest{
-                Step.kind, false, true,
-                static_cast<unsigned char>(Step.width > 0 ? Step.width - 1 : 0), 0};
-            return put_padded<rest>(out, digits, length, '0');
-        }
-        return put_padded<Step>(out, digits, length, '0');
-    }
-    if (value < 0)
-        *--digits = '-', ++length;
-    return put_padded<Step>(out, digits, length);
-}
-
-// Writes the record line of any record into line, which has room for
-// max_record_line characters, step by step of the print format; returns its
-// length.
-std::size_t write_record(const input_record& record, char* line);
-
-// Output collected in a fixed buffer and written to fd in large blocks.
-// After the first failed write, error holds its errno and nothing more is
-// written.
-struct output_buffer {
-    int fd;
-    int error;
-    std::size_t used;
-    char buffer[1 << 16];
+// Characters copied from a piece into the line: from the field's own
+// columns on (counted from 0), or, for a piece read, from where the reading
+// took step.
+struct copy_op {
+    std::size_t from, to, length;
+    std::size_t justify_width; // nonzero: trim, then justify right in this width
+    std::size_t step;          // the first step the characters belong to
+    std::size_t shift_group;   // the numbers read before it: copies merge only within one
 };
 
-void open_output(output_buffer& output, int fd);
+// Copies, each run of neighbours in one: neighbours in the input and in the
+// line, that no number between them may shift apart.
+struct copy_list {
+    copy_op ops[print_steps.size()]{};
+    std::size_t count = 0;
+
+    constexpr void add(copy_op op)
+    {
+        if (count > 0 && op.justify_width == 0) {
+            copy_op& last = ops[count - 1];
+            if (last.justify_width == 0 && last.shift_group == op.shift_group &&
+                last.from + last.length == op.from && last.to + last.length == op.to) {
+                last.length += op.length;
+                return;
+            }
+        }
+        ops[count++] = op;
+    }
+};
+
+// A number the line shows, printed from its value into its place.
+struct number_op {
+    std::size_t field, to, print_step, width;
+};
+
+// Where everything goes in a record line, worked out from the two format
+// texts: every field has a place of a fixed width, so that the line is its
+// template of literals with the fields put in.
+struct line_plan {
+    const char* fault = nullptr;   // why the line's columns are not fixed; null when they are
+    const char* refusal = nullptr; // why a plain piece cannot be copied as it stands
+    std::size_t line_length = 0;
+    char line_template[256]{}; // the line's literals, spaces where fields go
+    copy_list plain_copies;    // every field, from its own columns, numbers as their digits
+    copy_list read_copies;     // the fields other than numbers, from where they were read
+    number_op numbers[print_steps.size()]{};
+    std::size_t number_count = 0;
+};
+
+constexpr line_plan make_plan()
+{
+    line_plan plan;
+    auto refuse = [&plan](const char*& why, const char* because) {
+        if (why == nullptr)
+            why = because;
+    };
+    if (!scan_steps.back().assigns)
+        refuse(plan.refusal, "steps after the last field change only where the record ends");
+    std::size_t groups[scan_steps.size()]{}, numbers = 0;
+    for (std::size_t s = 0; s < scan_steps.size(); ++s) {
+        groups[s] = numbers;
+        numbers += scan_steps[s].kind == scan_step::number;
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < print_steps.size(); ++i) {
+        const print_step& step = print_steps[i];
+        if (!step.takes_argument()) {
+            plan.line_template[out++] = step.symbol;
+            continue;
+        }
+        std::size_t field = print_fields[print_step_arguments[i]];
+        field_place in = field_places[field];
+        // The characters the field can take in the line: as many whatever
+        // the record holds, or the line's columns would move.
+        std::size_t width = std::max<std::size_t>(step.width, 1);
+        if (step.kind == print_step::text && step.width < in.width)
+            refuse(plan.fault, "a text printed narrower than it is read");
+        if (step.kind == print_step::number && in.width > 1 && step.width < in.width)
+            refuse(plan.fault, "a number printed narrower than it is read");
+        if (in.step + 1 == scan_steps.size() && scan_steps[in.step].width > 1)
+            refuse(plan.fault, "the line shows the last field, which a record may hold cut short");
+        width = std::max(width, in.width);
+        for (std::size_t k = 0; k < width; ++k)
+            plan.line_template[out + k] = ' ';
+        copy_op copy{in.column,      step.left ? out : out + width - in.width, in.width, 0, in.step,
+                     groups[in.step]};
+        if (step.kind == print_step::text && !step.left)
+            copy = {in.column, out, in.width, width, in.step, groups[in.step]}; // trimming shows
+        if (step.kind == print_step::number) {
+            // Digits print as they stand only at their own width, zero
+            // padded, or as a lone digit.
+            if (in.width == 1 ? step.width > 1 : !step.zero || step.left || step.width != in.width)
+                refuse(plan.refusal, "a number prints differently from its columns");
+            plan.numbers[plan.number_count++] = {field, out, i, width};
+        } else {
+            plan.read_copies.add(copy);
+        }
+        copy.shift_group = 0; // in a plain piece nothing shifts
+        plan.plain_copies.add(copy);
+        out += width;
+    }
+    plan.line_length = out;
+    return plan;
+}
+
+inline constexpr line_plan plan = make_plan();
+static_assert(plan.fault == nullptr,
+              "the record line's columns must not depend on what a record holds: a text must be "
+              "printed at least as wide as it is read, a number of more than one column at least "
+              "as wide as its columns, and the last field, which may be cut short, not at all");
+
+template <copy_op Op>
+[[gnu::always_inline]] inline void copy(const char* in, char* line)
+{
+    if constexpr (Op.justify_width == 0) {
+        std::memcpy(line + Op.to, in, Op.length);
+    } else if (in[Op.length - 1] != ' ') {
+        // Nothing to trim: the text fills the end of its place as it is.
+        std::memcpy(line + Op.to + Op.justify_width - Op.length, in, Op.length);
+    } else {
+        std::size_t n = trimmed_length(in, Op.length - 1);
+        std::memcpy(line + Op.to + Op.justify_width - n, in, n);
+    }
+}
+
+// A number written as print step Step has it into its place of Width
+// characters, which it fills or, padded with the spaces already there,
+// shares with them.
+template <print_step Step, std::size_t Width>
+[[gnu::always_inline]] inline void put_number(char* out, std::int32_t value)
+{
+    if constexpr (Step.zero && !Step.left) {
+        // Zeros go between the sign and the digits; a negative value has
+        // fewer digits than its place, so the sign takes the first zero.
+        put_decimal_digits<Width>(value, out + Width);
+        if (value < 0)
+            out[0] = '-';
+    } else {
+        char text[12];
+        char* start = put_decimal_digits(value, std::end(text));
+        if (value < 0)
+            *--start = '-';
+        auto length = std::size_t(std::end(text) - start);
+        std::memcpy(Step.left ? out : out + Width - length, start, length);
+    }
+}
+
+template <std::size_t... I>
+[[gnu::always_inline]] inline void copy_read(const piece_reading& reading, char* line,
+                                             std::index_sequence<I...>)
+{
+    (copy<plan.read_copies.ops[I]>(reading.start(plan.read_copies.ops[I].step), line), ...);
+}
+
+template <std::size_t... I>
+[[gnu::always_inline]] inline void print_numbers(const piece_reading& reading, char* line,
+                                                 std::index_sequence<I...>)
+{
+    (put_number<print_steps[plan.numbers[I].print_step], plan.numbers[I].width>(
+         line + plan.numbers[I].to, reading.values[plan.numbers[I].field]),
+     ...);
+}
+
+} // namespace listing_detail
+
+// The longest record line.
+inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
+
+// Writes the record line of a complete record from its reading into line
+// (room for max_record_line characters); returns its length.
+[[gnu::always_inline]] inline std::size_t write_record(const piece_reading& reading, char* line)
+{
+    using namespace listing_detail;
+    std::memcpy(line, plan.line_template, plan.line_length);
+    copy_read(reading, line, std::make_index_sequence<plan.read_copies.count>());
+    print_numbers(reading, line, std::make_index_sequence<plan.number_count>());
+    return plan.line_length;
+}
 
 // Puts the header line into the buffer, which must be empty.
 void write_header(output_buffer& output);
-
-// Adds length characters to the buffer, writing out what it holds as it
-// fills; false (and output.error set) on failure.
-bool append_output(output_buffer& output, const char* text, std::size_t length);
-
-// Writes out everything buffered; false (and output.error set) on failure,
-// and at once after any earlier failure.
-bool flush_output(output_buffer& output);
 
 } // namespace v2list

@@ -121,7 +121,8 @@ struct pieces_end {
 // callback returns false to stop. An unfinished piece at a read error is
 // dropped, as nobody knows how it would have ended.
 template <typename OnPiece, typename BeforeWait>
-pieces_end for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, BeforeWait&& before_wait)
+[[gnu::always_inline]] inline pieces_end
+for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, BeforeWait&& before_wait)
 {
     using namespace piece_detail;
     std::size_t carried = 0;

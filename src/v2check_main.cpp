@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "input_check.hpp"
+#include "check_report.hpp"
 
 namespace {
 

@@ -20,8 +20,8 @@ void terminate_and_trim(char* text, std::size_t size)
         text[--n] = '\0';
 }
 
-// Every field of a record, in the order the scan assigns them, as text:
-// texts without their trailing spaces, of text16 its first character.
+} // namespace
+
 std::vector<std::string> fields_of(const input_record& r)
 {
     auto text = [](const char* t, std::size_t size) {
@@ -39,8 +39,6 @@ std::vector<std::string> fields_of(const input_record& r)
             text(r.text2, sizeof r.text2), one(r.text16[0])};
     // clang-format on
 }
-
-} // namespace
 
 int reference_read_record(const char* piece, std::size_t length, input_record& r)
 {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "input_record.hpp"
 
@@ -31,5 +32,9 @@ std::string reference_listing(const std::string& input);
 // trimmed); of text16, which may be only partly filled, just the first
 // character.
 int first_different_field(const input_record& a, const input_record& b, int count);
+
+// Every field of a record, in the order the scan assigns them, as text:
+// texts without their trailing spaces, of text16 its first character.
+std::vector<std::string> fields_of(const input_record& record);
 
 } // namespace v2list

@@ -1,6 +1,6 @@
-// v2check's reading of one input: every piece judged as v2list would take
-// it, a message for each one dropped or shifted and each line split, and
-// the counts and the tally of causes.
+// v2check's report on one input: every piece judged as v2list would take
+// it, a message for each problem and each line split, and the counts and
+// the tally of causes.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,9 @@
 #include <string>
 
 #include "input_record.hpp"
-#include "output_listing.hpp"
-#include "piece_check.hpp"
+#include "output_buffer.hpp"
 #include "piece_loop.hpp"
+#include "piece_verdict.hpp"
 
 namespace v2list {
 
@@ -19,9 +19,8 @@ struct check_counts {
     // Pieces converted (suspect and shifted ones among them) or dropped,
     // and allowed: dropped, but matched by an allowed pattern.
     std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
-    // The problems by fate (dropped, shifted, suspect), cause and the step
-    // it is about; split lines are counted in split alone.
-    std::uint64_t causes[3][cause_count][scan_steps.size()];
+    // The problems by fate, cause and the step it is about.
+    std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
     // Lines by their length without the newline; the last counts all
     // longer than a piece.
     std::uint64_t lengths[max_piece + 2];
@@ -61,8 +60,8 @@ struct check_end {
 };
 
 // A file's name as given, and as the report shows it: escaped for the text
-// report (escape_text), so that every message is one line, and as a JSON
-// string, quotes included; whole, whatever its length.
+// report, so that every message is one line, and as a JSON string, quotes
+// included; whole, whatever its length.
 struct input_name {
     const char* given;
     std::string shown, json;
@@ -70,7 +69,7 @@ struct input_name {
 
 input_name name_input(const char* given);
 
-// A text escaped as escape_text escapes it, whole.
+// A text escaped for the text report, whole.
 std::string escaped_text(const char* text);
 
 // Reads fd to its end, counts what it finds in counts, and writes the

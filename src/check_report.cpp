@@ -1,4 +1,4 @@
-#include "input_check.hpp"
+#include "check_report.hpp"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,6 @@
 #include <string_view>
 #include <tuple>
 
-#include "byte_blocks.hpp"
 #include "conversion_loop.hpp"
 #include "text_builder.hpp"
 
@@ -19,57 +18,6 @@ namespace {
 // "..." included.
 constexpr std::size_t split_tail = 24;
 
-// Puts the length bytes at text as a JSON string: one character a byte, a
-// byte from 0x80 the character U+0080 to U+00FF, and control bytes, the
-// quote and the backslash escaped; runs of the rest copied at once.
-void put_json_string(text_builder& out, const char* text, std::size_t length)
-{
-    // The bytes that stand for themselves.
-    static constexpr auto plain = [] {
-        std::array<bool, 256> is_plain{};
-        for (int c = 0x20; c < 0x7f; ++c)
-            is_plain[std::size_t(c)] = c != '"' && c != '\\';
-        return is_plain;
-    }();
-    out.put('"');
-    for (std::size_t i = 0; i < length;) {
-        // The run of plain bytes from i, found 16 at a time.
-        std::size_t run = i;
-        for (; run + 16 <= length; run += 16) {
-            byte_block block = load_block(text + run);
-            if (unsigned bits = block_bits((block < 0x20) | (block >= 0x7f) | (block == '"') |
-                                           (block == '\\'))) {
-                run += unsigned(std::countr_zero(bits));
-                break;
-            }
-        }
-        while (run < length && plain[static_cast<unsigned char>(text[run])])
-            ++run;
-        out.append(text + i, run - i);
-        if (run == length)
-            break;
-        auto c = static_cast<unsigned char>(text[run]);
-        if (c == '"' || c == '\\') {
-            const char escaped[] = {'\\', char(c)};
-            out.append(escaped, 2);
-        } else {
-            static const char hex[] = "0123456789abcdef";
-            const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            out.append(escaped, sizeof escaped);
-        }
-        i = run + 1;
-    }
-    out.put('"');
-}
-
-void put_json_string(text_builder& out, const char* text)
-{
-    if (text == nullptr)
-        out.put("null");
-    else
-        put_json_string(out, text, std::strlen(text));
-}
-
 // One problem, as the report writes it.
 struct message {
     std::uint64_t line, column;
@@ -77,6 +25,7 @@ struct message {
     const char* cause; // its code
     const char* field; // the field the cause is about, or null
     const char* reason;
+    std::size_t reason_length;
     const char* piece; // the piece, without its newline
     std::size_t piece_length;
     const char* view; // what the caret view shows, and where the caret goes
@@ -96,53 +45,75 @@ struct message_writer {
         return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
     }
 
+    // Room in the report for the longest message but for the name: the
+    // reason escaped as JSON, the piece, the line and the caret view.
+    static constexpr std::size_t most_message = 8 * sizeof(piece_verdict::reason);
+
+    // A builder for the next most_message characters of the report.
+    bool make_room(text_builder& text)
+    {
+        output_buffer& report = work.report;
+        if (sizeof report.buffer - report.used < most_message && !flush_output(report))
+            return false;
+        text = {report.buffer + report.used, most_message};
+        return true;
+    }
+
+    // The message written straight into the report, the name whole.
     bool write(const message& m)
     {
         ++written;
-        // The name first, whatever its length; then room for the longest
-        // rest: the reason escaped as JSON, the piece, the line and the
-        // caret view.
-        static char buffer[8 * sizeof(piece_verdict::reason)];
-        text_builder text{buffer, sizeof buffer};
-        if (work.options.json) {
-            const char start[] = "{\"type\":\"problem\",\"file\":";
-            if (!append_output(work.report, start, sizeof start - 1) ||
-                !append_output(work.report, name.json.data(), name.json.size()))
-                return false;
+        output_buffer& report = work.report;
+        text_builder text{nullptr, 0};
+        bool json = work.options.json;
+        if (!make_room(text))
+            return false;
+        if (json)
+            text.put("{\"type\":\"problem\",\"file\":");
+        report.used += text.used;
+        const std::string& shown = json ? name.json : name.shown;
+        if (!append_output(report, shown.data(), shown.size()) || !make_room(text))
+            return false;
+        if (json) {
             text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
                      "\",\"cause\":\"", m.cause, "\",\"field\":");
-            put_json_string(text, m.field);
+            text.put_json(m.field);
             text.put(",\"reason\":");
-            put_json_string(text, m.reason);
+            text.put_json(m.reason, m.reason_length);
             text.put(",\"piece\":");
-            put_json_string(text, m.piece, m.piece_length);
+            text.put_json(m.piece, m.piece_length);
             if (m.listing != nullptr) {
                 text.put(",\"listing\":");
-                put_json_string(text, m.listing, m.listing_length);
+                text.put_json(m.listing, m.listing_length);
             }
             text.put("}\n");
-            return append_output(work.report, buffer, text.used);
+            report.used += text.used;
+            return true;
         }
-        if (!append_output(work.report, name.shown.data(), name.shown.size()))
-            return false;
-        text.say(':', m.line, ':', m.column, ": ", m.fate, ": ", m.reason, '\n');
+        text.say(':', m.line, ':', m.column, ": ", m.fate, ": ");
+        text.append(m.reason, m.reason_length);
+        text.put('\n');
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
             // the line v2list writes.
-            char escaped[4 * (max_piece + split_tail) + 8];
-            std::size_t before =
-                escape_text(m.view, std::min(m.caret, m.view_length), escaped, sizeof escaped);
-            escape_text(m.view, m.view_length, escaped, sizeof escaped);
-            text.say("  ", escaped, '\n');
-            for (std::size_t i = 0; i < before + 2; ++i)
+            text.put("  ");
+            std::size_t caret = text.used;
+            text.put_escaped(m.view, std::min(m.caret, m.view_length), escape_style::text);
+            caret = text.used - caret;
+            text.put_escaped(m.view + std::min(m.caret, m.view_length),
+                             m.view_length - std::min(m.caret, m.view_length), escape_style::text);
+            text.put('\n');
+            for (std::size_t i = 0; i < caret + 2; ++i)
                 text.put(' ');
             text.put("^\n");
             if (m.listing != nullptr) {
-                escape_text(m.listing, m.listing_length, escaped, sizeof escaped);
-                text.say("  note: v2list writes \"", escaped, "\"\n");
+                text.put("  note: v2list writes \"");
+                text.put_escaped(m.listing, m.listing_length, escape_style::text);
+                text.put("\"\n");
             }
         }
-        return append_output(work.report, buffer, text.used);
+        report.used += text.used;
+        return true;
     }
 
     // A message on a piece, its caret view the piece without its newline.
@@ -155,9 +126,10 @@ struct message_writer {
         bool with_listing =
             verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line);
         if (with_listing)
-            listing_length = convert_piece(piece, length, listing) - 1;
-        return write({line, verdict.column, fate_name(verdict.fate), cause_code(verdict.cause),
-                      cause_field(verdict), verdict.reason, piece, shown, piece, shown,
+            listing_length = verdict_line(verdict, piece, listing) - 1;
+        return write({line, verdict.column, fate_name(verdict.fate), facts_of(verdict.cause).code,
+                      cause_field(verdict.cause, verdict.step), verdict.reason,
+                      verdict.reason_length, piece, shown, piece, shown,
                       std::size_t(verdict.column - 1 - piece_column),
                       with_listing ? listing : nullptr, listing_length});
     }
@@ -185,9 +157,9 @@ constexpr auto tally_steps = [] {
     return steps;
 }();
 
-std::size_t tally_step(const piece_verdict& verdict)
+std::size_t tally_step(piece_cause cause, std::size_t step)
 {
-    return cause_is_about_step(verdict.cause) ? tally_steps[verdict.step] : 0;
+    return facts_of(cause).about_step ? tally_steps[step] : 0;
 }
 
 } // namespace
@@ -202,7 +174,7 @@ void add_counts(check_counts& total, const check_counts& more)
     total.dropped += more.dropped;
     total.allowed += more.allowed;
     total.split += more.split;
-    for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t k = 0; k < problem_fates; ++k)
         for (std::size_t c = 0; c < cause_count; ++c)
             for (std::size_t s = 0; s < scan_steps.size(); ++s)
                 total.causes[k][c][s] += more.causes[k][c][s];
@@ -272,24 +244,14 @@ struct line_checker {
             allowed_line(work.options, piece, length)) {
             ++counts.allowed; // expected: no problem, no message
         } else {
-            switch (verdict.fate) {
-            case piece_fate::converted: ++counts.converted; break;
-            case piece_fate::shifted:
-                ++counts.converted;
-                ++counts.shifted;
-                break;
-            case piece_fate::suspect:
-                ++counts.converted;
-                ++counts.suspect;
-                break;
-            case piece_fate::dropped: ++counts.dropped; break;
-            }
+            counts.dropped += verdict.fate == piece_fate::dropped;
+            counts.converted += verdict.fate != piece_fate::dropped;
+            counts.shifted += verdict.fate == piece_fate::shifted;
+            counts.suspect += verdict.fate == piece_fate::suspect;
             if (verdict.fate != piece_fate::converted) {
                 problem = line_problem = true;
-                std::size_t fate = verdict.fate == piece_fate::dropped   ? 0
-                                   : verdict.fate == piece_fate::shifted ? 1
-                                                                         : 2;
-                ++counts.causes[fate][std::size_t(verdict.cause)][tally_step(verdict)];
+                ++counts.causes[std::size_t(verdict.fate)][std::size_t(verdict.cause)]
+                               [tally_step(verdict.cause, verdict.step)];
                 if (wanted)
                     ok = messages.write(line, verdict, piece, length, column);
             }
@@ -309,15 +271,18 @@ struct line_checker {
     bool split(const char* second, std::size_t length)
     {
         ++counts.split;
+        ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
         if (!messages.wanted())
             return true;
         char view[split_tail + max_piece] = "...";
         std::memcpy(view + 3, tail, split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(view + split_tail, second, later);
-        return messages.write({line, max_piece + 1, "split", "line_split", nullptr,
-                               "the line is longer than 80 characters and is read in pieces "
-                               "of 80, each as a line of its own",
+        char reason[256];
+        text_builder words{reason, sizeof reason};
+        put_words(words, facts_of(piece_cause::line_split).message, 0);
+        return messages.write({line, max_piece + 1, fate_name(piece_fate::split),
+                               facts_of(piece_cause::line_split).code, nullptr, reason, words.used,
                                second, later, view, split_tail + later, split_tail, nullptr, 0});
     }
 
@@ -461,7 +426,7 @@ input_name name_input(const char* given)
     std::size_t length = std::strlen(given);
     input_name name{given, escaped_text(given), std::string(6 * length + 3, '\0')};
     text_builder json{name.json.data(), name.json.size()};
-    put_json_string(json, given, length);
+    json.put_json(given, length);
     name.json.resize(json.used);
     return name;
 }
@@ -470,7 +435,9 @@ std::string escaped_text(const char* text)
 {
     std::size_t length = std::strlen(text);
     std::string shown(4 * length + 1, '\0');
-    shown.resize(escape_text(text, length, shown.data(), shown.size()));
+    text_builder escaped{shown.data(), shown.size()};
+    escaped.put_escaped(text, length, escape_style::text);
+    shown.resize(escaped.used);
     return shown;
 }
 
@@ -482,7 +449,7 @@ void write_unread(output_buffer& report, const input_name& name, const char* rea
     char text[512];
     text_builder line{text, sizeof text};
     line.put(",\"reason\":");
-    put_json_string(line, reason);
+    line.put_json(reason);
     line.put("}\n");
     append_output(report, text, line.used);
 }
@@ -492,42 +459,29 @@ void write_report_start(output_buffer& report, const char* program_version)
     char text[256];
     text_builder line{text, sizeof text};
     line.say("{\"type\":\"report\",\"version\":1,\"program\":\"v2check\",\"program_version\":");
-    put_json_string(line, program_version);
+    line.put_json(program_version);
     line.put("}\n");
     append_output(report, text, line.used);
 }
 
 namespace {
 
-// One row of the tally: a count of problems of one fate (0 dropped, 1
-// shifted, 2 suspect, 3 split), cause and step.
+// One row of the tally: a count of problems of one fate, cause and step.
 struct tally_row {
     std::uint64_t count;
     std::size_t fate, cause, step;
-
-    piece_verdict verdict() const
-    {
-        const piece_fate fates[] = {piece_fate::dropped, piece_fate::shifted, piece_fate::suspect};
-        piece_verdict v{};
-        v.fate = fates[std::min<std::size_t>(fate, 2)];
-        v.cause = piece_cause(cause);
-        v.step = step;
-        return v;
-    }
 };
 
 // The tally of counts, most frequent first, then in the order of the
-// causes; returns the rows.
+// fates, causes and steps; returns the rows.
 std::size_t tally(const check_counts& c, tally_row* rows)
 {
     std::size_t count = 0;
-    for (std::size_t k = 0; k < 3; ++k)
+    for (std::size_t k = 0; k < problem_fates; ++k)
         for (std::size_t cause = 0; cause < cause_count; ++cause)
             for (std::size_t s = 0; s < scan_steps.size(); ++s)
                 if (c.causes[k][cause][s] > 0)
                     rows[count++] = {c.causes[k][cause][s], k, cause, s};
-    if (c.split > 0)
-        rows[count++] = {c.split, 3, 0, 0};
     // std::sort, as std::stable_sort would allocate.
     std::sort(rows, rows + count, [](const tally_row& a, const tally_row& b) {
         return std::tie(b.count, a.fate, a.cause, a.step) <
@@ -536,7 +490,7 @@ std::size_t tally(const check_counts& c, tally_row* rows)
     return count;
 }
 
-constexpr std::size_t most_rows = 3 * cause_count * scan_steps.size() + 1;
+constexpr std::size_t most_rows = problem_fates * cause_count * scan_steps.size();
 
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
                         std::uint64_t unread)
@@ -556,11 +510,10 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     tally_row rows[most_rows];
     std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
-        piece_verdict v = rows[i].verdict();
-        bool split = rows[i].fate == 3;
-        line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", split ? "split" : fate_name(v.fate),
-                 "\",\"cause\":\"", split ? "line_split" : cause_code(v.cause), "\",\"field\":");
-        put_json_string(line, split ? nullptr : cause_field(v));
+        auto cause = piece_cause(rows[i].cause);
+        line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", fate_names[rows[i].fate],
+                 "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
+        line.put_json(cause_field(cause, rows[i].step));
         line.say(",\"count\":", rows[i].count, '}');
     }
     line.put("],\"lengths\":[");
@@ -627,9 +580,9 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
             if (i > 0)
                 line.put(", ");
             if (top[i] > max_piece)
-                line.put("over 80");
+                line.say("over ", max_piece);
             else
-                line.put(top[i]);
+                line.put_number(top[i]);
             line.put(" (");
             counted(line, c.lengths[top[i]], " line)", " lines)");
             if (c.converted == 0)
@@ -645,24 +598,18 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     tally_row rows[most_rows];
     std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
-        char words[128] = "line of 80 characters or more";
-        const char* fate = "split";
-        if (rows[i].fate < 3) {
-            piece_verdict verdict = rows[i].verdict();
-            cause_words(verdict, words, sizeof words);
-            fate = fate_name(verdict.fate);
-        }
+        const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
+        bool one_column = facts.tally_one != nullptr && scan_steps[rows[i].step].width == 1;
         // "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.
-        char count[24];
-        char* digits = put_decimal_digits(rows[i].count, std::end(count));
+        const char* fate = fate_names[rows[i].fate];
         text_builder row_line{text, sizeof text};
-        for (std::size_t pad = std::size_t(std::end(count) - digits); pad < 8; ++pad)
-            row_line.put(' ');
-        row_line.append(digits, std::size_t(std::end(count) - digits));
+        row_line.put_number(rows[i].count, 8);
         row_line.say(' ', fate);
         for (std::size_t pad = std::strlen(fate); pad < 7; ++pad)
             row_line.put(' ');
-        row_line.say("  ", words, '\n');
+        row_line.put("  ");
+        put_words(row_line, one_column ? facts.tally_one : facts.tally, rows[i].step);
+        row_line.put('\n');
         append_output(report, text, row_line.used);
     }
 }

@@ -1,0 +1,28 @@
+// Output collected in a fixed buffer and written to a file descriptor in
+// large blocks: v2list's listing, v2check's report and its rejects.
+#pragma once
+
+#include <cstddef>
+
+namespace v2list {
+
+// After the first failed write, error holds its errno and nothing more is
+// written.
+struct output_buffer {
+    int fd;
+    int error;
+    std::size_t used;
+    char buffer[1 << 16];
+};
+
+void open_output(output_buffer& output, int fd);
+
+// Adds length characters to the buffer, writing out what it holds as it
+// fills; false (and output.error set) on failure.
+bool append_output(output_buffer& output, const char* text, std::size_t length);
+
+// Writes out everything buffered; false (and output.error set) on failure,
+// and at once after any earlier failure.
+bool flush_output(output_buffer& output);
+
+} // namespace v2list

@@ -1,0 +1,575 @@
+#include "piece_verdict.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "byte_blocks.hpp"
+#include "output_listing.hpp"
+#include "piece_loop.hpp"
+#include "plain_copy.hpp"
+#include "text_builder.hpp"
+
+namespace v2list {
+
+namespace {
+
+// A reason put together in the verdict's fixed buffer.
+struct reason_text : text_builder {
+    void add_quoted(const char* characters, std::size_t length)
+    {
+        put('"');
+        put_escaped(characters, length, escape_style::text);
+        put('"');
+    }
+
+    // "column 5" or "columns 5-6", for the characters from..to (from 0,
+    // to excluded) of a piece that starts at column at of its line.
+    void add_columns(std::uint64_t at, std::size_t from, std::size_t to)
+    {
+        if (to <= from + 1)
+            say("column ", at + from + 1);
+        else
+            say("columns ", at + from + 1, '-', at + to);
+    }
+
+    // What a scan step reads: its field, or what it skips.
+    void add_step(std::size_t step)
+    {
+        const scan_step& s = scan_steps[step];
+        if (s.assigns)
+            put(fields[scan_step_fields[step]].name);
+        else if (s.kind == scan_step::literal)
+            say("the \"", s.symbol, '"');
+        else if (s.kind == scan_step::number)
+            put("an ignored number");
+        else
+            put(s.width > 1 ? "ignored columns" : "an ignored column");
+    }
+
+    // "later fields read N column(s) late" (or early).
+    void add_shift(std::ptrdiff_t shift)
+    {
+        std::ptrdiff_t n = shift < 0 ? -shift : shift;
+        say("later fields read ", n, n == 1 ? " column " : " columns ",
+            shift < 0 ? "early" : "late");
+    }
+
+    void add_words(const char* words, std::size_t step) { put_words(*this, words, step); }
+};
+
+bool is_sign(char c)
+{
+    return c == '-' || c == '+';
+}
+
+// How many columns late (negative: early) step ended against its own
+// columns, and the step before it.
+std::ptrdiff_t after(const piece_reading& r, std::size_t step)
+{
+    return std::ptrdiff_t(r.to(step)) - std::ptrdiff_t(step_end(step));
+}
+std::ptrdiff_t before(const piece_reading& r, std::size_t step)
+{
+    return step == 0 ? 0 : after(r, step - 1);
+}
+
+// The step where the reading left the layout for good before step: the
+// first of the steps up to it that all start off their own columns, the
+// one before them being where the shifting began.
+std::size_t left_layout_at(const piece_reading& r, std::size_t step)
+{
+    while (before(r, step) != 0)
+        --step;
+    return step;
+}
+
+// Whether every number ended where its own columns do: then every step
+// took its own columns, whatever white space a number skipped in them.
+template <std::size_t... S>
+bool in_own_columns(const piece_reading& r, std::index_sequence<S...>)
+{
+    return ((scan_steps[S].kind != scan_step::number || r.to(S) == step_end(S)) && ...);
+}
+
+// The value of a number's own columns read alone: a number, with white
+// space around it and nothing else. False when they hold none.
+bool own_value(const char* own, std::size_t length, unsigned width, std::int32_t& value)
+{
+    const char* p = own;
+    const char* end = own + length;
+    const char* start;
+    if (scan_number(p, end, width, start, value) != scan_result::assigned)
+        return false;
+    while (p < end && is_white_space(static_cast<unsigned char>(*p)))
+        ++p;
+    return p == end;
+}
+
+// Whether a number step's own columns are all in the text and all blank.
+bool own_columns_blank(const char* piece, std::size_t text_length, std::size_t step)
+{
+    if (scan_steps[step].kind != scan_step::number || step_end(step) > text_length)
+        return false;
+    for (std::size_t i = scan_step_columns[step]; i < step_end(step); ++i)
+        if (!is_white_space(static_cast<unsigned char>(piece[i])))
+            return false;
+    return true;
+}
+
+// For a complete record: converted, or shifted at the first field that the
+// listing shows with a value not from its own columns, with its cause.
+void judge_complete(const char* piece, std::size_t text_length, piece_verdict& verdict)
+{
+    const piece_reading& r = verdict.reading;
+    if (in_own_columns(r, std::make_index_sequence<scan_steps.size()>()))
+        return;
+    for (std::size_t f = 0; f < field_count; ++f) {
+        if (!shown_fields[f])
+            continue;
+        const field_place& place = field_places[f];
+        // Its own columns, as far as the text has them, and what was taken.
+        const char* own = piece + place.column;
+        std::size_t own_length =
+            place.column >= text_length ? 0 : std::min(place.width, text_length - place.column);
+        const char* taken = r.start(place.step);
+        bool same = true;
+        switch (fields[f].shape) {
+        case shape_number: {
+            std::int32_t value;
+            same = own_value(own, own_length, unsigned(place.width), value) && value == r.values[f];
+            break;
+        }
+        case shape_text: {
+            if (taken == own)
+                break;
+            std::size_t n = trimmed_length(taken, place.width);
+            same = trimmed_length(own, own_length) == n && std::memcmp(taken, own, n) == 0;
+            break;
+        }
+        case shape_character:
+        case shape_tail: same = taken == own || (own_length > 0 && *own == *taken); break;
+        }
+        if (same)
+            continue;
+        verdict.fate = piece_fate::shifted;
+        verdict.field = f;
+        verdict.step = left_layout_at(r, place.step);
+        bool itself = verdict.step == place.step;
+        verdict.cause = after(r, verdict.step) < 0 ? piece_cause::stops_short
+                        : own_columns_blank(piece, text_length, verdict.step)
+                            ? piece_cause::columns_blank
+                        : itself ? piece_cause::reads_neighbour
+                                 : piece_cause::skips_white_space;
+        return;
+    }
+}
+
+// The parts of a piece the verdicts talk of.
+struct piece_shape {
+    bool zero;              // a zero byte ends the text
+    bool newline;           // the piece ends its line with a newline
+    bool whole;             // the piece ends its line
+    std::size_t characters; // of text, without the newline
+    std::size_t need;       // characters a record needs, so ended
+};
+
+piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_length)
+{
+    piece_shape shape{};
+    shape.zero = text_length < length;
+    shape.newline = !shape.zero && length > 0 && piece[length - 1] == '\n';
+    shape.whole = length < max_piece || shape.newline;
+    shape.characters = shape.newline ? text_length - 1 : text_length;
+    // The last field needs one character: the newline, or one more.
+    shape.need = shape.newline ? shortest_record - 1 : shortest_record;
+    return shape;
+}
+
+// The layout's step whose own columns hold column (counted from 0): the
+// last step that starts at or before it.
+std::size_t step_at(std::size_t column)
+{
+    std::size_t step = 0;
+    while (step + 1 < scan_steps.size() && scan_step_columns[step + 1] <= column)
+        ++step;
+    return step;
+}
+
+// For a piece that is not a complete record: where and why the reading
+// failed, or where it left the layout before it failed.
+void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
+                   std::uint64_t at, piece_verdict& verdict)
+{
+    const piece_reading& r = verdict.reading;
+    std::size_t stop = r.steps_run - 1;
+    std::size_t left = left_layout_at(r, stop);
+    verdict.fate = piece_fate::dropped;
+    verdict.step = left;
+    if (shape.whole && !shape.zero && shape.characters < shape.need) {
+        bool empty = shape.characters == 0 && shape.newline && at == 0;
+        verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
+        verdict.step = stop;
+    } else if (after(r, left) >= 0 && own_columns_blank(piece, text_length, left)) {
+        verdict.cause = piece_cause::columns_blank; // whatever follows
+    } else if (r.ran_out && shape.zero) {
+        verdict.cause = piece_cause::zero_byte;
+        verdict.step = step_at(text_length); // the step whose columns it stands in
+    } else if (left != stop) {
+        verdict.cause = scan_steps[left].kind != scan_step::number ? piece_cause::line_too_short
+                        : after(r, left) < 0                       ? piece_cause::stops_short
+                                                                   : piece_cause::skips_white_space;
+    } else if (r.ran_out) {
+        verdict.cause = piece_cause::line_too_short;
+    } else if (scan_steps[stop].kind == scan_step::literal) {
+        verdict.cause = piece_cause::literal_missing;
+    } else {
+        verdict.cause =
+            is_sign(piece[r.from(stop)]) ? piece_cause::takes_sign : piece_cause::not_a_digit;
+    }
+}
+
+// Where the scan stopped and why, in words, where nothing shifted before.
+void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
+                  std::uint64_t at, const piece_reading& r, reason_text& reason)
+{
+    std::size_t stop = r.steps_run - 1;
+    const scan_step& step = scan_steps[stop];
+    std::size_t from = r.from(stop);
+    if (r.ran_out && shape.zero) {
+        // Named by the layout's columns the zero byte stands in.
+        std::size_t in = step_at(text_length);
+        reason.say("the line ends at column ", at + text_length + 1,
+                   facts_of(piece_cause::zero_byte).message,
+                   text_length > scan_step_columns[in] ? "in " : "before ");
+        reason.add_step(in);
+        return;
+    }
+    if (r.ran_out) {
+        // The step the end cut short: the one before the step that found
+        // nothing, when that one did not get all of its width.
+        std::size_t last = stop - (stop > 0);
+        bool inside = stop > 0 && scan_steps[last].kind == scan_step::characters &&
+                      r.to(last) - r.from(last) < scan_steps[last].width;
+        reason.say("the line ends ", inside ? "in " : "before ");
+        reason.add_step(inside ? last : stop);
+        return;
+    }
+    if (step.kind == scan_step::literal) {
+        reason.say("column ", at + from + 1, " holds ");
+        reason.add_quoted(piece + from, 1);
+        reason.add_words(facts_of(piece_cause::literal_missing).message, stop);
+        return;
+    }
+    reason.add_step(stop);
+    if (is_sign(piece[from])) {
+        // The sign and what follows it: "number1 finds "-x" at column 15".
+        std::size_t to = r.to(stop);
+        reason.put(" finds ");
+        reason.add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
+        reason.say(" at column ", at + from + 1,
+                   step.width == 1 || to < text_length ? facts_of(piece_cause::takes_sign).message
+                                                       : ", a sign, then the line ends");
+        return;
+    }
+    if (from < text_length) {
+        reason.put(" finds ");
+        reason.add_quoted(piece + from, 1);
+        reason.say(" at column ", at + from + 1, facts_of(piece_cause::not_a_digit).message);
+    } else {
+        reason.put(" finds no digit before the line ends");
+    }
+}
+
+// Where the reading left the layout for good, at step: "number2's columns
+// 17-18 are blank", "number1 skips white space at column 15", "number2
+// stops at "a" in column 18".
+void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t at,
+                     const piece_verdict& verdict, reason_text& reason)
+{
+    std::size_t step = verdict.step;
+    std::size_t to = verdict.reading.to(step);
+    const cause_facts& facts = facts_of(verdict.cause);
+    reason.add_step(step);
+    switch (verdict.cause) {
+    case piece_cause::columns_blank:
+        reason.put("'s ");
+        reason.add_columns(at, scan_step_columns[step], step_end(step));
+        reason.put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
+        return;
+    case piece_cause::reads_neighbour:
+    case piece_cause::skips_white_space: reason.say(facts.message, verdict.column); return;
+    default: break;
+    }
+    if (to < text_length) {
+        reason.put(facts.message);
+        reason.add_quoted(piece + to, 1);
+        reason.say(" in column ", at + to + 1);
+    } else {
+        reason.say(" stops at column ", at + to + 1, ", where the line ends");
+    }
+}
+
+// The column of a message: where the cause is.
+std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
+                           const piece_verdict& verdict)
+{
+    const piece_reading& r = verdict.reading;
+    switch (facts_of(verdict.cause).place) {
+    case cause_place::step_columns: return at + scan_step_columns[verdict.step] + 1;
+    case cause_place::step_end: return at + r.to(verdict.step) + 1;
+    case cause_place::step_start: return at + r.from(verdict.step) + 1;
+    case cause_place::text_end: return at + text_length + 1;
+    case cause_place::line_end: return at + shape.characters + 1;
+    case cause_place::judged: break;
+    }
+    return verdict.column;
+}
+
+void explain_short(const piece_shape& shape, std::uint64_t at, const piece_reading& r,
+                   reason_text& reason)
+{
+    const char* last = shape.newline ? "" : "last ";
+    const char* characters = shape.characters == 1 ? " character" : " characters";
+    if (at == 0 && shape.whole)
+        reason.say("the ", last, "line has ", shape.characters, characters);
+    else if (shape.whole)
+        reason.say("the rest of the ", last, "line from column ", at + 1, " has ", shape.characters,
+                   characters);
+    else
+        reason.say("the piece from column ", at + 1, " has ", shape.characters, " characters");
+    if (shape.whole && shape.characters < shape.need) {
+        const char* needs = facts_of(piece_cause::line_too_short).message;
+        if (shape.newline)
+            reason.say(needs, shape.need, " and its newline");
+        else
+            reason.say(" and no newline,", needs, shape.need, " without one");
+        return;
+    }
+    reason.put(" and ends before ");
+    reason.add_step(r.steps_run - 1);
+}
+
+// What a shifted record's line shows of the field from other columns, and
+// from which: " shows 12 from columns 18-19".
+void explain_shifted(std::uint64_t at, const piece_verdict& verdict, reason_text& reason)
+{
+    std::size_t f = verdict.field;
+    const piece_reading& r = verdict.reading;
+    std::size_t step = field_places[f].step;
+    const char* taken = r.start(step);
+    reason.put(" shows ");
+    switch (fields[f].shape) {
+    case shape_number: reason.put_number(r.values[f]); break;
+    case shape_text: reason.add_quoted(taken, trimmed_length(taken, scan_steps[step].width)); break;
+    case shape_character:
+    case shape_tail: reason.add_quoted(taken, 1); break;
+    }
+    reason.put(" from ");
+    reason.add_columns(at, r.from(step), r.to(step));
+}
+
+// The column and the reason of the message on a piece dropped or shifted.
+void explain(const char* piece, std::size_t text_length, std::uint64_t at, const piece_shape& shape,
+             piece_verdict& verdict, reason_text& reason)
+{
+    verdict.column = cause_column(shape, text_length, at, verdict);
+    const piece_reading& r = verdict.reading;
+    switch (verdict.cause) {
+    case piece_cause::empty_line: reason.put(facts_of(verdict.cause).message); return;
+    case piece_cause::line_too_short: explain_short(shape, at, r, reason); return;
+    case piece_cause::zero_byte:
+    case piece_cause::literal_missing:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit: explain_stop(piece, shape, text_length, at, r, reason); return;
+    default: break;
+    }
+    explain_leaving(piece, text_length, at, verdict, reason);
+    if (verdict.fate == piece_fate::shifted) {
+        // What the listing shows from other columns, and the net shift
+        // after the last number, which moves every field after it.
+        if (verdict.cause == piece_cause::reads_neighbour)
+            reason.put(" and"); // "number1 skips ... and shows 70 from ..."
+        else
+            reason.say(": ", fields[verdict.field].name);
+        explain_shifted(at, verdict, reason);
+        std::size_t last_number = scan_steps.size() - 1;
+        while (last_number > 0 && scan_steps[last_number].kind != scan_step::number)
+            --last_number;
+        if (std::ptrdiff_t net = after(r, last_number)) {
+            reason.put("; ");
+            reason.add_shift(net);
+        }
+        return;
+    }
+    if (std::ptrdiff_t shift = before(r, r.steps_run - 1)) {
+        reason.put(", so ");
+        reason.add_shift(shift);
+        reason.put(": ");
+        explain_stop(piece, shape, text_length, at, r, reason);
+    }
+}
+
+// A control character is a byte below 0x20, or 0x7f.
+constexpr bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+// Whether the line shows a field's characters as they are: a text or a
+// single character. A number shows its value, never the white space it
+// skipped.
+constexpr bool shows_characters(std::size_t f)
+{
+    return shown_fields[f] && fields[f].shape != shape_number;
+}
+
+// The columns of the fields whose characters the line shows, 16 to a
+// block, 0xff where such a field stands.
+constexpr std::size_t last_shown_column = [] {
+    std::size_t last = 0;
+    for (std::size_t f = 0; f < field_count; ++f)
+        if (shows_characters(f))
+            last = std::max(last, field_places[f].column + field_places[f].width - 1);
+    return last;
+}();
+constexpr std::size_t shown_blocks = last_shown_column / 16 + 1;
+constexpr auto shown_bytes = [] {
+    std::array<unsigned char, 16 * shown_blocks> bytes{};
+    for (std::size_t f = 0; f < field_count; ++f)
+        for (std::size_t c = field_places[f].column;
+             shows_characters(f) && c < field_places[f].column + field_places[f].width; ++c)
+            bytes[c] = 0xff;
+    return bytes;
+}();
+
+// The first column (from 0) of a field shown as characters that holds a
+// control character, and the field; false for none. For a piece converted
+// from its own columns, 16 columns at a time where the text has them.
+[[gnu::always_inline]] inline bool first_control_character(const char* piece,
+                                                           std::size_t text_length,
+                                                           std::size_t& column, std::size_t& field)
+{
+    column = 0;
+    if (text_length >= 16 * shown_blocks) {
+        byte_block found{};
+        for (std::size_t b = 0; b < shown_blocks; ++b) {
+            byte_block block = load_block(piece + 16 * b);
+            found |= ((block < 0x20) | (block == 0x7f)) &
+                     load_block(reinterpret_cast<const char*>(shown_bytes.data()) + 16 * b);
+        }
+        if (block_bits(found) == 0)
+            return false;
+    }
+    // Where one is, or where the text is too short for whole words: a
+    // column at a time.
+    for (; column <= last_shown_column && column < text_length; ++column) {
+        if (!is_control(static_cast<unsigned char>(piece[column])))
+            continue;
+        for (field = 0; field < field_count; ++field)
+            if (shows_characters(field) && column >= field_places[field].column &&
+                column < field_places[field].column + field_places[field].width)
+                return true;
+    }
+    field = field_count;
+    return false;
+}
+
+// Converted from its own columns: suspect where a shown field holds a
+// control character. Inlined into judge_piece, which it makes measurably
+// faster (doc/performance.md).
+[[gnu::always_inline]] inline void find_control_character(const char* piece,
+                                                          std::size_t text_length, std::uint64_t at,
+                                                          reason_text* reason,
+                                                          piece_verdict& verdict)
+{
+    std::size_t column;
+    if (!first_control_character(piece, text_length, column, verdict.field))
+        return;
+    verdict.fate = piece_fate::suspect;
+    verdict.cause = piece_cause::control_character;
+    verdict.step = field_places[verdict.field].step;
+    verdict.column = at + column + 1;
+    if (reason != nullptr) {
+        reason->say(fields[verdict.field].name, " shows ");
+        reason->add_quoted(piece + column, 1);
+        reason->say(" from column ", verdict.column, facts_of(verdict.cause).message);
+    }
+}
+
+} // namespace
+
+void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
+                 std::uint64_t line_column, bool explain_it, piece_verdict& verdict)
+{
+    verdict.fate = piece_fate::converted;
+    verdict.cause = piece_cause::none;
+    verdict.step = 0;
+    verdict.field = field_count;
+    verdict.plain = false;
+    reason_text reason{{verdict.reason, sizeof verdict.reason}};
+    if constexpr (copies_plain)
+        verdict.plain = text_length >= shortest_record && plain_record(piece);
+    if (!verdict.plain) {
+        read_piece(piece, text_length, verdict.reading);
+        bool complete = verdict.reading.count == field_count;
+        if (complete)
+            judge_complete(piece, text_length, verdict);
+        if (!complete || verdict.fate != piece_fate::converted) {
+            piece_shape shape = shape_of(piece, length, text_length);
+            if (!complete)
+                judge_dropped(piece, text_length, shape, line_column, verdict);
+            if (explain_it)
+                explain(piece, text_length, line_column, shape, verdict, reason);
+            verdict.reason_length = reason.used;
+            reason.terminate();
+            return;
+        }
+    }
+    find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
+                           verdict);
+    verdict.reason_length = reason.used;
+    reason.terminate();
+}
+
+std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line)
+{
+    if constexpr (copies_plain)
+        if (verdict.plain)
+            return copy_plain_columns(piece, line);
+    return write_record(verdict.reading, line);
+}
+
+const char* step_subject(std::size_t step)
+{
+    const scan_step& s = scan_steps[step];
+    return s.assigns                      ? fields[scan_step_fields[step]].name
+           : s.kind == scan_step::literal ? "the literal"
+           : s.kind == scan_step::number  ? "a number"
+                                          : "ignored columns";
+}
+
+const char* cause_field(piece_cause cause, std::size_t step)
+{
+    return facts_of(cause).about_step && scan_steps[step].assigns
+               ? fields[scan_step_fields[step]].name
+               : nullptr;
+}
+
+void put_words(text_builder& out, const char* words, std::size_t step)
+{
+    for (const char* p = words; *p != '\0'; ++p) {
+        if (p[0] != '%' || p[1] == '\0') {
+            out.put(*p);
+            continue;
+        }
+        switch (*++p) {
+        case 's': out.put(step_subject(step)); break;
+        case 'c': out.put(scan_steps[step].symbol); break;
+        case 'n': out.put_number(max_piece); break;
+        default: out.put(*p); break;
+        }
+    }
+}
+
+} // namespace v2list

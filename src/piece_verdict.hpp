@@ -1,0 +1,139 @@
+// What v2list does with one piece of input, and why: converts it, converts it
+// with a field read from columns that are not its own, or drops it; and the
+// cause: where the reading left the layout for good, or, where nothing
+// shifted, where it failed. All of it from one reading of the piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "input_record.hpp"
+
+namespace v2list {
+
+// The fates of a piece, the problems first. suspect: converted from its own
+// columns, but the line shows a control character in a field; split: the
+// line goes on past its first piece, which only a line can be.
+enum class piece_fate : unsigned char { dropped, shifted, suspect, split, converted };
+inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
+
+// As messages, the tally and the JSON report name them.
+inline constexpr const char* fate_names[] = {"dropped", "shifted", "suspect", "split", "converted"};
+
+inline const char* fate_name(piece_fate fate)
+{
+    return fate_names[std::size_t(fate)];
+}
+
+enum class piece_cause : unsigned char {
+    none,              // converted from its own columns
+    columns_blank,     // a number's own columns are blank, and it read on past them
+    skips_white_space, // a number skipped white space and read on past its columns
+    reads_neighbour,   // so, and its own value took a neighbour's column
+    stops_short,       // a number ended before its width, at a character that is no digit
+    takes_sign,        // a number took a sign and found no digit after it
+    not_a_digit,       // no digit where a number is read
+    literal_missing,   // the literal is not in its column
+    zero_byte,         // a zero byte ends the text before the last field
+    line_too_short,    // the line ends before the last field
+    empty_line,        // a line of its newline alone
+    control_character, // a field the line shows holds a byte below 0x20, or 0x7f
+    line_split,        // the line is longer than a piece
+};
+
+// Where a message on a cause points, counted from 1 in the line.
+enum class cause_place : unsigned char {
+    judged,       // where the judgement found it
+    step_columns, // the first of the step's own columns
+    step_start,   // where the step's characters start
+    step_end,     // where the step stopped
+    text_end,     // where the text ends (a zero byte)
+    line_end,     // just past the line's last character
+};
+
+// Everything about a cause but what a piece adds. In words, "%s" stands for
+// what the cause's step reads, "%c" for the literal and "%n" for the longest
+// piece.
+struct cause_facts {
+    const char* code;                  // stable, as the JSON report has it
+    const char *tally, *tally_one;     // the tally's words; for a step one column wide
+    const char *message, *message_one; // its own words in a message, likewise
+    bool about_step;                   // about one step, which the verdict names; else the line
+    cause_place place;
+};
+
+// clang-format off
+inline constexpr cause_facts cause_table[] = {
+    {"none", "converted", nullptr, "", nullptr, false, cause_place::judged},
+    {"columns_blank", "%s's columns are blank", "%s's column is blank", " are blank", " is blank",
+     true, cause_place::step_columns},
+    {"skips_white_space", "%s skips white space", nullptr, " skips white space at column ",
+     nullptr, true, cause_place::step_columns},
+    {"reads_neighbour", "%s skips white space into a neighbour's column", nullptr,
+     " skips white space at column ", nullptr, true, cause_place::step_columns},
+    {"stops_short", "%s stops short", nullptr, " stops at ", nullptr, true, cause_place::step_end},
+    {"takes_sign", "%s takes a sign", nullptr, ", a sign, no digit", nullptr, true,
+     cause_place::step_start},
+    {"not_a_digit", "%s finds no digit", nullptr, ", not a digit", nullptr, true,
+     cause_place::step_start},
+    {"literal_missing", "no \"%c\" in its column", nullptr, " where the \"%c\" belongs", nullptr,
+     true, cause_place::step_start},
+    {"zero_byte", "zero byte in %s", nullptr, " (a zero byte) ", nullptr, true,
+     cause_place::text_end},
+    {"line_too_short", "line too short", nullptr, " and a record needs ", nullptr, false,
+     cause_place::line_end},
+    {"empty_line", "empty line", nullptr, "an empty line", nullptr, false, cause_place::line_end},
+    {"control_character", "%s shows a control character", nullptr, ", a control character",
+     nullptr, true, cause_place::judged},
+    {"line_split", "line of %n characters or more", nullptr,
+     "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
+     "own", nullptr, false, cause_place::judged},
+};
+// clang-format on
+inline constexpr std::size_t cause_count = std::size(cause_table);
+static_assert(cause_count == std::size_t(piece_cause::line_split) + 1);
+
+inline const cause_facts& facts_of(piece_cause cause)
+{
+    return cause_table[std::size_t(cause)];
+}
+
+struct piece_verdict {
+    piece_fate fate;
+    piece_cause cause;
+    std::size_t
+        step; // the scan step the cause is about: the number that shifted, the step that failed
+    std::size_t field; // for shifted: the first field shown with a value not from its own columns
+    std::uint64_t column; // for a message: where, counted from 1 in the line
+    bool plain;           // settled as a plain piece, without a reading
+    piece_reading reading;
+    char reason[1024]; // for a message: why, the cause first, in plain words
+    std::size_t reason_length;
+};
+
+// Judges the piece of length characters, text_length of them before any
+// zero byte, as v2list reads it; line_column is where the piece starts in
+// its line, counted from 0. A plain piece is settled from its columns, any
+// other by reading it once. With explain, a piece with a problem also gets
+// the column and the reason of its message.
+void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
+                 std::uint64_t line_column, bool explain, piece_verdict& verdict);
+
+// The line v2list writes for a piece the verdict says it converts, from
+// the verdict's reading; returns its length.
+std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line);
+
+// What the cause's step reads, in the tally's words: its field's name,
+// "a number", "the literal" or "ignored columns".
+const char* step_subject(std::size_t step);
+
+// The field a verdict's cause is about (the number that shifted, the
+// field that failed or shows a control character), or null where it is
+// about no field.
+const char* cause_field(piece_cause cause, std::size_t step);
+
+// Puts words, the %s, %c and %n in them filled in for step.
+struct text_builder;
+void put_words(text_builder& out, const char* words, std::size_t step);
+
+} // namespace v2list

@@ -1,0 +1,97 @@
+// What v2check says of a piece, on many generated pieces: it converts exactly
+// what v2list converts, and it finds a record shifted exactly where a field
+// the listing shows, read from its own columns alone, would differ, and
+// names that field. The message for each cause is held by the golden report.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "conversion_loop.hpp"
+#include "input_record.hpp"
+#include "output_listing.hpp"
+#include "piece_generator.hpp"
+#include "piece_verdict.hpp"
+#include "stdio_reference.hpp"
+
+namespace v2list {
+
+void PrintTo(piece_fate fate, std::ostream* out)
+{
+    *out << fate_name(fate);
+}
+
+namespace {
+
+// A field read from its own columns alone, as the C library reads it: a
+// text trimmed, a character as it is, a number with nothing but white space
+// around it, or "none".
+std::string own_field(const std::string& piece, std::size_t field)
+{
+    const field_place& place = field_places[field];
+    std::string own = piece.substr(place.column, place.width);
+    if (fields[field].shape == shape_text)
+        return own.erase(own.find_last_not_of(' ') + 1);
+    if (fields[field].shape != shape_number)
+        return own;
+    int value, used;
+    if (std::sscanf(own.c_str(), "%d%n", &value, &used) != 1 ||
+        own.find_first_not_of(" \t\n\v\f\r", std::size_t(used)) != std::string::npos)
+        return "none";
+    return std::to_string(value);
+}
+
+// A record whose number2 stops short of its columns, the rest of the line
+// moved one column left to meet the reading: the fields after it read their
+// own characters from columns that are not their own. With a filler in
+// every column from there to text15, only text15 and later fields show it.
+std::string stopped_short(std::mt19937_64& random)
+{
+    std::string record = generate_record(random);
+    const field_place& number2 = field_places[field_number2];
+    std::size_t after = number2.column + number2.width;
+    if (random() % 2)
+        for (std::size_t c = after; c < field_places[field_text15].column; ++c)
+            record[c] = '-';
+    record[after - 1] = ' ';
+    return record.erase(after, 1) + "\n";
+}
+
+TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
+{
+    std::mt19937_64 random(12);
+    int shifted[shape_tail + 1] = {};
+    for (int i = 0; i < 200000; ++i) {
+        std::string piece = i % 3 == 0   ? generate_piece(random)
+                            : i % 3 == 1 ? generate_shifted_record(random) + "\n"
+                                         : stopped_short(random);
+        piece_verdict verdict;
+        std::size_t text_length = text_length_of(piece.data(), piece.size());
+        judge_piece(piece.data(), piece.size(), text_length, 0, true, verdict);
+        input_record record{};
+        if (reference_read_record(piece.data(), piece.size(), record) != int(field_count)) {
+            ASSERT_EQ(verdict.fate, piece_fate::dropped) << testing::PrintToString(piece);
+            continue;
+        }
+        std::vector<std::string> read = fields_of(record);
+        std::size_t first = 0;
+        while (first < field_count &&
+               (!shown_fields[first] || own_field(piece, first) == read[first]))
+            ++first;
+        ASSERT_EQ(verdict.fate == piece_fate::shifted, first < field_count)
+            << testing::PrintToString(piece);
+        if (first == field_count)
+            continue;
+        ASSERT_EQ(verdict.field, first) << testing::PrintToString(piece);
+        ASSERT_NE(std::string(verdict.reason).find(fields[first].name), std::string::npos)
+            << verdict.reason;
+        ++shifted[fields[first].shape];
+    }
+    // Every shape of field is found shifted, or the test proves little.
+    for (int shape : {shape_text, shape_number, shape_character})
+        EXPECT_GT(shifted[shape], 100) << "shape " << shape;
+}
+
+} // namespace
+} // namespace v2list
