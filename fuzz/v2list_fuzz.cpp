@@ -65,7 +65,7 @@ void check_piece(const std::string& piece)
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
     if (verdict.fate == v2list::piece_fate::shifted &&
-        std::strstr(verdict.reason, v2list::fields[verdict.field].name) == nullptr)
+        std::strstr(verdict.reason, v2list::fields[verdict.field].name.data()) == nullptr)
         differ("v2check's shifted field and its message", piece);
 }
 

@@ -49,13 +49,14 @@ struct message_writer {
     // reason escaped as JSON, the piece, the line and the caret view.
     static constexpr std::size_t most_message = 8 * sizeof(piece_verdict::reason);
 
-    // A builder for the next most_message characters of the report.
-    bool make_room(text_builder& text)
+    // A builder for the next most_message characters of the report, after
+    // extra more.
+    bool make_room(text_builder& text, std::size_t extra = 0)
     {
         output_buffer& report = work.report;
-        if (sizeof report.buffer - report.used < most_message && !flush_output(report))
+        if (sizeof report.buffer - report.used < most_message + extra && !flush_output(report))
             return false;
-        text = {report.buffer + report.used, most_message};
+        text = {report.buffer + report.used, most_message + extra};
         return true;
     }
 
@@ -66,14 +67,20 @@ struct message_writer {
         output_buffer& report = work.report;
         text_builder text{nullptr, 0};
         bool json = work.options.json;
-        if (!make_room(text))
+        const std::string& shown = json ? name.json : name.shown;
+        // A name too long to share the buffer with a message goes first.
+        bool long_name = shown.size() > sizeof report.buffer / 2;
+        if (!make_room(text, long_name ? 0 : shown.size()))
             return false;
         if (json)
             text.put("{\"type\":\"problem\",\"file\":");
-        report.used += text.used;
-        const std::string& shown = json ? name.json : name.shown;
-        if (!append_output(report, shown.data(), shown.size()) || !make_room(text))
-            return false;
+        if (long_name) {
+            report.used += text.used;
+            if (!append_output(report, shown.data(), shown.size()) || !make_room(text))
+                return false;
+        } else {
+            text.append(shown.data(), shown.size());
+        }
         if (json) {
             text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
                      "\",\"cause\":\"", m.cause, "\",\"field\":");
@@ -145,11 +152,10 @@ constexpr auto tally_steps = [] {
         steps[s] = s;
         for (std::size_t t = s; t-- > 0;) {
             const scan_step &a = scan_steps[s], &b = scan_steps[t];
-            bool same = a.assigns
-                            ? b.assigns && std::string_view(fields[scan_step_fields[s]].name) ==
-                                               fields[scan_step_fields[t]].name
-                            : !b.assigns && a.kind == scan_step::characters &&
-                                  b.kind == scan_step::characters;
+            bool same = a.assigns ? b.assigns && fields[scan_step_fields[s]].name ==
+                                                     fields[scan_step_fields[t]].name
+                                  : !b.assigns && a.kind == scan_step::characters &&
+                                        b.kind == scan_step::characters;
             if (same)
                 steps[s] = t;
         }
@@ -236,25 +242,33 @@ struct line_checker {
     // the line ends with it.
     bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
     {
+        return take_inline(piece, length, text_length, whole, ends);
+    }
+
+    // Inlined where a line is one piece, the common case, which it makes
+    // measurably faster (doc/performance.md).
+    [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
+                                            std::size_t text_length, bool whole, bool ends)
+    {
         ++counts.pieces;
         bool wanted = messages.wanted();
         bool ok = true;
         judge_piece(piece, length, text_length, column, wanted, verdict);
-        if (verdict.fate == piece_fate::dropped && whole &&
-            allowed_line(work.options, piece, length)) {
+        piece_fate fate = verdict.fate;
+        if (fate == piece_fate::dropped && whole && allowed_line(work.options, piece, length)) {
             ++counts.allowed; // expected: no problem, no message
+        } else if (fate == piece_fate::converted) {
+            ++counts.converted;
         } else {
-            counts.dropped += verdict.fate == piece_fate::dropped;
-            counts.converted += verdict.fate != piece_fate::dropped;
-            counts.shifted += verdict.fate == piece_fate::shifted;
-            counts.suspect += verdict.fate == piece_fate::suspect;
-            if (verdict.fate != piece_fate::converted) {
-                problem = line_problem = true;
-                ++counts.causes[std::size_t(verdict.fate)][std::size_t(verdict.cause)]
-                               [tally_step(verdict.cause, verdict.step)];
-                if (wanted)
-                    ok = messages.write(line, verdict, piece, length, column);
-            }
+            counts.dropped += fate == piece_fate::dropped;
+            counts.converted += fate != piece_fate::dropped;
+            counts.shifted += fate == piece_fate::shifted;
+            counts.suspect += fate == piece_fate::suspect;
+            problem = line_problem = true;
+            ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)]
+                           [tally_step(verdict.cause, verdict.step)];
+            if (wanted)
+                ok = messages.write(line, verdict, piece, length, column);
         }
         ok = ok && reject(piece, length);
         if (length == max_piece) // the end of a piece a line may go on after
@@ -354,6 +368,9 @@ struct line_checker {
     bool on_piece(const char* piece, std::size_t length, std::size_t text_length)
     {
         bool ends = piece[length - 1] == '\n' || length < max_piece;
+        if (held == 0 && column == 0 && ends)
+            return take_inline(piece, length, text_length, true, true) &&
+                   !(problem && work.options.quiet);
         bool ok = true;
         if (held > 0)
             ok = go_on(piece, length, text_length, ends);
@@ -535,8 +552,12 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         write_summary_json(report, name, c, unread);
         return;
     }
-    auto counted = [](text_builder& line, std::uint64_t n, const char* one, const char* many) {
-        line.say(n, n == 1 ? one : many);
+    auto counted = [](text_builder& line, std::uint64_t n, const auto& one, const auto& many) {
+        line.put_number(n);
+        if (n == 1)
+            line.put(one);
+        else
+            line.put(many);
     };
     char text[1024];
     text_builder line{text, sizeof text};

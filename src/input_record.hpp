@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "format_text.hpp"
@@ -58,7 +59,7 @@ enum field_id : unsigned char {
 enum field_shape : unsigned char { shape_text, shape_number, shape_character, shape_tail };
 
 struct field_info {
-    const char* name;
+    std::string_view name;
     field_shape shape;
     std::size_t capacity; // characters held, not counting a text's terminator; 0 for a number
     std::size_t offset;   // where the field lives in input_record

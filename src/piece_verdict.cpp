@@ -89,7 +89,7 @@ std::size_t left_layout_at(const piece_reading& r, std::size_t step)
 template <std::size_t... S>
 bool in_own_columns(const piece_reading& r, std::index_sequence<S...>)
 {
-    return ((scan_steps[S].kind != scan_step::number || r.to(S) == step_end(S)) && ...);
+    return ((scan_steps[S].kind != scan_step::number || r.ends[S] == r.text + step_end(S)) && ...);
 }
 
 // The value of a number's own columns read alone: a number, with white
@@ -117,6 +117,43 @@ bool own_columns_blank(const char* piece, std::size_t text_length, std::size_t s
     return true;
 }
 
+// Whether field F shows the same in the line as its own columns hold, as
+// far as the text has them.
+template <std::size_t F>
+[[gnu::always_inline]] inline bool shows_own(const char* piece, std::size_t text_length,
+                                             const piece_reading& r)
+{
+    constexpr field_place place = field_places[F];
+    if constexpr (!shown_fields[F])
+        return true;
+    const char* own = piece + place.column;
+    std::size_t own_length =
+        place.column >= text_length ? 0 : std::min(place.width, text_length - place.column);
+    const char* taken = r.start(place.step);
+    if constexpr (fields[F].shape == shape_number) {
+        std::int32_t value;
+        return own_value(own, own_length, unsigned(place.width), value) && value == r.values[F];
+    } else if constexpr (fields[F].shape == shape_text) {
+        if (taken == own)
+            return true;
+        std::size_t n = trimmed_length(taken, place.width);
+        return trimmed_length(own, own_length) == n && std::memcmp(taken, own, n) == 0;
+    } else {
+        return taken == own || (own_length > 0 && *own == *taken);
+    }
+}
+
+// The first field the listing shows with a value not from its own
+// columns; field_count for none.
+template <std::size_t... F>
+std::size_t first_shifted_field(const char* piece, std::size_t text_length, const piece_reading& r,
+                                std::index_sequence<F...>)
+{
+    std::size_t first = field_count;
+    ((shows_own<F>(piece, text_length, r) || (first = F, false)) && ...);
+    return first;
+}
+
 // For a complete record: converted, or shifted at the first field that the
 // listing shows with a value not from its own columns, with its cause.
 void judge_complete(const char* piece, std::size_t text_length, piece_verdict& verdict)
@@ -124,45 +161,20 @@ void judge_complete(const char* piece, std::size_t text_length, piece_verdict& v
     const piece_reading& r = verdict.reading;
     if (in_own_columns(r, std::make_index_sequence<scan_steps.size()>()))
         return;
-    for (std::size_t f = 0; f < field_count; ++f) {
-        if (!shown_fields[f])
-            continue;
-        const field_place& place = field_places[f];
-        // Its own columns, as far as the text has them, and what was taken.
-        const char* own = piece + place.column;
-        std::size_t own_length =
-            place.column >= text_length ? 0 : std::min(place.width, text_length - place.column);
-        const char* taken = r.start(place.step);
-        bool same = true;
-        switch (fields[f].shape) {
-        case shape_number: {
-            std::int32_t value;
-            same = own_value(own, own_length, unsigned(place.width), value) && value == r.values[f];
-            break;
-        }
-        case shape_text: {
-            if (taken == own)
-                break;
-            std::size_t n = trimmed_length(taken, place.width);
-            same = trimmed_length(own, own_length) == n && std::memcmp(taken, own, n) == 0;
-            break;
-        }
-        case shape_character:
-        case shape_tail: same = taken == own || (own_length > 0 && *own == *taken); break;
-        }
-        if (same)
-            continue;
-        verdict.fate = piece_fate::shifted;
-        verdict.field = f;
-        verdict.step = left_layout_at(r, place.step);
-        bool itself = verdict.step == place.step;
-        verdict.cause = after(r, verdict.step) < 0 ? piece_cause::stops_short
-                        : own_columns_blank(piece, text_length, verdict.step)
-                            ? piece_cause::columns_blank
-                        : itself ? piece_cause::reads_neighbour
-                                 : piece_cause::skips_white_space;
+    std::size_t f =
+        first_shifted_field(piece, text_length, r, std::make_index_sequence<field_count>());
+    if (f == field_count)
         return;
-    }
+    const field_place& place = field_places[f];
+    verdict.fate = piece_fate::shifted;
+    verdict.field = f;
+    verdict.step = left_layout_at(r, place.step);
+    bool itself = verdict.step == place.step;
+    verdict.cause = after(r, verdict.step) < 0 ? piece_cause::stops_short
+                    : own_columns_blank(piece, text_length, verdict.step)
+                        ? piece_cause::columns_blank
+                    : itself ? piece_cause::reads_neighbour
+                             : piece_cause::skips_white_space;
 }
 
 // The parts of a piece the verdicts talk of.
@@ -507,6 +519,7 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     verdict.step = 0;
     verdict.field = field_count;
     verdict.plain = false;
+    verdict.reason_length = 0;
     reason_text reason{{verdict.reason, sizeof verdict.reason}};
     if constexpr (copies_plain)
         verdict.plain = text_length >= shortest_record && plain_record(piece);
@@ -516,20 +529,25 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
         if (complete)
             judge_complete(piece, text_length, verdict);
         if (!complete || verdict.fate != piece_fate::converted) {
-            piece_shape shape = shape_of(piece, length, text_length);
-            if (!complete)
-                judge_dropped(piece, text_length, shape, line_column, verdict);
-            if (explain_it)
-                explain(piece, text_length, line_column, shape, verdict, reason);
-            verdict.reason_length = reason.used;
-            reason.terminate();
-            return;
+            if (!complete || explain_it) {
+                piece_shape shape = shape_of(piece, length, text_length);
+                if (!complete)
+                    judge_dropped(piece, text_length, shape, line_column, verdict);
+                if (explain_it)
+                    explain(piece, text_length, line_column, shape, verdict, reason);
+            }
+        } else {
+            find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
+                                   verdict);
         }
+    } else {
+        find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
+                               verdict);
     }
-    find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
-                           verdict);
-    verdict.reason_length = reason.used;
-    reason.terminate();
+    if (explain_it) {
+        verdict.reason_length = reason.used;
+        reason.terminate();
+    }
 }
 
 std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line)
@@ -543,7 +561,7 @@ std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* 
 const char* step_subject(std::size_t step)
 {
     const scan_step& s = scan_steps[step];
-    return s.assigns                      ? fields[scan_step_fields[step]].name
+    return s.assigns                      ? fields[scan_step_fields[step]].name.data()
            : s.kind == scan_step::literal ? "the literal"
            : s.kind == scan_step::number  ? "a number"
                                           : "ignored columns";
@@ -552,7 +570,7 @@ const char* step_subject(std::size_t step)
 const char* cause_field(piece_cause cause, std::size_t step)
 {
     return facts_of(cause).about_step && scan_steps[step].assigns
-               ? fields[scan_step_fields[step]].name
+               ? fields[scan_step_fields[step]].name.data()
                : nullptr;
 }
 

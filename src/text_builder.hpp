@@ -8,12 +8,36 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <type_traits>
 
 #include "byte_blocks.hpp"
 #include "decimal_text.hpp"
 
 namespace v2list {
+
+// Copies length characters; up to 64 with a few moves that may overlap,
+// as a library call costs more than the copy for so few.
+[[gnu::always_inline]] inline void copy_characters(char* to, const char* from, std::size_t length)
+{
+    if (length > 64) {
+        std::memcpy(to, from, length);
+    } else if (length >= 16) {
+        for (std::size_t i = 0; i + 16 < length; i += 16)
+            std::memcpy(to + i, from + i, 16);
+        std::memcpy(to + length - 16, from + length - 16, 16);
+    } else if (length >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + length - 4, from + length - 4, 4);
+    } else if (length > 0) {
+        to[0] = from[0];
+        to[length / 2] = from[length / 2];
+        to[length - 1] = from[length - 1];
+    }
+}
 
 // How bytes that are not shown as they are get written: for a person, as
 // C writes them ("\t", "\x7f"), or inside a JSON string ("\u0009"), where a
@@ -27,10 +51,13 @@ constexpr bool shown_as_is(unsigned char c)
     return c >= 0x20 && c < 0x7f && c != '\\' && c != '"';
 }
 
-// The same for 16 bytes, a bit each.
-inline unsigned shown_as_is(byte_block block)
+// The bytes of 16 that are not, a bit each: as signed bytes, those from
+// 0x80 are below 0x20 too.
+inline unsigned not_shown_as_is(byte_block block)
 {
-    return block_bits((block >= 0x20) & (block < 0x7f) & (block != '\\') & (block != '"'));
+    using signed_block = signed char __attribute__((vector_size(16)));
+    auto low = reinterpret_cast<byte_block>(reinterpret_cast<signed_block>(block) < 0x20);
+    return block_bits(low | (block == 0x7f) | (block == '\\') | (block == '"'));
 }
 
 // The text is terminated only when asked: most of it is written many
@@ -43,10 +70,21 @@ struct text_builder {
     // Inlined, so that a constant length copies as a few moves.
     [[gnu::always_inline]] void append(const char* characters, std::size_t length)
     {
+        if (used >= size)
+            __builtin_unreachable(); // there is always room for the terminator
         if (length >= size - used)
             length = size - 1 - used;
-        std::memcpy(text + used, characters, length);
+        copy_characters(text + used, characters, length);
         used += length;
+    }
+    // A text of Length characters, known when the code is compiled.
+    template <std::size_t Length>
+    [[gnu::always_inline]] void append_fixed(const char* characters)
+    {
+        if (Length >= size - used)
+            return append(characters, Length);
+        std::memcpy(text + used, characters, Length);
+        used += Length;
     }
     void put_char(char c)
     {
@@ -57,16 +95,10 @@ struct text_builder {
     template <typename Integer>
     void put_number(Integer value, std::size_t width = 0)
     {
-        auto magnitude = static_cast<std::make_unsigned_t<Integer>>(value);
         bool negative = false;
         if constexpr (std::is_signed_v<Integer>)
-            if (value < 0) {
-                magnitude = 0 - magnitude;
-                negative = true;
-            }
-        std::size_t length = negative + 1;
-        for (auto rest = magnitude; rest >= 10; rest /= 10)
-            ++length;
+            negative = value < 0;
+        std::size_t length = negative + decimal_digits(value);
         for (; width > length; --width)
             put_char(' ');
         if (length >= size - used)
@@ -76,16 +108,19 @@ struct text_builder {
             text[used] = '-';
         used += length;
     }
-    // A literal text, a terminated one, a character or a whole number.
+    // A literal text, a terminated one or a view, a character or a whole
+    // number.
     template <typename Part>
     void put(const Part& part)
     {
         if constexpr (std::is_array_v<Part>)
-            append(part, std::extent_v<Part> - 1);
+            append_fixed<std::extent_v<Part> - 1>(part);
         else if constexpr (std::is_same_v<Part, char>)
             put_char(part);
         else if constexpr (std::is_integral_v<Part>)
             put_number(part);
+        else if constexpr (std::is_same_v<Part, std::string_view>)
+            append(part.data(), part.size());
         else
             append(part, std::strlen(part));
     }
@@ -101,25 +136,37 @@ struct text_builder {
         return text;
     }
 
-    // The length bytes at characters, each shown as it is or escaped.
+    // The length bytes at characters, each shown as it is or escaped. The
+    // runs of bytes shown as they are are found and copied 16 at a time.
     void put_escaped(const char* characters, std::size_t length, escape_style style)
     {
         for (std::size_t i = 0; i < length;) {
-            // The run of bytes shown as they are from i, found 16 at a time.
-            std::size_t run = i;
-            for (; run + 16 <= length; run += 16)
-                if (unsigned other = ~shown_as_is(load_block(characters + run)) & 0xffff) {
-                    run += unsigned(std::countr_zero(other));
-                    break;
-                }
-            while (run < length && shown_as_is(static_cast<unsigned char>(characters[run])))
-                ++run;
-            append(characters + i, run - i);
-            if (run == length)
-                break;
-            put_escape(static_cast<unsigned char>(characters[run]), style);
-            i = run + 1;
+            std::size_t run = shown_run(characters, i, length);
+            append(characters + i, run);
+            i += run;
+            if (i < length)
+                put_escape(static_cast<unsigned char>(characters[i++]), style);
         }
+    }
+
+    // How many bytes from i on are shown as they are; the last block looked
+    // at may reach back before i, never past the end.
+    static std::size_t shown_run(const char* characters, std::size_t i, std::size_t length)
+    {
+        std::size_t from = i;
+        for (; i + 16 <= length; i += 16)
+            if (unsigned other = not_shown_as_is(load_block(characters + i)))
+                return i - from + unsigned(std::countr_zero(other));
+        if (i == length)
+            return i - from;
+        if (length >= 16) {
+            std::size_t back = i - (length - 16);
+            unsigned other = not_shown_as_is(load_block(characters + length - 16)) >> back;
+            return i - from + (other ? unsigned(std::countr_zero(other)) : length - i);
+        }
+        while (i < length && shown_as_is(static_cast<unsigned char>(characters[i])))
+            ++i;
+        return i - from;
     }
 
     void put_escape(unsigned char c, escape_style style)
@@ -133,13 +180,13 @@ struct text_builder {
                             : c == '\r'                   ? "\\r"
                                                           : nullptr;
         if (named != nullptr) {
-            append(named, 2);
+            append_fixed<2>(named);
         } else if (style == escape_style::json) {
             const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            append(escaped, sizeof escaped);
+            append_fixed<sizeof escaped>(escaped);
         } else {
             const char escaped[] = {'\\', 'x', hex[c >> 4], hex[c & 15]};
-            append(escaped, sizeof escaped);
+            append_fixed<sizeof escaped>(escaped);
         }
     }
 
@@ -153,7 +200,7 @@ struct text_builder {
     void put_json(const char* words)
     {
         if (words == nullptr)
-            append("null", 4);
+            append_fixed<4>("null");
         else
             put_json(words, std::strlen(words));
     }

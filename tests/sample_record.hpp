@@ -28,7 +28,7 @@ inline std::string make_sample_record()
         else if (step.assigns && field.shape == shape_character)
             columns[0] = char('A' + scan_step_fields[i]);
         else if (step.assigns)
-            for (std::size_t k = 0; k + 1 < step.width && field.name[k] != '\0'; ++k)
+            for (std::size_t k = 0; k + 1 < step.width && k < field.name.size(); ++k)
                 columns[k] = char(std::toupper(static_cast<unsigned char>(field.name[k])));
         record += columns;
     }
