@@ -31,8 +31,9 @@ namespace {
 
 void check_piece(const std::string& piece)
 {
-    v2list::input_record product{}, reference{};
-    int count = v2list::read_record(piece.data(), piece.size(), product);
+    v2list::input_record product{};
+    v2list::reference_record reference{};
+    int count = v2list::read_piece(piece.data(), piece.size(), product);
     if (count != v2list::reference_read_record(piece.data(), piece.size(), reference))
         differ("counts", piece);
     if (v2list::first_different_field(product, reference, count) >= 0)
@@ -46,8 +47,8 @@ void check_piece(const std::string& piece)
     // Each way to the line on its own: the reader and writer take every
     // piece, the plain copy the plain ones.
     std::size_t text_length = v2list::text_length_of(piece.data(), piece.size());
-    v2list::piece_reading reading;
-    v2list::read_piece<false>(piece.data(), text_length, reading);
+    v2list::input_record reading;
+    v2list::read_record<false>(piece.data(), text_length, reading);
     std::size_t read =
         reading.count == v2list::field_count ? v2list::write_record(reading, line) : 0;
     if (std::string(line, read) != std::string(expected, m))

@@ -20,8 +20,8 @@ static_assert(max_record_line <= max_line);
     if constexpr (copies_plain)
         if (text_length >= shortest_record && plain_record(piece))
             return copy_plain_columns(piece, line);
-    piece_reading reading;
-    read_piece<false>(piece, text_length, reading);
+    input_record reading;
+    read_record<false>(piece, text_length, reading);
     return reading.count == field_count ? write_record(reading, line) : 0;
 }
 

@@ -25,22 +25,6 @@ inline constexpr format_check scan_check = check_scan_format(scan_format);
 static_assert(format_is_sound<scan_check.fault, scan_check.fault_step>());
 inline constexpr auto scan_steps = parse_scan_format<scan_check.count>(scan_format);
 
-struct input_record {
-    char text14[14 + 1];
-    std::int32_t number1;
-    std::int32_t number2;
-    char code[7];
-    char code_suffix;
-    char mark1;
-    char text15[15 + 1];
-    char mark2;
-    std::int32_t digit1;
-    std::int32_t digit2;
-    std::int32_t digit3;
-    char text2[2 + 1];
-    char text16[16]; // required for a complete record, never written
-};
-
 // The fields in the order the scan format assigns them, grouped as the
 // record groups them.
 // clang-format off
@@ -54,39 +38,25 @@ enum field_id : unsigned char {
 };
 // clang-format on
 
-// What a field holds: a terminated text, a number, a single character, or
-// the unterminated tail that no listing shows.
+// What a field holds: a text, a number, a single character, or the tail
+// that a complete record needs and no listing shows.
 enum field_shape : unsigned char { shape_text, shape_number, shape_character, shape_tail };
 
 struct field_info {
     std::string_view name;
     field_shape shape;
-    std::size_t capacity; // characters held, not counting a text's terminator; 0 for a number
-    std::size_t offset;   // where the field lives in input_record
 };
 
 // The one description of the fields, in field_id order; the reader, the
 // writer, the shortcut and the tests all go by it.
 inline constexpr field_info fields[] = {
-    {"text14", shape_text, sizeof input_record::text14 - 1, offsetof(input_record, text14)},
-    {"number1", shape_number, 0, offsetof(input_record, number1)},
-    {"number2", shape_number, 0, offsetof(input_record, number2)},
-    {"code", shape_character, 1, offsetof(input_record, code) + 0},
-    {"code", shape_character, 1, offsetof(input_record, code) + 1},
-    {"code", shape_character, 1, offsetof(input_record, code) + 2},
-    {"code", shape_character, 1, offsetof(input_record, code) + 3},
-    {"code", shape_character, 1, offsetof(input_record, code) + 4},
-    {"code", shape_character, 1, offsetof(input_record, code) + 5},
-    {"code", shape_character, 1, offsetof(input_record, code) + 6},
-    {"code_suffix", shape_character, 1, offsetof(input_record, code_suffix)},
-    {"mark1", shape_character, 1, offsetof(input_record, mark1)},
-    {"text15", shape_text, sizeof input_record::text15 - 1, offsetof(input_record, text15)},
-    {"mark2", shape_character, 1, offsetof(input_record, mark2)},
-    {"digit1", shape_number, 0, offsetof(input_record, digit1)},
-    {"digit2", shape_number, 0, offsetof(input_record, digit2)},
-    {"digit3", shape_number, 0, offsetof(input_record, digit3)},
-    {"text2", shape_text, sizeof input_record::text2 - 1, offsetof(input_record, text2)},
-    {"text16", shape_tail, sizeof input_record::text16, offsetof(input_record, text16)},
+    {"text14", shape_text},    {"number1", shape_number},        {"number2", shape_number},
+    {"code", shape_character}, {"code", shape_character},        {"code", shape_character},
+    {"code", shape_character}, {"code", shape_character},        {"code", shape_character},
+    {"code", shape_character}, {"code_suffix", shape_character}, {"mark1", shape_character},
+    {"text15", shape_text},    {"mark2", shape_character},       {"digit1", shape_number},
+    {"digit2", shape_number},  {"digit3", shape_number},         {"text2", shape_text},
+    {"text16", shape_tail},
 };
 static_assert(std::size(fields) == field_count);
 
@@ -189,12 +159,12 @@ inline constexpr auto number_before = [] {
     return before;
 }();
 
-// How one piece was read by the layout: each number's value and where it
-// took its characters, and where and why the reading stopped. Every other
+// One record as read from one piece by the layout: each number's value and
+// where it took its characters, and where and why the reading stopped. Every other
 // step takes its characters as they come, so where a number ends says
 // where the steps after it, up to the next number, took theirs. v2list
 // writes a record's line from it, and v2check judges the piece by it.
-struct piece_reading {
+struct input_record {
     const char* text;
     std::size_t length;    // of the text
     int count;             // fields assigned: field_count for a complete record, -1 for no text
@@ -237,7 +207,7 @@ namespace reading_detail {
 // are constants, so each step compiles to its own few lines.
 template <std::size_t S>
 [[gnu::always_inline]] inline scan_result read_step(const char*& p, const char* end,
-                                                    piece_reading& r)
+                                                    input_record& r)
 {
     constexpr scan_step step = scan_steps[S];
     if constexpr (step.kind == scan_step::number) {
@@ -266,11 +236,11 @@ template <std::size_t S>
 // the text, which is cheaper than looking each time: a later number or
 // literal, or the last step, finds itself past it. Where the reading ran
 // out, this says where: the first step that started at or past the end.
-void mend_end(piece_reading& reading);
+void mend_end(input_record& reading);
 
 template <bool Exact, std::size_t... S>
 [[gnu::always_inline]] inline void read_steps(const char* text, std::size_t text_length,
-                                              piece_reading& r, std::index_sequence<S...>)
+                                              input_record& r, std::index_sequence<S...>)
 {
     const char* p = text;
     const char* end = text + text_length;
@@ -307,36 +277,23 @@ template <bool Exact, std::size_t... S>
 // of a piece that is not a complete record says only that: v2list needs no
 // more, and saves the time of mending it.
 template <bool Exact = true>
-[[gnu::always_inline]] inline void read_piece(const char* text, std::size_t text_length,
-                                              piece_reading& reading)
+[[gnu::always_inline]] inline void read_record(const char* text, std::size_t text_length,
+                                               input_record& record)
 {
-    reading_detail::read_steps<Exact>(text, text_length, reading,
+    reading_detail::read_steps<Exact>(text, text_length, record,
                                       std::make_index_sequence<scan_steps.size()>());
 }
 
 // The text of a piece: its characters before the first zero byte, or all.
 std::size_t text_length_of(const char* piece, std::size_t length);
 
-// Reads one piece of input of length characters into record: a text field
-// is terminated after the characters the reading took, and trimmed of its
-// trailing spaces. Returns the number of fields assigned: field_count for
-// a complete record, fewer when the piece stops matching, or -1 when it is
-// empty. Fields not reached keep their old values.
-int read_record(const char* piece, std::size_t length, input_record& record);
-
 // The length of the length characters at text without their trailing
 // spaces (only the byte 0x20), as the listing shows a text.
-inline std::size_t trimmed_length(const char* text, std::size_t length)
+inline std::size_t trim_trailing_spaces(const char* text, std::size_t length)
 {
     while (length > 0 && text[length - 1] == ' ')
         --length;
     return length;
-}
-
-// Removes the trailing spaces of a text of length characters, terminated.
-inline void trim_trailing_spaces(char* text, std::size_t length)
-{
-    text[trimmed_length(text, length)] = '\0';
 }
 
 } // namespace v2list

@@ -192,7 +192,7 @@ template <copy_op Op>
         // Nothing to trim: the text fills the end of its place as it is.
         std::memcpy(line + Op.to + Op.justify_width - Op.length, in, Op.length);
     } else {
-        std::size_t n = trimmed_length(in, Op.length - 1);
+        std::size_t n = trim_trailing_spaces(in, Op.length - 1);
         std::memcpy(line + Op.to + Op.justify_width - n, in, n);
     }
 }
@@ -220,14 +220,14 @@ template <print_step Step, std::size_t Width>
 }
 
 template <std::size_t... I>
-[[gnu::always_inline]] inline void copy_read(const piece_reading& reading, char* line,
+[[gnu::always_inline]] inline void copy_read(const input_record& reading, char* line,
                                              std::index_sequence<I...>)
 {
     (copy<plan.read_copies.ops[I]>(reading.start(plan.read_copies.ops[I].step), line), ...);
 }
 
 template <std::size_t... I>
-[[gnu::always_inline]] inline void print_numbers(const piece_reading& reading, char* line,
+[[gnu::always_inline]] inline void print_numbers(const input_record& reading, char* line,
                                                  std::index_sequence<I...>)
 {
     (put_number<print_steps[plan.numbers[I].print_step], plan.numbers[I].width>(
@@ -242,7 +242,7 @@ inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 
 // Writes the record line of a complete record from its reading into line
 // (room for max_record_line characters); returns its length.
-[[gnu::always_inline]] inline std::size_t write_record(const piece_reading& reading, char* line)
+[[gnu::always_inline]] inline std::size_t write_record(const input_record& reading, char* line)
 {
     using namespace listing_detail;
     std::memcpy(line, plan.line_template, plan.line_length);

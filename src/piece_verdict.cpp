@@ -65,11 +65,11 @@ bool is_sign(char c)
 
 // How many columns late (negative: early) step ended against its own
 // columns, and the step before it.
-std::ptrdiff_t after(const piece_reading& r, std::size_t step)
+std::ptrdiff_t after(const input_record& r, std::size_t step)
 {
     return std::ptrdiff_t(r.to(step)) - std::ptrdiff_t(step_end(step));
 }
-std::ptrdiff_t before(const piece_reading& r, std::size_t step)
+std::ptrdiff_t before(const input_record& r, std::size_t step)
 {
     return step == 0 ? 0 : after(r, step - 1);
 }
@@ -77,7 +77,7 @@ std::ptrdiff_t before(const piece_reading& r, std::size_t step)
 // The step where the reading left the layout for good before step: the
 // first of the steps up to it that all start off their own columns, the
 // one before them being where the shifting began.
-std::size_t left_layout_at(const piece_reading& r, std::size_t step)
+std::size_t left_layout_at(const input_record& r, std::size_t step)
 {
     while (before(r, step) != 0)
         --step;
@@ -87,7 +87,7 @@ std::size_t left_layout_at(const piece_reading& r, std::size_t step)
 // Whether every number ended where its own columns do: then every step
 // took its own columns, whatever white space a number skipped in them.
 template <std::size_t... S>
-bool in_own_columns(const piece_reading& r, std::index_sequence<S...>)
+bool in_own_columns(const input_record& r, std::index_sequence<S...>)
 {
     return ((scan_steps[S].kind != scan_step::number || r.ends[S] == r.text + step_end(S)) && ...);
 }
@@ -121,7 +121,7 @@ bool own_columns_blank(const char* piece, std::size_t text_length, std::size_t s
 // far as the text has them.
 template <std::size_t F>
 [[gnu::always_inline]] inline bool shows_own(const char* piece, std::size_t text_length,
-                                             const piece_reading& r)
+                                             const input_record& r)
 {
     constexpr field_place place = field_places[F];
     if constexpr (!shown_fields[F])
@@ -136,8 +136,8 @@ template <std::size_t F>
     } else if constexpr (fields[F].shape == shape_text) {
         if (taken == own)
             return true;
-        std::size_t n = trimmed_length(taken, place.width);
-        return trimmed_length(own, own_length) == n && std::memcmp(taken, own, n) == 0;
+        std::size_t n = trim_trailing_spaces(taken, place.width);
+        return trim_trailing_spaces(own, own_length) == n && std::memcmp(taken, own, n) == 0;
     } else {
         return taken == own || (own_length > 0 && *own == *taken);
     }
@@ -146,7 +146,7 @@ template <std::size_t F>
 // The first field the listing shows with a value not from its own
 // columns; field_count for none.
 template <std::size_t... F>
-std::size_t first_shifted_field(const char* piece, std::size_t text_length, const piece_reading& r,
+std::size_t first_shifted_field(const char* piece, std::size_t text_length, const input_record& r,
                                 std::index_sequence<F...>)
 {
     std::size_t first = field_count;
@@ -158,7 +158,7 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length, cons
 // listing shows with a value not from its own columns, with its cause.
 void judge_complete(const char* piece, std::size_t text_length, piece_verdict& verdict)
 {
-    const piece_reading& r = verdict.reading;
+    const input_record& r = verdict.record;
     if (in_own_columns(r, std::make_index_sequence<scan_steps.size()>()))
         return;
     std::size_t f =
@@ -213,7 +213,7 @@ std::size_t step_at(std::size_t column)
 void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
                    std::uint64_t at, piece_verdict& verdict)
 {
-    const piece_reading& r = verdict.reading;
+    const input_record& r = verdict.record;
     std::size_t stop = r.steps_run - 1;
     std::size_t left = left_layout_at(r, stop);
     verdict.fate = piece_fate::dropped;
@@ -243,7 +243,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
 
 // Where the scan stopped and why, in words, where nothing shifted before.
 void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
-                  std::uint64_t at, const piece_reading& r, reason_text& reason)
+                  std::uint64_t at, const input_record& r, reason_text& reason)
 {
     std::size_t stop = r.steps_run - 1;
     const scan_step& step = scan_steps[stop];
@@ -300,7 +300,7 @@ void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t a
                      const piece_verdict& verdict, reason_text& reason)
 {
     std::size_t step = verdict.step;
-    std::size_t to = verdict.reading.to(step);
+    std::size_t to = verdict.record.to(step);
     const cause_facts& facts = facts_of(verdict.cause);
     reason.add_step(step);
     switch (verdict.cause) {
@@ -326,7 +326,7 @@ void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t a
 std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
                            const piece_verdict& verdict)
 {
-    const piece_reading& r = verdict.reading;
+    const input_record& r = verdict.record;
     switch (facts_of(verdict.cause).place) {
     case cause_place::step_columns: return at + scan_step_columns[verdict.step] + 1;
     case cause_place::step_end: return at + r.to(verdict.step) + 1;
@@ -338,7 +338,7 @@ std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, st
     return verdict.column;
 }
 
-void explain_short(const piece_shape& shape, std::uint64_t at, const piece_reading& r,
+void explain_short(const piece_shape& shape, std::uint64_t at, const input_record& r,
                    reason_text& reason)
 {
     const char* last = shape.newline ? "" : "last ";
@@ -367,13 +367,15 @@ void explain_short(const piece_shape& shape, std::uint64_t at, const piece_readi
 void explain_shifted(std::uint64_t at, const piece_verdict& verdict, reason_text& reason)
 {
     std::size_t f = verdict.field;
-    const piece_reading& r = verdict.reading;
+    const input_record& r = verdict.record;
     std::size_t step = field_places[f].step;
     const char* taken = r.start(step);
     reason.put(" shows ");
     switch (fields[f].shape) {
     case shape_number: reason.put_number(r.values[f]); break;
-    case shape_text: reason.add_quoted(taken, trimmed_length(taken, scan_steps[step].width)); break;
+    case shape_text:
+        reason.add_quoted(taken, trim_trailing_spaces(taken, scan_steps[step].width));
+        break;
     case shape_character:
     case shape_tail: reason.add_quoted(taken, 1); break;
     }
@@ -386,7 +388,7 @@ void explain(const char* piece, std::size_t text_length, std::uint64_t at, const
              piece_verdict& verdict, reason_text& reason)
 {
     verdict.column = cause_column(shape, text_length, at, verdict);
-    const piece_reading& r = verdict.reading;
+    const input_record& r = verdict.record;
     switch (verdict.cause) {
     case piece_cause::empty_line: reason.put(facts_of(verdict.cause).message); return;
     case piece_cause::line_too_short: explain_short(shape, at, r, reason); return;
@@ -524,8 +526,8 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     if constexpr (copies_plain)
         verdict.plain = text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain) {
-        read_piece(piece, text_length, verdict.reading);
-        bool complete = verdict.reading.count == field_count;
+        read_record(piece, text_length, verdict.record);
+        bool complete = verdict.record.count == field_count;
         if (complete)
             judge_complete(piece, text_length, verdict);
         if (!complete || verdict.fate != piece_fate::converted) {
@@ -555,7 +557,7 @@ std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* 
     if constexpr (copies_plain)
         if (verdict.plain)
             return copy_plain_columns(piece, line);
-    return write_record(verdict.reading, line);
+    return write_record(verdict.record, line);
 }
 
 const char* step_subject(std::size_t step)

@@ -106,8 +106,8 @@ struct piece_verdict {
     std::size_t field; // for shifted: the first field shown with a value not from its own columns
     std::uint64_t column; // for a message: where, counted from 1 in the line
     bool plain;           // settled as a plain piece, without a reading
-    piece_reading reading;
-    char reason[1024]; // for a message: why, the cause first, in plain words
+    input_record record;  // read, where not settled as plain
+    char reason[1024];    // for a message: why, the cause first, in plain words
     std::size_t reason_length;
 };
 

@@ -31,8 +31,8 @@ std::string plain_line_of(const std::string& piece)
 std::string read_line_of(const std::string& piece)
 {
     char line[max_line];
-    piece_reading reading;
-    read_piece<false>(piece.data(), text_length_of(piece.data(), piece.size()), reading);
+    input_record reading;
+    read_record<false>(piece.data(), text_length_of(piece.data(), piece.size()), reading);
     return std::string(line, reading.count == field_count ? write_record(reading, line) : 0);
 }
 
@@ -42,8 +42,9 @@ TEST(differential, generated_pieces_agree_with_the_c_library)
     int complete = 0;
     for (int i = 0; i < 200000; ++i) {
         std::string piece = i % 4 ? generate_piece(random) : generate_shifted_record(random) + "\n";
-        input_record product{}, reference{};
-        int count = read_record(piece.data(), piece.size(), product);
+        input_record product{};
+        reference_record reference{};
+        int count = read_piece(piece.data(), piece.size(), product);
         ASSERT_EQ(count, reference_read_record(piece.data(), piece.size(), reference))
             << testing::PrintToString(piece);
         ASSERT_EQ(first_different_field(product, reference, count), -1)

@@ -69,7 +69,7 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
         piece_verdict verdict;
         std::size_t text_length = text_length_of(piece.data(), piece.size());
         judge_piece(piece.data(), piece.size(), text_length, 0, true, verdict);
-        input_record record{};
+        reference_record record{};
         if (reference_read_record(piece.data(), piece.size(), record) != int(field_count)) {
             ASSERT_EQ(verdict.fate, piece_fate::dropped) << testing::PrintToString(piece);
             continue;

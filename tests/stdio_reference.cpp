@@ -22,7 +22,7 @@ void terminate_and_trim(char* text, std::size_t size)
 
 } // namespace
 
-std::vector<std::string> fields_of(const input_record& r)
+std::vector<std::string> fields_of(const reference_record& r)
 {
     auto text = [](const char* t, std::size_t size) {
         std::string s(t, strnlen(t, size));
@@ -40,7 +40,7 @@ std::vector<std::string> fields_of(const input_record& r)
     // clang-format on
 }
 
-int reference_read_record(const char* piece, std::size_t length, input_record& r)
+int reference_read_record(const char* piece, std::size_t length, reference_record& r)
 {
     char text[max_piece + 1];
     length = length < max_piece ? length : max_piece;
@@ -60,7 +60,7 @@ int reference_read_record(const char* piece, std::size_t length, input_record& r
     return count;
 }
 
-std::size_t reference_write_record(const input_record& r, char* line, std::size_t size)
+std::size_t reference_write_record(const reference_record& r, char* line, std::size_t size)
 {
     int n = std::snprintf(line, size, print_format, r.text14, r.number1, r.number2, r.code[0],
                           r.code[1], r.code[2], r.code[3], r.code[4], r.code[5], r.code[6],
@@ -72,7 +72,7 @@ std::size_t reference_write_record(const input_record& r, char* line, std::size_
 std::size_t reference_convert_piece(const char* piece, std::size_t length, char* line,
                                     std::size_t size)
 {
-    input_record record{};
+    reference_record record{};
     if (reference_read_record(piece, length, record) != field_count)
         return 0;
     return reference_write_record(record, line, size);
@@ -90,12 +90,28 @@ std::string reference_listing(const std::string& input)
     return listing;
 }
 
-int first_different_field(const input_record& a, const input_record& b, int count)
+int read_piece(const char* piece, std::size_t length, input_record& record)
 {
-    std::vector<std::string> x = fields_of(a), y = fields_of(b);
-    for (int f = 0; f < count && f < int(x.size()); ++f)
-        if (x[std::size_t(f)] != y[std::size_t(f)])
+    read_record(piece, text_length_of(piece, length), record);
+    return record.count;
+}
+
+int first_different_field(const input_record& product, const reference_record& reference, int count)
+{
+    std::vector<std::string> expected = fields_of(reference);
+    for (int f = 0; f < count && f < int(expected.size()); ++f) {
+        // The field as the converter read it, as fields_of has it.
+        const field_place& place = field_places[std::size_t(f)];
+        const char* start = product.start(place.step);
+        std::size_t taken = product.to(place.step) - product.from(place.step);
+        std::string field = fields[std::size_t(f)].shape == shape_number
+                                ? std::to_string(product.values[f])
+                            : fields[std::size_t(f)].shape == shape_text
+                                ? std::string(start, trim_trailing_spaces(start, taken))
+                                : std::string(start, 1);
+        if (field != expected[std::size_t(f)])
             return f;
+    }
     return -1;
 }
 
