@@ -50,84 +50,44 @@ constexpr bool is_digit(char c)
     return static_cast<unsigned char>(c - '0') <= 9;
 }
 
-// What is wrong with a format text, if anything.
-enum class format_fault : unsigned char {
-    none,
-    unsupported_conversion, // not one of those below, or cut off after "%"
-    number_width,           // a scanned number needs a width of 1 to 9
-    white_space_directive,  // white space in a scan format, which no layout uses
-};
-
-// How many steps a format text has, and its first fault.
-struct format_check {
-    std::size_t count = 0;
-    format_fault fault = format_fault::none;
-    std::size_t fault_step = 0; // counted from 0
-};
-
-// Fails to compile, naming the fault and the step, when a format text has
-// one: the compiler's note on this instantiation says which step.
-template <format_fault Fault, std::size_t Step>
-constexpr bool format_is_sound()
-{
-    static_assert(Fault != format_fault::unsupported_conversion,
-                  "a format text has a conversion other than %Nc, %Nd (scan; %*... to skip) or "
-                  "%[-][0][N]s, %[-][0][N]d, %c (print), each width at most 255");
-    static_assert(Fault != format_fault::number_width,
-                  "a scanned number needs a width of 1 to 9, as in %2d");
-    static_assert(Fault != format_fault::white_space_directive,
-                  "white space in a scan format would skip any run of it; not supported");
-    return true;
-}
-
 namespace format_detail {
 
-// A fault found in a step leaves a harmless step in its place, so that the
-// reading goes on and the check can name the fault and the step.
+// Not constexpr: reaching it while a format text is read at compile time
+// fails the build, and the compiler shows this call and its reason.
+inline void bad_format(const char*) {}
 
 // Reads an optional decimal width at text[i]; 0 when there is none.
-constexpr unsigned char read_width(std::string_view text, std::size_t& i, format_fault& fault)
+constexpr unsigned char read_width(std::string_view text, std::size_t& i)
 {
     unsigned width = 0;
     while (i < text.size() && is_digit(text[i]))
-        width = std::min(width * 10 + unsigned(text[i++] - '0'), 256u);
-    if (width > 255)
-        fault = format_fault::unsupported_conversion;
-    return static_cast<unsigned char>(std::min(width, 255u));
+        if ((width = width * 10 + unsigned(text[i++] - '0')) > 255)
+            bad_format("a conversion's width is at most 255");
+    return static_cast<unsigned char>(width);
 }
 
-constexpr scan_step next_scan_step(std::string_view text, std::size_t& i, format_fault& fault)
+constexpr scan_step next_scan_step(std::string_view text, std::size_t& i)
 {
     char c = text[i++];
     if (c != '%') {
         if (is_white_space(static_cast<unsigned char>(c)))
-            fault = format_fault::white_space_directive;
+            bad_format("white space in a scan format would skip any run of it: not supported");
         return {scan_step::literal, false, 1, c};
     }
-    bool assigns = true;
-    if (i < text.size() && text[i] == '*') {
-        assigns = false;
-        ++i;
-    }
-    unsigned char width = read_width(text, i, fault);
-    if (i >= text.size()) {
-        fault = format_fault::unsupported_conversion;
-        return {scan_step::characters, assigns, 1, 0};
-    }
-    switch (text[i++]) {
-    case 'c':
-        return {scan_step::characters, assigns, static_cast<unsigned char>(width ? width : 1), 0};
-    case 'd':
-        if (width == 0 || width > 9)
-            fault = format_fault::number_width;
-        return {scan_step::number, assigns, std::clamp<unsigned char>(width, 1, 9), 0};
-    default:
-        fault = format_fault::unsupported_conversion;
-        return {scan_step::characters, assigns, 1, 0};
-    }
+    bool assigns = i >= text.size() || text[i] != '*';
+    i += !assigns;
+    unsigned char width = read_width(text, i);
+    char conversion = i < text.size() ? text[i++] : '\0';
+    if (conversion == 'c')
+        return {scan_step::characters, assigns, std::max<unsigned char>(width, 1), 0};
+    if (conversion != 'd')
+        bad_format("a scan conversion is %Nc or %Nd, or %*Nc or %*Nd to skip");
+    if (width == 0 || width > 9)
+        bad_format("a scanned number needs a width of 1 to 9, as in %2d");
+    return {scan_step::number, assigns, width, 0};
 }
 
-constexpr print_step next_print_step(std::string_view text, std::size_t& i, format_fault& fault)
+constexpr print_step next_print_step(std::string_view text, std::size_t& i)
 {
     char c = text[i++];
     if (c != '%')
@@ -135,31 +95,23 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i, form
     print_step step{print_step::literal, false, false, 0, 0};
     for (; i < text.size() && (text[i] == '-' || text[i] == '0'); ++i)
         (text[i] == '-' ? step.left : step.zero) = true;
-    step.width = read_width(text, i, fault);
-    if (i >= text.size()) {
-        fault = format_fault::unsupported_conversion;
-        return step;
-    }
-    switch (text[i++]) {
+    step.width = read_width(text, i);
+    switch (i < text.size() ? text[i++] : '\0') {
     case 's': step.kind = print_step::text; break;
     case 'd': step.kind = print_step::number; break;
     case 'c': step.kind = print_step::character; break;
-    default: fault = format_fault::unsupported_conversion; break;
+    default: bad_format("a print conversion is %[-][0][N]s, %[-][0][N]d or %c");
     }
     return step;
 }
 
 template <typename Next>
-constexpr format_check check_format(std::string_view text, Next next)
+constexpr std::size_t count_steps(std::string_view text, Next next)
 {
-    format_check check;
-    for (std::size_t i = 0; i < text.size(); ++check.count) {
-        format_fault fault = format_fault::none;
-        next(text, i, fault);
-        if (fault != format_fault::none && check.fault == format_fault::none)
-            check = {check.count, fault, check.count};
-    }
-    return check;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count)
+        next(text, i);
+    return count;
 }
 
 template <typename Step, std::size_t N, typename Next>
@@ -167,35 +119,28 @@ constexpr std::array<Step, N> steps(std::string_view text, Next next)
 {
     std::array<Step, N> out{};
     std::size_t i = 0;
-    format_fault fault = format_fault::none;
     for (Step& step : out)
-        step = next(text, i, fault);
+        step = next(text, i);
     return out;
 }
 
 } // namespace format_detail
 
-constexpr format_check check_scan_format(std::string_view text)
-{
-    return format_detail::check_format(text, format_detail::next_scan_step);
-}
+// The steps of a scan format and of a print format; a format text with a
+// fault fails to build, the compiler showing the fault's words.
+template <const char* Text>
+inline constexpr std::size_t
+    scan_step_count = format_detail::count_steps(Text, format_detail::next_scan_step);
+template <const char* Text>
+inline constexpr auto scan_steps_of =
+    format_detail::steps<scan_step, scan_step_count<Text>>(Text, format_detail::next_scan_step);
 
-template <std::size_t N>
-constexpr std::array<scan_step, N> parse_scan_format(std::string_view text)
-{
-    return format_detail::steps<scan_step, N>(text, format_detail::next_scan_step);
-}
-
-constexpr format_check check_print_format(std::string_view text)
-{
-    return format_detail::check_format(text, format_detail::next_print_step);
-}
-
-template <std::size_t N>
-constexpr std::array<print_step, N> parse_print_format(std::string_view text)
-{
-    return format_detail::steps<print_step, N>(text, format_detail::next_print_step);
-}
+template <const char* Text>
+inline constexpr std::size_t
+    print_step_count = format_detail::count_steps(Text, format_detail::next_print_step);
+template <const char* Text>
+inline constexpr auto print_steps_of =
+    format_detail::steps<print_step, print_step_count<Text>>(Text, format_detail::next_print_step);
 
 // For every step, the index of the argument it takes: for a step that takes
 // none, the index of the next one that does.

@@ -21,9 +21,7 @@ namespace v2list {
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
-inline constexpr format_check scan_check = check_scan_format(scan_format);
-static_assert(format_is_sound<scan_check.fault, scan_check.fault_step>());
-inline constexpr auto scan_steps = parse_scan_format<scan_check.count>(scan_format);
+inline constexpr auto scan_steps = scan_steps_of<scan_format>;
 
 // The fields in the order the scan format assigns them, grouped as the
 // record groups them.

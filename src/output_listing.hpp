@@ -24,9 +24,7 @@ inline constexpr char listing_header[] = "#Version: 2";
 // beside it.
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
-inline constexpr format_check print_check = check_print_format(print_format);
-static_assert(format_is_sound<print_check.fault, print_check.fault_step>());
-inline constexpr auto print_steps = parse_print_format<print_check.count>(print_format);
+inline constexpr auto print_steps = print_steps_of<print_format>;
 
 // The fields the print format writes, in the order of its conversions,
 // grouped as the line groups them.
@@ -51,24 +49,9 @@ inline constexpr auto shown_fields = [] {
 // For every print step, the field it writes (for a literal, the next one's).
 inline constexpr auto print_step_arguments = argument_indexes(print_steps);
 
-// The print format must take one field of the matching shape per conversion.
-constexpr bool format_fits_fields()
-{
-    std::size_t arg = 0;
-    for (const print_step& step : print_steps) {
-        if (!step.takes_argument())
-            continue;
-        if (arg >= std::size(print_fields))
-            return false;
-        field_shape shape = fields[print_fields[arg++]].shape;
-        if (shape != (step.kind == print_step::text     ? shape_text
-                      : step.kind == print_step::number ? shape_number
-                                                        : shape_character))
-            return false;
-    }
-    return arg == std::size(print_fields);
-}
-static_assert(format_fits_fields(), "the print format does not match print_fields");
+static_assert(std::size(print_fields) ==
+                  print_step_arguments.back() + print_steps.back().takes_argument(),
+              "the print format takes as many fields as print_fields names");
 
 namespace listing_detail {
 
@@ -111,7 +94,6 @@ struct number_op {
 // texts: every field has a place of a fixed width, so that the line is its
 // template of literals with the fields put in.
 struct line_plan {
-    const char* fault = nullptr;   // why the line's columns are not fixed; null when they are
     const char* refusal = nullptr; // why a plain piece cannot be copied as it stands
     std::size_t line_length = 0;
     char line_template[256]{}; // the line's literals, spaces where fields go
@@ -123,13 +105,14 @@ struct line_plan {
 
 constexpr line_plan make_plan()
 {
+    using format_detail::bad_format;
     line_plan plan;
-    auto refuse = [&plan](const char*& why, const char* because) {
-        if (why == nullptr)
-            why = because;
+    auto refuse = [&plan](const char* why) {
+        if (plan.refusal == nullptr)
+            plan.refusal = why;
     };
     if (!scan_steps.back().assigns)
-        refuse(plan.refusal, "steps after the last field change only where the record ends");
+        refuse("steps after the last field change only where the record ends");
     std::size_t groups[scan_steps.size()]{}, numbers = 0;
     for (std::size_t s = 0; s < scan_steps.size(); ++s) {
         groups[s] = numbers;
@@ -144,15 +127,18 @@ constexpr line_plan make_plan()
         }
         std::size_t field = print_fields[print_step_arguments[i]];
         field_place in = field_places[field];
+        field_shape shape = fields[field].shape;
+        if (shape != (step.kind == print_step::text     ? shape_text
+                      : step.kind == print_step::number ? shape_number
+                                                        : shape_character))
+            bad_format("a print conversion writes a field of another shape");
         // The characters the field can take in the line: as many whatever
         // the record holds, or the line's columns would move.
         std::size_t width = std::max<std::size_t>(step.width, 1);
-        if (step.kind == print_step::text && step.width < in.width)
-            refuse(plan.fault, "a text printed narrower than it is read");
-        if (step.kind == print_step::number && in.width > 1 && step.width < in.width)
-            refuse(plan.fault, "a number printed narrower than it is read");
-        if (in.step + 1 == scan_steps.size() && scan_steps[in.step].width > 1)
-            refuse(plan.fault, "the line shows the last field, which a record may hold cut short");
+        if (step.kind != print_step::character && in.width > 1 && step.width < in.width)
+            bad_format("a text or number printed narrower than it is read moves the columns");
+        if (in.step + 1 == scan_steps.size() && in.width > 1)
+            bad_format("the line shows the last field, which a record may hold cut short");
         width = std::max(width, in.width);
         for (std::size_t k = 0; k < width; ++k)
             plan.line_template[out + k] = ' ';
@@ -164,7 +150,7 @@ constexpr line_plan make_plan()
             // Digits print as they stand only at their own width, zero
             // padded, or as a lone digit.
             if (in.width == 1 ? step.width > 1 : !step.zero || step.left || step.width != in.width)
-                refuse(plan.refusal, "a number prints differently from its columns");
+                refuse("a number prints differently from its columns");
             plan.numbers[plan.number_count++] = {field, out, i, width};
         } else {
             plan.read_copies.add(copy);
@@ -178,10 +164,6 @@ constexpr line_plan make_plan()
 }
 
 inline constexpr line_plan plan = make_plan();
-static_assert(plan.fault == nullptr,
-              "the record line's columns must not depend on what a record holds: a text must be "
-              "printed at least as wide as it is read, a number of more than one column at least "
-              "as wide as its columns, and the last field, which may be cut short, not at all");
 
 template <copy_op Op>
 [[gnu::always_inline]] inline void copy(const char* in, char* line)

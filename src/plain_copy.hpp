@@ -99,19 +99,6 @@ inline bool numbers_plain_packed(const char* in, std::index_sequence<I...>)
     return (((offsets + 0x7676767676767676) | offsets) & 0x8080808080808080) == 0;
 }
 
-// The same, a character at a time, for a layout whose numbers do not pack.
-template <std::size_t... I>
-inline bool numbers_plain_each(const char* in, std::index_sequence<I...>)
-{
-    auto digits = [in](span run) {
-        for (std::size_t i = 0; i < run.width; ++i)
-            if (!is_digit(in[run.column + i]))
-                return false;
-        return true;
-    };
-    return (digits(columns.numbers[I]) && ...);
-}
-
 template <std::size_t... I>
 inline bool literals_in_place(const char* in, std::index_sequence<I...>)
 {
@@ -129,22 +116,19 @@ inline void copy_plain(const char* in, char* line, std::index_sequence<I...>)
 
 } // namespace plain_detail
 
-// Whether a plain piece's line is its columns copied: the plan may refuse,
-// for a layout whose line shows a number otherwise than its digits.
-inline constexpr bool copies_plain = listing_detail::plan.refusal == nullptr;
+// Whether a plain piece's line is its columns copied: not for a layout
+// whose line shows a number otherwise than its digits, or whose numbers
+// take more than a word's columns; the reader takes all its pieces.
+inline constexpr bool copies_plain =
+    listing_detail::plan.refusal == nullptr && plain_detail::numbers_pack;
 
 // Whether a piece is plain. It must hold at least shortest_record
 // characters, none of them zero.
 inline bool plain_record(const char* piece)
 {
     using namespace plain_detail;
-    constexpr auto runs = std::make_index_sequence<columns.number_count>();
-    bool digits;
-    if constexpr (numbers_pack)
-        digits = numbers_plain_packed(piece, runs);
-    else
-        digits = numbers_plain_each(piece, runs);
-    return digits && literals_in_place(piece, std::make_index_sequence<columns.literal_count>());
+    return numbers_plain_packed(piece, std::make_index_sequence<columns.number_count>()) &&
+           literals_in_place(piece, std::make_index_sequence<columns.literal_count>());
 }
 
 // Writes the record line of a plain piece to line and returns its length.
