@@ -39,7 +39,7 @@ constexpr char* put_decimal_digits(Integer value, char* end)
         end[0] = digit_pairs[2 * (magnitude % 100)];
         end[1] = digit_pairs[2 * (magnitude % 100) + 1];
     }
-    if (Least >= 2 || magnitude >= 10) {
+    if (magnitude >= 10 || (Least >= 2 && end == last)) {
         end -= 2;
         end[0] = digit_pairs[2 * magnitude];
         end[1] = digit_pairs[2 * magnitude + 1];
