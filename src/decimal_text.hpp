@@ -34,17 +34,20 @@ constexpr char* put_decimal_digits(Integer value, char* end)
 {
     auto magnitude = magnitude_of(value);
     char* last = end;
-    for (; magnitude >= 100; magnitude /= 100) {
+    auto put_pair = [&end](std::size_t pair) {
         end -= 2;
-        end[0] = digit_pairs[2 * (magnitude % 100)];
-        end[1] = digit_pairs[2 * (magnitude % 100) + 1];
-    }
-    if (magnitude >= 10 || (Least >= 2 && end == last)) {
-        end -= 2;
-        end[0] = digit_pairs[2 * magnitude];
-        end[1] = digit_pairs[2 * magnitude + 1];
+        end[0] = digit_pairs[2 * pair];
+        end[1] = digit_pairs[2 * pair + 1];
+    };
+    if (Least >= 2 && magnitude < 100) {
+        put_pair(magnitude);
     } else {
-        *--end = char('0' + magnitude);
+        for (; magnitude >= 100; magnitude /= 100)
+            put_pair(magnitude % 100);
+        if (magnitude >= 10)
+            put_pair(magnitude);
+        else
+            *--end = char('0' + magnitude);
     }
     while (last - end < std::ptrdiff_t(Least))
         *--end = '0';

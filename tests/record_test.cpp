@@ -28,6 +28,7 @@ struct piece_case {
 
 const std::string zero(1, '\0');
 const std::string spaces14(width_of(field_text14) - 2, ' ');
+const std::string seven_then_spaces = std::string(width_of(field_number1), ' ').replace(0, 1, "7");
 
 std::vector<piece_case> make_cases()
 {
@@ -45,8 +46,7 @@ std::vector<piece_case> make_cases()
         {"space-padded numbers shift", with(field_number1, " 731"), field_count},
         {"negative number", with(field_number1, "-5"), field_count},
         {"plus sign", with(field_number1, "+5"), field_count},
-        {"number ending early, then spaces",
-         with(field_number1, "7" + std::string(width_of(field_number1) - 1, ' ')), field_count},
+        {"number ending early, then spaces", with(field_number1, seven_then_spaces), field_count},
         {"minus sign in a digit column", with(field_digit1, "-"), field_digit1},
         {"plus sign in a digit column", with(field_digit1, "+"), field_digit1},
         {"space among the digits", with(field_digit1, "1 3"), field_digit3},
