@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "piece_verdict.hpp"
 #include "plain_copy.hpp"
 #include "stdio_reference.hpp"
+#include "text_builder.hpp"
 
 namespace {
 
@@ -62,11 +64,16 @@ void check_piece(const std::string& piece)
     // v2check converts exactly what the C library converts, and a shifted
     // record's message names its field.
     v2list::piece_verdict verdict;
-    v2list::judge_piece(piece.data(), piece.size(), text_length, 0, true, verdict);
+    v2list::judge_piece(piece.data(), piece.size(), text_length, 0, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
+    char reason[1024];
+    v2list::text_builder words{reason, sizeof reason};
+    if (verdict.fate != v2list::piece_fate::converted)
+        v2list::explain(verdict, piece.data(), piece.size(), text_length, 0, words);
     if (verdict.fate == v2list::piece_fate::shifted &&
-        std::strstr(verdict.reason, v2list::fields[verdict.field].name.data()) == nullptr)
+        std::string_view(reason, words.used).find(v2list::fields[verdict.field].name) ==
+            std::string_view::npos)
         differ("v2check's shifted field and its message", piece);
 }
 

@@ -22,10 +22,13 @@ constexpr std::size_t split_tail = 24;
 struct message {
     std::uint64_t line, column;
     const char* fate;
-    const char* cause; // its code
-    const char* field; // the field the cause is about, or null
-    const char* reason;
+    const char* cause;  // its code
+    const char* field;  // the field the cause is about, or null
+    const char* reason; // or, where null, the verdict's
     std::size_t reason_length;
+    const piece_verdict* verdict;
+    std::size_t length, text_length; // of the piece, with its newline
+    std::uint64_t piece_column;
     const char* piece; // the piece, without its newline
     std::size_t piece_length;
     const char* view; // what the caret view shows, and where the caret goes
@@ -45,9 +48,10 @@ struct message_writer {
         return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
     }
 
-    // Room in the report for the longest message but for the name: the
-    // reason escaped as JSON, the piece, the line and the caret view.
-    static constexpr std::size_t most_message = 8 * sizeof(piece_verdict::reason);
+    // The longest reason, and the room in the report for the longest message
+    // but for the name: the reason escaped as JSON, the piece, the line and
+    // the caret view.
+    static constexpr std::size_t most_reason = 1024, most_message = 8 * most_reason;
 
     // A builder for the next most_message characters of the report, after
     // extra more.
@@ -58,6 +62,14 @@ struct message_writer {
             return false;
         text = {report.buffer + report.used, most_message + extra};
         return true;
+    }
+
+    static void put_reason(const message& m, text_builder& out)
+    {
+        if (m.reason != nullptr)
+            out.append(m.reason, m.reason_length);
+        else
+            explain(*m.verdict, m.piece, m.length, m.text_length, m.piece_column, out);
     }
 
     // The message written straight into the report, the name whole.
@@ -86,7 +98,10 @@ struct message_writer {
                      "\",\"cause\":\"", m.cause, "\",\"field\":");
             text.put_json(m.field);
             text.put(",\"reason\":");
-            text.put_json(m.reason, m.reason_length);
+            char reason[most_reason];
+            text_builder words{reason, sizeof reason};
+            put_reason(m, words);
+            text.put_json(reason, words.used);
             text.put(",\"piece\":");
             text.put_json(m.piece, m.piece_length);
             if (m.listing != nullptr) {
@@ -98,7 +113,7 @@ struct message_writer {
             return true;
         }
         text.say(':', m.line, ':', m.column, ": ", m.fate, ": ");
-        text.append(m.reason, m.reason_length);
+        put_reason(m, text);
         text.put('\n');
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
@@ -125,7 +140,7 @@ struct message_writer {
 
     // A message on a piece, its caret view the piece without its newline.
     bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
-               std::size_t length, std::uint64_t piece_column)
+               std::size_t length, std::size_t text_length, std::uint64_t piece_column)
     {
         std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
         char listing[max_line];
@@ -134,11 +149,12 @@ struct message_writer {
             verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line);
         if (with_listing)
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        return write({line, verdict.column, fate_name(verdict.fate), facts_of(verdict.cause).code,
-                      cause_field(verdict.cause, verdict.step), verdict.reason,
-                      verdict.reason_length, piece, shown, piece, shown,
-                      std::size_t(verdict.column - 1 - piece_column),
-                      with_listing ? listing : nullptr, listing_length});
+        std::uint64_t column = cause_column(verdict, piece, length, text_length, piece_column);
+        return write({line, column, fate_name(verdict.fate), facts_of(verdict.cause).code,
+                      cause_field(verdict.cause, verdict.step), nullptr, 0, &verdict, length,
+                      text_length, piece_column, piece, shown, piece, shown,
+                      std::size_t(column - 1 - piece_column), with_listing ? listing : nullptr,
+                      listing_length});
     }
 };
 
@@ -253,7 +269,7 @@ struct line_checker {
         ++counts.pieces;
         bool wanted = messages.wanted();
         bool ok = true;
-        judge_piece(piece, length, text_length, column, wanted, verdict);
+        judge_piece(piece, length, text_length, column, verdict);
         piece_fate fate = verdict.fate;
         if (fate == piece_fate::dropped && whole && allowed_line(work.options, piece, length)) {
             ++counts.allowed; // expected: no problem, no message
@@ -268,7 +284,7 @@ struct line_checker {
             ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)]
                            [tally_step(verdict.cause, verdict.step)];
             if (wanted)
-                ok = messages.write(line, verdict, piece, length, column);
+                ok = messages.write(line, verdict, piece, length, text_length, column);
         }
         ok = ok && reject(piece, length);
         if (length == max_piece) // the end of a piece a line may go on after
@@ -297,12 +313,13 @@ struct line_checker {
         put_words(words, facts_of(piece_cause::line_split).message, 0);
         return messages.write({line, max_piece + 1, fate_name(piece_fate::split),
                                facts_of(piece_cause::line_split).code, nullptr, reason, words.used,
-                               second, later, view, split_tail + later, split_tail, nullptr, 0});
+                               nullptr, 0, 0, 0, second, later, view, split_tail + later,
+                               split_tail, nullptr, 0});
     }
 
     bool dropped(const char* piece, std::size_t length, std::size_t text_length)
     {
-        judge_piece(piece, length, text_length, column, false, verdict);
+        judge_piece(piece, length, text_length, column, verdict);
         return verdict.fate == piece_fate::dropped;
     }
 

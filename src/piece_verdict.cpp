@@ -14,7 +14,7 @@ namespace v2list {
 
 namespace {
 
-// A reason put together in the verdict's fixed buffer.
+// A reason put together at the end of a text.
 struct reason_text : text_builder {
     void add_quoted(const char* characters, std::size_t length)
     {
@@ -310,7 +310,9 @@ void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t a
         reason.put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
         return;
     case piece_cause::reads_neighbour:
-    case piece_cause::skips_white_space: reason.say(facts.message, verdict.column); return;
+    case piece_cause::skips_white_space:
+        reason.say(facts.message, at + scan_step_columns[step] + 1);
+        return;
     default: break;
     }
     if (to < text_length) {
@@ -323,8 +325,8 @@ void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t a
 }
 
 // The column of a message: where the cause is.
-std::uint64_t cause_column(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
-                           const piece_verdict& verdict)
+std::uint64_t column_of(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
+                        const piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
     switch (facts_of(verdict.cause).place) {
@@ -383,11 +385,10 @@ void explain_shifted(std::uint64_t at, const piece_verdict& verdict, reason_text
     reason.add_columns(at, r.from(step), r.to(step));
 }
 
-// The column and the reason of the message on a piece dropped or shifted.
-void explain(const char* piece, std::size_t text_length, std::uint64_t at, const piece_shape& shape,
-             piece_verdict& verdict, reason_text& reason)
+// The reason of the message on a piece dropped or shifted.
+void explain_problem(const char* piece, std::size_t text_length, std::uint64_t at,
+                     const piece_shape& shape, const piece_verdict& verdict, reason_text& reason)
 {
-    verdict.column = cause_column(shape, text_length, at, verdict);
     const input_record& r = verdict.record;
     switch (verdict.cause) {
     case piece_cause::empty_line: reason.put(facts_of(verdict.cause).message); return;
@@ -494,7 +495,6 @@ constexpr auto shown_bytes = [] {
 // faster (doc/performance.md).
 [[gnu::always_inline]] inline void find_control_character(const char* piece,
                                                           std::size_t text_length, std::uint64_t at,
-                                                          reason_text* reason,
                                                           piece_verdict& verdict)
 {
     std::size_t column;
@@ -504,25 +504,17 @@ constexpr auto shown_bytes = [] {
     verdict.cause = piece_cause::control_character;
     verdict.step = field_places[verdict.field].step;
     verdict.column = at + column + 1;
-    if (reason != nullptr) {
-        reason->say(fields[verdict.field].name, " shows ");
-        reason->add_quoted(piece + column, 1);
-        reason->say(" from column ", verdict.column, facts_of(verdict.cause).message);
-    }
 }
 
 } // namespace
 
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, bool explain_it, piece_verdict& verdict)
+                 std::uint64_t line_column, piece_verdict& verdict)
 {
+    // step, field and column are set with every cause but none.
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
-    verdict.step = 0;
-    verdict.field = field_count;
     verdict.plain = false;
-    verdict.reason_length = 0;
-    reason_text reason{{verdict.reason, sizeof verdict.reason}};
     if constexpr (copies_plain)
         verdict.plain = text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain) {
@@ -531,25 +523,34 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
         if (complete)
             judge_complete(piece, text_length, verdict);
         if (!complete || verdict.fate != piece_fate::converted) {
-            if (!complete || explain_it) {
-                piece_shape shape = shape_of(piece, length, text_length);
-                if (!complete)
-                    judge_dropped(piece, text_length, shape, line_column, verdict);
-                if (explain_it)
-                    explain(piece, text_length, line_column, shape, verdict, reason);
-            }
-        } else {
-            find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
-                                   verdict);
+            if (!complete)
+                judge_dropped(piece, text_length, shape_of(piece, length, text_length), line_column,
+                              verdict);
+            return;
         }
+    }
+    find_control_character(piece, text_length, line_column, verdict);
+}
+
+std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
+                           std::size_t text_length, std::uint64_t line_column)
+{
+    return column_of(shape_of(piece, length, text_length), text_length, line_column, verdict);
+}
+
+void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
+             std::size_t text_length, std::uint64_t line_column, text_builder& out)
+{
+    reason_text reason{{out.text + out.used, out.size - out.used}};
+    if (verdict.cause == piece_cause::control_character) {
+        reason.say(fields[verdict.field].name, " shows ");
+        reason.add_quoted(piece + (verdict.column - 1 - line_column), 1);
+        reason.say(" from column ", verdict.column, facts_of(verdict.cause).message);
     } else {
-        find_control_character(piece, text_length, line_column, explain_it ? &reason : nullptr,
-                               verdict);
+        explain_problem(piece, text_length, line_column, shape_of(piece, length, text_length),
+                        verdict, reason);
     }
-    if (explain_it) {
-        verdict.reason_length = reason.used;
-        reason.terminate();
-    }
+    out.used += reason.used;
 }
 
 std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line)

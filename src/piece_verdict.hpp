@@ -101,23 +101,30 @@ inline const cause_facts& facts_of(piece_cause cause)
 struct piece_verdict {
     piece_fate fate;
     piece_cause cause;
-    std::size_t
-        step; // the scan step the cause is about: the number that shifted, the step that failed
-    std::size_t field; // for shifted: the first field shown with a value not from its own columns
-    std::uint64_t column; // for a message: where, counted from 1 in the line
+    std::size_t step;  // the step the cause is about: the number that shifted, the step that failed
+    std::size_t field; // the field shown shifted or with a control character
+    std::uint64_t column; // for a control character: where, counted from 1 in the line
     bool plain;           // settled as a plain piece, without a reading
     input_record record;  // read, where not settled as plain
-    char reason[1024];    // for a message: why, the cause first, in plain words
-    std::size_t reason_length;
 };
 
 // Judges the piece of length characters, text_length of them before any
 // zero byte, as v2list reads it; line_column is where the piece starts in
 // its line, counted from 0. A plain piece is settled from its columns, any
-// other by reading it once. With explain, a piece with a problem also gets
-// the column and the reason of its message.
+// other by reading it once.
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, bool explain, piece_verdict& verdict);
+                 std::uint64_t line_column, piece_verdict& verdict);
+
+struct text_builder;
+
+// Where a message on the piece points, counted from 1 in its line.
+std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
+                           std::size_t text_length, std::uint64_t line_column);
+
+// Puts the reason of the message on a piece with a problem into out: why,
+// the cause first, in plain words.
+void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
+             std::size_t text_length, std::uint64_t line_column, text_builder& out);
 
 // The line v2list writes for a piece the verdict says it converts, from
 // the verdict's reading; returns its length.
@@ -133,7 +140,6 @@ const char* step_subject(std::size_t step);
 const char* cause_field(piece_cause cause, std::size_t step);
 
 // Puts words, the %s, %c and %n in them filled in for step.
-struct text_builder;
 void put_words(text_builder& out, const char* words, std::size_t step);
 
 } // namespace v2list
