@@ -21,10 +21,9 @@ constexpr std::size_t split_tail = 24;
 // One problem, as the report writes it.
 struct message {
     std::uint64_t line, column;
-    const char* fate;
-    const char* cause;  // its code
-    const char* field;  // the field the cause is about, or null
-    const char* reason; // or, where null, the verdict's
+    std::string_view fate, cause; // the cause's code
+    const char* field;            // the field the cause is about, or null
+    const char* reason;           // or, where null, the verdict's
     std::size_t reason_length;
     const piece_verdict* verdict;
     std::size_t length, text_length; // of the piece, with its newline
@@ -637,13 +636,13 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
         const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
-        bool one_column = facts.tally_one != nullptr && scan_steps[rows[i].step].width == 1;
+        bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
         // "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.
-        const char* fate = fate_names[rows[i].fate];
+        std::string_view fate = fate_names[rows[i].fate];
         text_builder row_line{text, sizeof text};
         row_line.put_number(rows[i].count, 8);
         row_line.say(' ', fate);
-        for (std::size_t pad = std::strlen(fate); pad < 7; ++pad)
+        for (std::size_t pad = fate.size(); pad < 7; ++pad)
             row_line.put(' ');
         row_line.put("  ");
         put_words(row_line, one_column ? facts.tally_one : facts.tally, rows[i].step);

@@ -55,7 +55,7 @@ struct reason_text : text_builder {
             shift < 0 ? "early" : "late");
     }
 
-    void add_words(const char* words, std::size_t step) { put_words(*this, words, step); }
+    void add_words(std::string_view words, std::size_t step) { put_words(*this, words, step); }
 };
 
 bool is_sign(char c)
@@ -280,8 +280,9 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
         reason.put(" finds ");
         reason.add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
         reason.say(" at column ", at + from + 1,
-                   step.width == 1 || to < text_length ? facts_of(piece_cause::takes_sign).message
-                                                       : ", a sign, then the line ends");
+                   step.width == 1 || to < text_length
+                       ? facts_of(piece_cause::takes_sign).message
+                       : std::string_view(", a sign, then the line ends"));
         return;
     }
     if (from < text_length) {
@@ -353,7 +354,7 @@ void explain_short(const piece_shape& shape, std::uint64_t at, const input_recor
     else
         reason.say("the piece from column ", at + 1, " has ", shape.characters, " characters");
     if (shape.whole && shape.characters < shape.need) {
-        const char* needs = facts_of(piece_cause::line_too_short).message;
+        std::string_view needs = facts_of(piece_cause::line_too_short).message;
         if (shape.newline)
             reason.say(needs, shape.need, " and its newline");
         else
@@ -577,18 +578,18 @@ const char* cause_field(piece_cause cause, std::size_t step)
                : nullptr;
 }
 
-void put_words(text_builder& out, const char* words, std::size_t step)
+void put_words(text_builder& out, std::string_view words, std::size_t step)
 {
-    for (const char* p = words; *p != '\0'; ++p) {
-        if (p[0] != '%' || p[1] == '\0') {
-            out.put(*p);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (words[i] != '%' || i + 1 == words.size()) {
+            out.put(words[i]);
             continue;
         }
-        switch (*++p) {
+        switch (words[++i]) {
         case 's': out.put(step_subject(step)); break;
         case 'c': out.put(scan_steps[step].symbol); break;
         case 'n': out.put_number(max_piece); break;
-        default: out.put(*p); break;
+        default: out.put(words[i]); break;
         }
     }
 }

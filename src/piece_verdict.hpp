@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "input_record.hpp"
 
@@ -55,39 +56,39 @@ enum class cause_place : unsigned char {
 // what the cause's step reads, "%c" for the literal and "%n" for the longest
 // piece.
 struct cause_facts {
-    const char* code;                  // stable, as the JSON report has it
-    const char *tally, *tally_one;     // the tally's words; for a step one column wide
-    const char *message, *message_one; // its own words in a message, likewise
-    bool about_step;                   // about one step, which the verdict names; else the line
+    std::string_view code;                 // stable, as the JSON report has it
+    std::string_view tally, tally_one;     // the tally's words; for a step one column wide
+    std::string_view message, message_one; // its own words in a message, likewise
+    bool about_step;                       // about one step, which the verdict names; else the line
     cause_place place;
 };
 
 // clang-format off
 inline constexpr cause_facts cause_table[] = {
-    {"none", "converted", nullptr, "", nullptr, false, cause_place::judged},
+    {"none", "converted", {}, "", {}, false, cause_place::judged},
     {"columns_blank", "%s's columns are blank", "%s's column is blank", " are blank", " is blank",
      true, cause_place::step_columns},
-    {"skips_white_space", "%s skips white space", nullptr, " skips white space at column ",
-     nullptr, true, cause_place::step_columns},
-    {"reads_neighbour", "%s skips white space into a neighbour's column", nullptr,
-     " skips white space at column ", nullptr, true, cause_place::step_columns},
-    {"stops_short", "%s stops short", nullptr, " stops at ", nullptr, true, cause_place::step_end},
-    {"takes_sign", "%s takes a sign", nullptr, ", a sign, no digit", nullptr, true,
+    {"skips_white_space", "%s skips white space", {}, " skips white space at column ",
+     {}, true, cause_place::step_columns},
+    {"reads_neighbour", "%s skips white space into a neighbour's column", {},
+     " skips white space at column ", {}, true, cause_place::step_columns},
+    {"stops_short", "%s stops short", {}, " stops at ", {}, true, cause_place::step_end},
+    {"takes_sign", "%s takes a sign", {}, ", a sign, no digit", {}, true,
      cause_place::step_start},
-    {"not_a_digit", "%s finds no digit", nullptr, ", not a digit", nullptr, true,
+    {"not_a_digit", "%s finds no digit", {}, ", not a digit", {}, true,
      cause_place::step_start},
-    {"literal_missing", "no \"%c\" in its column", nullptr, " where the \"%c\" belongs", nullptr,
+    {"literal_missing", "no \"%c\" in its column", {}, " where the \"%c\" belongs", {},
      true, cause_place::step_start},
-    {"zero_byte", "zero byte in %s", nullptr, " (a zero byte) ", nullptr, true,
+    {"zero_byte", "zero byte in %s", {}, " (a zero byte) ", {}, true,
      cause_place::text_end},
-    {"line_too_short", "line too short", nullptr, " and a record needs ", nullptr, false,
+    {"line_too_short", "line too short", {}, " and a record needs ", {}, false,
      cause_place::line_end},
-    {"empty_line", "empty line", nullptr, "an empty line", nullptr, false, cause_place::line_end},
-    {"control_character", "%s shows a control character", nullptr, ", a control character",
-     nullptr, true, cause_place::judged},
-    {"line_split", "line of %n characters or more", nullptr,
+    {"empty_line", "empty line", {}, "an empty line", {}, false, cause_place::line_end},
+    {"control_character", "%s shows a control character", {}, ", a control character",
+     {}, true, cause_place::judged},
+    {"line_split", "line of %n characters or more", {},
      "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
-     "own", nullptr, false, cause_place::judged},
+     "own", {}, false, cause_place::judged},
 };
 // clang-format on
 inline constexpr std::size_t cause_count = std::size(cause_table);
@@ -140,6 +141,6 @@ const char* step_subject(std::size_t step);
 const char* cause_field(piece_cause cause, std::size_t step);
 
 // Puts words, the %s, %c and %n in them filled in for step.
-void put_words(text_builder& out, const char* words, std::size_t step);
+void put_words(text_builder& out, std::string_view words, std::size_t step);
 
 } // namespace v2list

@@ -93,7 +93,7 @@ struct text_builder {
     }
     // A whole number, right-justified in width, its digits written in place.
     template <typename Integer>
-    void put_number(Integer value, std::size_t width = 0)
+    [[gnu::always_inline]] void put_number(Integer value, std::size_t width = 0)
     {
         bool negative = false;
         if constexpr (std::is_signed_v<Integer>)
