@@ -83,13 +83,21 @@ fi
 
 echo
 if command -v valgrind > /dev/null; then
-    echo "instructions per record (valgrind --tool=callgrind, 100000 records):"
+    echo "instructions per record (valgrind --tool=callgrind, 100000 records), and against v2list's:"
+    count() { # PROGRAM [ARGUMENT] < INPUT: the instructions it takes
+        { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 > /dev/null || true; } |
+            sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+    }
     for input in valid padded; do
-        for program in "$v2list" "$v2check" "$baseline"; do
-            # v2check says 1 where it finds something to report.
-            total=$( { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" < "$data/${input}100k.txt" 2>&1 > /dev/null || true; } |
-                sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
-            echo "  $input, $(basename "$program"): $((total / 100000))"
+        file=$data/${input}100k.txt
+        v=$(count "$v2list" < "$file")
+        echo "  $input: v2list $((v / 100000))"
+        # v2check says 1 where it finds something to report.
+        for program in "$v2check -c" "$v2check" "$v2check --format=json" "$baseline"; do
+            # shellcheck disable=SC2086 # the program and its option, split
+            n=$(count $program < "$file")
+            awk -v n="$n" -v v="$v" -v p="$(basename "${program%% *}")${program#"${program%% *}"}" \
+                'BEGIN { printf "  %s: %s %d, %.2f times\n", "'"$input"'", p, n / 100000, n / v }'
         done
     done
 else

@@ -474,27 +474,43 @@ std::string escaped_text(const char* text)
     return shown;
 }
 
-void write_unread(output_buffer& report, const input_name& name, const char* reason)
+namespace {
+
+// Starts a JSON object of a type and, where there is one, a file's name.
+void start_object(output_buffer& report, const char* type, const input_name* name)
 {
-    const char start[] = "{\"type\":\"unread\",\"file\":";
-    append_output(report, start, sizeof start - 1);
-    append_output(report, name.json.data(), name.json.size());
+    char text[64];
+    text_builder line{text, sizeof text};
+    line.say("{\"type\":\"", type, name != nullptr ? "\",\"file\":" : "\"");
+    append_output(report, text, line.used);
+    if (name != nullptr)
+        append_output(report, name->json.data(), name->json.size());
+}
+
+// Ends it with a last member whose value is a string.
+void end_object(output_buffer& report, const char* key, const char* value)
+{
     char text[512];
     text_builder line{text, sizeof text};
-    line.put(",\"reason\":");
-    line.put_json(reason);
+    line.say(",\"", key, "\":");
+    line.put_json(value);
     line.put("}\n");
     append_output(report, text, line.used);
 }
 
+} // namespace
+
+void write_unread(output_buffer& report, const input_name& name, const char* reason)
+{
+    start_object(report, "unread", &name);
+    end_object(report, "reason", reason);
+}
+
 void write_report_start(output_buffer& report, const char* program_version)
 {
-    char text[256];
-    text_builder line{text, sizeof text};
-    line.say("{\"type\":\"report\",\"version\":1,\"program\":\"v2check\",\"program_version\":");
-    line.put_json(program_version);
-    line.put("}\n");
-    append_output(report, text, line.used);
+    start_object(report, "report", nullptr);
+    append_output(report, ",\"version\":1,\"program\":\"v2check\"", 30);
+    end_object(report, "program_version", program_version);
 }
 
 namespace {
@@ -530,13 +546,9 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
 {
     static char text[most_rows * 128];
     text_builder line{text, sizeof text};
-    if (name != nullptr) {
-        const char start[] = "{\"type\":\"summary\",\"file\":";
-        append_output(report, start, sizeof start - 1);
-        append_output(report, name->json.data(), name->json.size());
-    } else {
-        line.say("{\"type\":\"total\",\"unread\":", unread);
-    }
+    start_object(report, name != nullptr ? "summary" : "total", name);
+    if (name == nullptr)
+        line.say(",\"unread\":", unread);
     line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,
              ",\"shifted\":", c.shifted, ",\"dropped\":", c.dropped, ",\"split\":", c.split,
              ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed, ",\"causes\":[");
@@ -568,39 +580,38 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         write_summary_json(report, name, c, unread);
         return;
     }
-    auto counted = [](text_builder& line, std::uint64_t n, const auto& one, const auto& many) {
-        line.put_number(n);
-        if (n == 1)
-            line.put(one);
-        else
-            line.put(many);
-    };
     char text[1024];
     text_builder line{text, sizeof text};
+    // A count and its noun, one or many.
+    auto count = [&line](std::uint64_t n, const char* noun) {
+        line.say(n, noun);
+        if (n != 1)
+            line.put('s');
+    };
     if (name == nullptr) {
         line.put("total: ");
     } else if (named) {
         append_output(report, name->shown.data(), name->shown.size());
         line.put(": ");
     }
-    counted(line, c.lines, " line", " lines");
+    count(c.lines, " line");
     line.put(" and ");
-    counted(line, c.pieces, " piece", " pieces");
+    count(c.pieces, " piece");
     line.put(" read: ");
-    counted(line, c.converted, " record", " records");
+    count(c.converted, " record");
     line.say(" converted, ", c.shifted, " of them shifted");
     if (c.suspect > 0)
         line.say(" and ", c.suspect, " suspect");
     line.put("; ");
-    counted(line, c.dropped, " piece", " pieces");
+    count(c.dropped, " piece");
     line.put(" dropped; ");
     if (c.allowed > 0)
         line.say(c.allowed, " allowed; ");
-    counted(line, c.split, " line", " lines");
+    count(c.split, " line");
     line.put(" split");
     if (unread > 0) {
         line.put("; ");
-        counted(line, unread, " file", " files");
+        count(unread, " file");
         line.put(" unread");
     }
     line.put('\n');
@@ -621,7 +632,8 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
             else
                 line.put_number(top[i]);
             line.put(" (");
-            counted(line, c.lengths[top[i]], " line)", " lines)");
+            count(c.lengths[top[i]], " line");
+            line.put(')');
             if (c.converted == 0)
                 break;
         }
@@ -633,8 +645,8 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
 
     // The tally, most frequent first; a cause and its count a line.
     tally_row rows[most_rows];
-    std::size_t count = tally(c, rows);
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t found = tally(c, rows);
+    for (std::size_t i = 0; i < found; ++i) {
         const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
         bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
         // "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.

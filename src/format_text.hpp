@@ -126,21 +126,24 @@ constexpr std::array<Step, N> steps(std::string_view text, Next next)
 
 } // namespace format_detail
 
+namespace format_detail {
+
+template <auto Next, const char* Text>
+inline constexpr std::size_t step_count = count_steps(Text, Next);
+
+template <typename Step, auto Next, const char* Text>
+inline constexpr auto steps_of = steps<Step, step_count<Next, Text>>(Text, Next);
+
+} // namespace format_detail
+
 // The steps of a scan format and of a print format; a format text with a
 // fault fails to build, the compiler showing the fault's words.
 template <const char* Text>
-inline constexpr std::size_t
-    scan_step_count = format_detail::count_steps(Text, format_detail::next_scan_step);
-template <const char* Text>
 inline constexpr auto scan_steps_of =
-    format_detail::steps<scan_step, scan_step_count<Text>>(Text, format_detail::next_scan_step);
-
-template <const char* Text>
-inline constexpr std::size_t
-    print_step_count = format_detail::count_steps(Text, format_detail::next_print_step);
+    format_detail::steps_of<scan_step, format_detail::next_scan_step, Text>;
 template <const char* Text>
 inline constexpr auto print_steps_of =
-    format_detail::steps<print_step, print_step_count<Text>>(Text, format_detail::next_print_step);
+    format_detail::steps_of<print_step, format_detail::next_print_step, Text>;
 
 // For every step, the index of the argument it takes: for a step that takes
 // none, the index of the next one that does.
