@@ -509,7 +509,8 @@ void write_unread(output_buffer& report, const input_name& name, const char* rea
 void write_report_start(output_buffer& report, const char* program_version)
 {
     start_object(report, "report", nullptr);
-    append_output(report, ",\"version\":1,\"program\":\"v2check\"", 30);
+    const char members[] = ",\"version\":1,\"program\":\"v2check\"";
+    append_output(report, members, sizeof members - 1);
     end_object(report, "program_version", program_version);
 }
 
