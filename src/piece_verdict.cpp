@@ -409,9 +409,12 @@ void explain_problem(const char* piece, std::size_t text_length, std::uint64_t a
         else
             reason.say(": ", fields[verdict.field].name);
         explain_shifted(at, verdict, reason);
-        std::size_t last_number = scan_steps.size() - 1;
-        while (last_number > 0 && scan_steps[last_number].kind != scan_step::number)
-            --last_number;
+        constexpr std::size_t last_number = [] {
+            std::size_t step = scan_steps.size() - 1;
+            while (step > 0 && scan_steps[step].kind != scan_step::number)
+                --step;
+            return step;
+        }();
         if (std::ptrdiff_t net = after(r, last_number)) {
             reason.put("; ");
             reason.add_shift(net);

@@ -60,8 +60,8 @@ inline unsigned not_shown_as_is(byte_block block)
     return block_bits(low | (block == 0x7f) | (block == '\\') | (block == '"'));
 }
 
-// The text is terminated only when asked: most of it is written many
-// small parts at a time.
+// The text is not terminated: most of it is written many small parts at a
+// time, and its length is used.
 struct text_builder {
     char* text;
     std::size_t size; // room, the terminator included
@@ -129,13 +129,6 @@ struct text_builder {
     {
         (put(parts), ...);
     }
-    // The text as it stands, terminated.
-    const char* terminate()
-    {
-        text[used] = '\0';
-        return text;
-    }
-
     // The length bytes at characters, each shown as it is or escaped. The
     // runs of bytes shown as they are are found and copied 16 at a time.
     void put_escaped(const char* characters, std::size_t length, escape_style style)
