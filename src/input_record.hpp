@@ -16,8 +16,8 @@ namespace v2list {
 
 // The input layout, column by column: every field's width, the ignored
 // columns and the literal "-", in the order the fields are assigned. Which
-// member of input_record each assigning conversion fills is the field table
-// below, in the same order.
+// field each assigning conversion fills is the field table below, in the
+// same order.
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
@@ -46,7 +46,7 @@ struct field_info {
 };
 
 // The one description of the fields, in field_id order; the reader, the
-// writer, the shortcut and the tests all go by it.
+// writer, the plain copy and the tests all go by it.
 inline constexpr field_info fields[] = {
     {"text14", shape_text},    {"number1", shape_number},        {"number2", shape_number},
     {"code", shape_character}, {"code", shape_character},        {"code", shape_character},
