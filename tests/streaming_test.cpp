@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "conversion_loop.hpp"
+#include "output_listing.hpp"
 #include "piece_generator.hpp"
 #include "stdio_reference.hpp"
 
@@ -81,7 +82,7 @@ bool read_until(int fd, std::string& text, std::size_t want)
 void lock_step(int to_v2list, int from_v2list)
 {
     std::mt19937_64 random(8);
-    std::string expected = "#Version: 2\n", got;
+    std::string expected = std::string(listing_header) + "\n", got;
     for (int i = 0; i < 20; ++i) {
         std::string record = generate_record(random) + "\n";
         ASSERT_EQ(write(to_v2list, record.data(), record.size()), ssize_t(record.size()));
