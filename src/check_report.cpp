@@ -438,22 +438,6 @@ check_end check_input(check_work& work, int fd, const input_name& name, check_co
     return {end.read_error, work.options.quiet && lines.problem};
 }
 
-std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
-{
-    std::size_t found = 0;
-    for (; found < 3; ++found) {
-        std::size_t best = std::size(counts.lengths);
-        for (std::size_t n = 0; n < std::size(counts.lengths); ++n)
-            if (counts.lengths[n] > 0 && std::find(top, top + found, n) == top + found &&
-                (best == std::size(counts.lengths) || counts.lengths[n] > counts.lengths[best]))
-                best = n;
-        if (best == std::size(counts.lengths))
-            break;
-        top[found] = best;
-    }
-    return found;
-}
-
 input_name name_input(const char* given)
 {
     std::size_t length = std::strlen(given);
@@ -515,6 +499,24 @@ void write_report_start(output_buffer& report, const char* program_version)
 }
 
 namespace {
+
+// The commonest line lengths of counts, most lines first, in top (room for
+// three, max_piece + 1 standing for all longer lines); returns how many.
+std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
+{
+    std::size_t found = 0;
+    for (; found < 3; ++found) {
+        std::size_t best = std::size(counts.lengths);
+        for (std::size_t n = 0; n < std::size(counts.lengths); ++n)
+            if (counts.lengths[n] > 0 && std::find(top, top + found, n) == top + found &&
+                (best == std::size(counts.lengths) || counts.lengths[n] > counts.lengths[best]))
+                best = n;
+        if (best == std::size(counts.lengths))
+            break;
+        top[found] = best;
+    }
+    return found;
+}
 
 // One row of the tally: a count of problems of one fate, cause and step.
 struct tally_row {

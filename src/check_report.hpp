@@ -84,10 +84,6 @@ void write_unread(output_buffer& report, const input_name& name, const char* rea
 // The JSON report's first object: its format's version and the program's.
 void write_report_start(output_buffer& report, const char* program_version);
 
-// The commonest line lengths of counts, most lines first, in top (room for
-// three, max_piece + 1 standing for all longer lines); returns how many.
-std::size_t commonest_lengths(const check_counts& counts, std::size_t* top);
-
 // The summary line ("NAME: N lines and N pieces read: ...", the name left
 // out unless named, "total" for a null name, and the files left unread
 // where there are any) and the tally: a line for each cause, most frequent
