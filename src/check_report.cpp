@@ -27,7 +27,7 @@ struct message {
     std::size_t reason_length;
     const piece_verdict* verdict;
     std::size_t length, text_length; // of the piece, with its newline
-    std::uint64_t piece_column;
+    std::uint64_t line_column;
     const char* piece; // the piece, without its newline
     std::size_t piece_length;
     const char* view; // what the caret view shows, and where the caret goes
@@ -68,7 +68,7 @@ struct message_writer {
         if (m.reason != nullptr)
             out.append(m.reason, m.reason_length);
         else
-            explain(*m.verdict, m.piece, m.length, m.text_length, m.piece_column, out);
+            explain(*m.verdict, m.piece, m.length, m.text_length, m.line_column, out);
     }
 
     // The message written straight into the report, the name whole.
@@ -139,7 +139,7 @@ struct message_writer {
 
     // A message on a piece, its caret view the piece without its newline.
     bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
-               std::size_t length, std::size_t text_length, std::uint64_t piece_column)
+               std::size_t length, std::size_t text_length, std::uint64_t line_column)
     {
         std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
         char listing[max_line];
@@ -148,11 +148,11 @@ struct message_writer {
             verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line);
         if (with_listing)
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        std::uint64_t column = cause_column(verdict, piece, length, text_length, piece_column);
+        std::uint64_t column = cause_column(verdict, piece, length, text_length, line_column);
         return write({line, column, fate_name(verdict.fate), facts_of(verdict.cause).code,
                       cause_field(verdict.cause, verdict.step), nullptr, 0, &verdict, length,
-                      text_length, piece_column, piece, shown, piece, shown,
-                      std::size_t(column - 1 - piece_column), with_listing ? listing : nullptr,
+                      text_length, line_column, piece, shown, piece, shown,
+                      std::size_t(column - 1 - line_column), with_listing ? listing : nullptr,
                       listing_length});
     }
 };

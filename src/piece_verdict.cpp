@@ -24,13 +24,13 @@ struct reason_text : text_builder {
     }
 
     // "column 5" or "columns 5-6", for the characters from..to (from 0,
-    // to excluded) of a piece that starts at column at of its line.
-    void add_columns(std::uint64_t at, std::size_t from, std::size_t to)
+    // to excluded) of a piece that starts at column line_column of its line.
+    void add_columns(std::uint64_t line_column, std::size_t from, std::size_t to)
     {
         if (to <= from + 1)
-            say("column ", at + from + 1);
+            say("column ", line_column + from + 1);
         else
-            say("columns ", at + from + 1, '-', at + to);
+            say("columns ", line_column + from + 1, '-', line_column + to);
     }
 
     // What a scan step reads: its field, or what it skips.
@@ -211,7 +211,7 @@ std::size_t step_at(std::size_t column)
 // For a piece that is not a complete record: where and why the reading
 // failed, or where it left the layout before it failed.
 void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
-                   std::uint64_t at, piece_verdict& verdict)
+                   std::uint64_t line_column, piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
     std::size_t stop = r.steps_run - 1;
@@ -219,7 +219,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
     verdict.fate = piece_fate::dropped;
     verdict.step = left;
     if (shape.whole && !shape.zero && shape.characters < shape.need) {
-        bool empty = shape.characters == 0 && shape.newline && at == 0;
+        bool empty = shape.characters == 0 && shape.newline && line_column == 0;
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
         verdict.step = stop;
     } else if (after(r, left) >= 0 && own_columns_blank(piece, text_length, left)) {
@@ -243,7 +243,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
 
 // Where the scan stopped and why, in words, where nothing shifted before.
 void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
-                  std::uint64_t at, const input_record& r, reason_text& reason)
+                  std::uint64_t line_column, const input_record& r, reason_text& reason)
 {
     std::size_t stop = r.steps_run - 1;
     const scan_step& step = scan_steps[stop];
@@ -251,7 +251,7 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
     if (r.ran_out && shape.zero) {
         // Named by the layout's columns the zero byte stands in.
         std::size_t in = step_at(text_length);
-        reason.say("the line ends at column ", at + text_length + 1,
+        reason.say("the line ends at column ", line_column + text_length + 1,
                    facts_of(piece_cause::zero_byte).message,
                    text_length > scan_step_columns[in] ? "in " : "before ");
         reason.add_step(in);
@@ -268,7 +268,7 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
         return;
     }
     if (step.kind == scan_step::literal) {
-        reason.say("column ", at + from + 1, " holds ");
+        reason.say("column ", line_column + from + 1, " holds ");
         reason.add_quoted(piece + from, 1);
         reason.add_words(facts_of(piece_cause::literal_missing).message, stop);
         return;
@@ -279,7 +279,7 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
         std::size_t to = r.to(stop);
         reason.put(" finds ");
         reason.add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
-        reason.say(" at column ", at + from + 1,
+        reason.say(" at column ", line_column + from + 1,
                    step.width == 1 || to < text_length
                        ? facts_of(piece_cause::takes_sign).message
                        : std::string_view(", a sign, then the line ends"));
@@ -288,7 +288,8 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
     if (from < text_length) {
         reason.put(" finds ");
         reason.add_quoted(piece + from, 1);
-        reason.say(" at column ", at + from + 1, facts_of(piece_cause::not_a_digit).message);
+        reason.say(" at column ", line_column + from + 1,
+                   facts_of(piece_cause::not_a_digit).message);
     } else {
         reason.put(" finds no digit before the line ends");
     }
@@ -297,7 +298,7 @@ void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_
 // Where the reading left the layout for good, at step: "number2's columns
 // 17-18 are blank", "number1 skips white space at column 15", "number2
 // stops at "a" in column 18".
-void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t at,
+void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t line_column,
                      const piece_verdict& verdict, reason_text& reason)
 {
     std::size_t step = verdict.step;
@@ -307,52 +308,53 @@ void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t a
     switch (verdict.cause) {
     case piece_cause::columns_blank:
         reason.put("'s ");
-        reason.add_columns(at, scan_step_columns[step], step_end(step));
+        reason.add_columns(line_column, scan_step_columns[step], step_end(step));
         reason.put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
         return;
     case piece_cause::reads_neighbour:
     case piece_cause::skips_white_space:
-        reason.say(facts.message, at + scan_step_columns[step] + 1);
+        reason.say(facts.message, line_column + scan_step_columns[step] + 1);
         return;
     default: break;
     }
     if (to < text_length) {
         reason.put(facts.message);
         reason.add_quoted(piece + to, 1);
-        reason.say(" in column ", at + to + 1);
+        reason.say(" in column ", line_column + to + 1);
     } else {
-        reason.say(" stops at column ", at + to + 1, ", where the line ends");
+        reason.say(" stops at column ", line_column + to + 1, ", where the line ends");
     }
 }
 
 // The column of a message: where the cause is.
-std::uint64_t column_of(const piece_shape& shape, std::size_t text_length, std::uint64_t at,
-                        const piece_verdict& verdict)
+std::uint64_t column_of(const piece_shape& shape, std::size_t text_length,
+                        std::uint64_t line_column, const piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
     switch (facts_of(verdict.cause).place) {
-    case cause_place::step_columns: return at + scan_step_columns[verdict.step] + 1;
-    case cause_place::step_end: return at + r.to(verdict.step) + 1;
-    case cause_place::step_start: return at + r.from(verdict.step) + 1;
-    case cause_place::text_end: return at + text_length + 1;
-    case cause_place::line_end: return at + shape.characters + 1;
+    case cause_place::step_columns: return line_column + scan_step_columns[verdict.step] + 1;
+    case cause_place::step_end: return line_column + r.to(verdict.step) + 1;
+    case cause_place::step_start: return line_column + r.from(verdict.step) + 1;
+    case cause_place::text_end: return line_column + text_length + 1;
+    case cause_place::line_end: return line_column + shape.characters + 1;
     case cause_place::judged: break;
     }
     return verdict.column;
 }
 
-void explain_short(const piece_shape& shape, std::uint64_t at, const input_record& r,
+void explain_short(const piece_shape& shape, std::uint64_t line_column, const input_record& r,
                    reason_text& reason)
 {
     const char* last = shape.newline ? "" : "last ";
     const char* characters = shape.characters == 1 ? " character" : " characters";
-    if (at == 0 && shape.whole)
+    if (line_column == 0 && shape.whole)
         reason.say("the ", last, "line has ", shape.characters, characters);
     else if (shape.whole)
-        reason.say("the rest of the ", last, "line from column ", at + 1, " has ", shape.characters,
-                   characters);
+        reason.say("the rest of the ", last, "line from column ", line_column + 1, " has ",
+                   shape.characters, characters);
     else
-        reason.say("the piece from column ", at + 1, " has ", shape.characters, " characters");
+        reason.say("the piece from column ", line_column + 1, " has ", shape.characters,
+                   " characters");
     if (shape.whole && shape.characters < shape.need) {
         std::string_view needs = facts_of(piece_cause::line_too_short).message;
         if (shape.newline)
@@ -367,7 +369,7 @@ void explain_short(const piece_shape& shape, std::uint64_t at, const input_recor
 
 // What a shifted record's line shows of the field from other columns, and
 // from which: " shows 12 from columns 18-19".
-void explain_shifted(std::uint64_t at, const piece_verdict& verdict, reason_text& reason)
+void explain_shifted(std::uint64_t line_column, const piece_verdict& verdict, reason_text& reason)
 {
     std::size_t f = verdict.field;
     const input_record& r = verdict.record;
@@ -383,24 +385,26 @@ void explain_shifted(std::uint64_t at, const piece_verdict& verdict, reason_text
     case shape_tail: reason.add_quoted(taken, 1); break;
     }
     reason.put(" from ");
-    reason.add_columns(at, r.from(step), r.to(step));
+    reason.add_columns(line_column, r.from(step), r.to(step));
 }
 
 // The reason of the message on a piece dropped or shifted.
-void explain_problem(const char* piece, std::size_t text_length, std::uint64_t at,
+void explain_problem(const char* piece, std::size_t text_length, std::uint64_t line_column,
                      const piece_shape& shape, const piece_verdict& verdict, reason_text& reason)
 {
     const input_record& r = verdict.record;
     switch (verdict.cause) {
     case piece_cause::empty_line: reason.put(facts_of(verdict.cause).message); return;
-    case piece_cause::line_too_short: explain_short(shape, at, r, reason); return;
+    case piece_cause::line_too_short: explain_short(shape, line_column, r, reason); return;
     case piece_cause::zero_byte:
     case piece_cause::literal_missing:
     case piece_cause::takes_sign:
-    case piece_cause::not_a_digit: explain_stop(piece, shape, text_length, at, r, reason); return;
+    case piece_cause::not_a_digit:
+        explain_stop(piece, shape, text_length, line_column, r, reason);
+        return;
     default: break;
     }
-    explain_leaving(piece, text_length, at, verdict, reason);
+    explain_leaving(piece, text_length, line_column, verdict, reason);
     if (verdict.fate == piece_fate::shifted) {
         // What the listing shows from other columns, and the net shift
         // after the last number, which moves every field after it.
@@ -408,7 +412,7 @@ void explain_problem(const char* piece, std::size_t text_length, std::uint64_t a
             reason.put(" and"); // "number1 skips ... and shows 70 from ..."
         else
             reason.say(": ", fields[verdict.field].name);
-        explain_shifted(at, verdict, reason);
+        explain_shifted(line_column, verdict, reason);
         constexpr std::size_t last_number = [] {
             std::size_t step = scan_steps.size() - 1;
             while (step > 0 && scan_steps[step].kind != scan_step::number)
@@ -425,7 +429,7 @@ void explain_problem(const char* piece, std::size_t text_length, std::uint64_t a
         reason.put(", so ");
         reason.add_shift(shift);
         reason.put(": ");
-        explain_stop(piece, shape, text_length, at, r, reason);
+        explain_stop(piece, shape, text_length, line_column, r, reason);
     }
 }
 
@@ -498,7 +502,8 @@ constexpr auto shown_bytes = [] {
 // control character. Inlined into judge_piece, which it makes measurably
 // faster (doc/performance.md).
 [[gnu::always_inline]] inline void find_control_character(const char* piece,
-                                                          std::size_t text_length, std::uint64_t at,
+                                                          std::size_t text_length,
+                                                          std::uint64_t line_column,
                                                           piece_verdict& verdict)
 {
     std::size_t column;
@@ -507,7 +512,7 @@ constexpr auto shown_bytes = [] {
     verdict.fate = piece_fate::suspect;
     verdict.cause = piece_cause::control_character;
     verdict.step = field_places[verdict.field].step;
-    verdict.column = at + column + 1;
+    verdict.column = line_column + column + 1;
 }
 
 } // namespace
