@@ -20,9 +20,9 @@ static_assert(max_record_line <= max_line);
     if constexpr (copies_plain)
         if (text_length >= shortest_record && plain_record(piece))
             return copy_plain_columns(piece, line);
-    input_record reading;
-    read_record<false>(piece, text_length, reading);
-    return reading.count == field_count ? write_record(reading, line) : 0;
+    input_record record;
+    read_record<false>(piece, text_length, record);
+    return record.count == field_count ? write_record(record, line) : 0;
 }
 
 } // namespace

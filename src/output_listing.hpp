@@ -202,18 +202,18 @@ template <print_step Step, std::size_t Width>
 }
 
 template <std::size_t... I>
-[[gnu::always_inline]] inline void copy_read(const input_record& reading, char* line,
+[[gnu::always_inline]] inline void copy_read(const input_record& record, char* line,
                                              std::index_sequence<I...>)
 {
-    (copy<plan.read_copies.ops[I]>(reading.start(plan.read_copies.ops[I].step), line), ...);
+    (copy<plan.read_copies.ops[I]>(record.start(plan.read_copies.ops[I].step), line), ...);
 }
 
 template <std::size_t... I>
-[[gnu::always_inline]] inline void print_numbers(const input_record& reading, char* line,
+[[gnu::always_inline]] inline void print_numbers(const input_record& record, char* line,
                                                  std::index_sequence<I...>)
 {
     (put_number<print_steps[plan.numbers[I].print_step], plan.numbers[I].width>(
-         line + plan.numbers[I].to, reading.values[plan.numbers[I].field]),
+         line + plan.numbers[I].to, record.values[plan.numbers[I].field]),
      ...);
 }
 
@@ -224,12 +224,12 @@ inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 
 // Writes the record line of a complete record from its reading into line
 // (room for max_record_line characters); returns its length.
-[[gnu::always_inline]] inline std::size_t write_record(const input_record& reading, char* line)
+[[gnu::always_inline]] inline std::size_t write_record(const input_record& record, char* line)
 {
     using namespace listing_detail;
     std::memcpy(line, plan.line_template, plan.line_length);
-    copy_read(reading, line, std::make_index_sequence<plan.read_copies.count>());
-    print_numbers(reading, line, std::make_index_sequence<plan.number_count>());
+    copy_read(record, line, std::make_index_sequence<plan.read_copies.count>());
+    print_numbers(record, line, std::make_index_sequence<plan.number_count>());
     return plan.line_length;
 }
 
