@@ -95,6 +95,13 @@ struct text_builder {
     template <typename Integer>
     [[gnu::always_inline]] void put_number(Integer value, std::size_t width = 0)
     {
+        if (value >= 0 && value < 100 && width < 2 && size - used > 2) {
+            // Most numbers a message holds, columns and values, are small.
+            if (value >= 10)
+                text[used++] = digit_pairs[2 * value];
+            text[used++] = char('0' + value % 10);
+            return;
+        }
         bool negative = false;
         if constexpr (std::is_signed_v<Integer>)
             negative = value < 0;
