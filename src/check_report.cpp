@@ -22,7 +22,7 @@ constexpr std::size_t split_tail = 24;
 struct message {
     std::uint64_t line, column;
     std::string_view fate, cause; // the cause's code
-    const char* field;            // the field the cause is about, or null
+    const char* field;            // the field the cause is about, or null; or the verdict's
     const char* reason;           // or, where null, the verdict's
     std::size_t reason_length;
     const piece_verdict* verdict;
@@ -30,7 +30,7 @@ struct message {
     std::uint64_t line_column;
     const char* piece; // the piece, without its newline
     std::size_t piece_length;
-    const char* view; // what the caret view shows, and where the caret goes
+    const char* view; // what the caret view shows (null: the piece), and where the caret goes
     std::size_t view_length, caret;
     const char* listing; // the line v2list writes, without its newline, or null
     std::size_t listing_length;
@@ -41,11 +41,9 @@ struct message_writer {
     check_work& work;
     const input_name& name;
     std::uint64_t written = 0;
+    std::uint64_t most = work.options.quiet ? 0 : work.options.max_messages;
 
-    bool wanted() const
-    {
-        return !work.options.quiet && written < work.options.max_messages && work.report.error == 0;
-    }
+    bool wanted() const { return written < most && work.report.error == 0; }
 
     // The longest reason, and the room in the report for the longest message
     // but for the name: the reason escaped as JSON, the piece, the line and
@@ -95,7 +93,8 @@ struct message_writer {
         if (json) {
             text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
                      "\",\"cause\":\"", m.cause, "\",\"field\":");
-            text.put_json(m.field);
+            text.put_json(m.verdict != nullptr ? cause_field(m.verdict->cause, m.verdict->step)
+                                               : m.field);
             text.put(",\"reason\":");
             char reason[most_reason];
             text_builder words{reason, sizeof reason};
@@ -117,12 +116,14 @@ struct message_writer {
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
             // the line v2list writes.
+            const char* view = m.view != nullptr ? m.view : m.piece;
+            std::size_t length = m.view != nullptr ? m.view_length : m.piece_length;
+            std::size_t before = std::min(m.caret, length);
             text.put("  ");
             std::size_t caret = text.used;
-            text.put_escaped(m.view, std::min(m.caret, m.view_length), escape_style::text);
+            text.put_escaped(view, before, escape_style::text);
             caret = text.used - caret;
-            text.put_escaped(m.view + std::min(m.caret, m.view_length),
-                             m.view_length - std::min(m.caret, m.view_length), escape_style::text);
+            text.put_escaped(view + before, length - before, escape_style::text);
             text.put('\n');
             for (std::size_t i = 0; i < caret + 2; ++i)
                 text.put(' ');
@@ -149,10 +150,9 @@ struct message_writer {
         if (with_listing)
             listing_length = verdict_line(verdict, piece, listing) - 1;
         std::uint64_t column = cause_column(verdict, piece, length, text_length, line_column);
-        return write({line, column, fate_name(verdict.fate), facts_of(verdict.cause).code,
-                      cause_field(verdict.cause, verdict.step), nullptr, 0, &verdict, length,
-                      text_length, line_column, piece, shown, piece, shown,
-                      std::size_t(column - 1 - line_column), with_listing ? listing : nullptr,
+        return write({line, column, fate_name(verdict.fate), facts_of(verdict.cause).code, nullptr,
+                      nullptr, 0, &verdict, length, text_length, line_column, piece, shown, nullptr,
+                      0, std::size_t(column - 1 - line_column), with_listing ? listing : nullptr,
                       listing_length});
     }
 };

@@ -523,9 +523,7 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     // step, field and column are set with every cause but none.
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
-    verdict.plain = false;
-    if constexpr (copies_plain)
-        verdict.plain = text_length >= shortest_record && plain_record(piece);
+    verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain) {
         read_record(piece, text_length, verdict.record);
         bool complete = verdict.record.count == field_count;
@@ -544,7 +542,10 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
 std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
                            std::size_t text_length, std::uint64_t line_column)
 {
-    return column_of(shape_of(piece, length, text_length), text_length, line_column, verdict);
+    // The shape of the piece matters only where the column is the line's end.
+    bool at_end = facts_of(verdict.cause).place == cause_place::line_end;
+    return column_of(at_end ? shape_of(piece, length, text_length) : piece_shape{}, text_length,
+                     line_column, verdict);
 }
 
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
@@ -556,8 +557,11 @@ void explain(const piece_verdict& verdict, const char* piece, std::size_t length
         reason.add_quoted(piece + (verdict.column - 1 - line_column), 1);
         reason.say(" from column ", verdict.column, facts_of(verdict.cause).message);
     } else {
-        explain_problem(piece, text_length, line_column, shape_of(piece, length, text_length),
-                        verdict, reason);
+        // A shifted record's reason says nothing of the piece's shape.
+        bool shifted = verdict.fate == piece_fate::shifted;
+        explain_problem(piece, text_length, line_column,
+                        shifted ? piece_shape{} : shape_of(piece, length, text_length), verdict,
+                        reason);
     }
     out.used += reason.used;
 }
