@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "conversion_loop.hpp"
+#include "output_listing.hpp"
 #include "text_builder.hpp"
 
 namespace v2list {
@@ -17,23 +18,34 @@ namespace {
 // "..." included.
 constexpr std::size_t split_tail = 24;
 
-// One problem, as the report writes it.
+// One problem, as the report writes it; its reason comes apart.
 struct message {
     std::uint64_t line, column;
-    std::string_view fate, cause; // the cause's code
-    const char* field;            // the field the cause is about, or null; or the verdict's
-    const char* reason;           // or, where null, the verdict's
-    std::size_t reason_length;
-    const piece_verdict* verdict;
-    std::size_t length, text_length; // of the piece, with its newline
-    std::uint64_t line_column;
-    const char* piece; // the piece, without its newline
-    std::size_t piece_length;
-    const char* view; // what the caret view shows (null: the piece), and where the caret goes
-    std::size_t view_length, caret;
-    const char* listing; // the line v2list writes, without its newline, or null
-    std::size_t listing_length;
+    piece_fate fate;
+    piece_cause cause;
+    std::size_t step;       // the step the cause is about
+    std::string_view piece; // without its newline
+    std::string_view view;  // what the caret view shows, and where the caret goes
+    std::size_t caret;
+    std::string_view listing; // the line v2list writes, without its newline; empty for none
 };
+
+// The JSON report writes a field's name, and the listing of a piece whose
+// characters are all shown as they are, without looking for bytes to escape.
+static_assert(std::ranges::all_of(fields, [](const field_info& f) {
+    return std::ranges::all_of(f.name, [](char c) { return shown_as_is(c); });
+}));
+static_assert(std::all_of(print_format, print_format + sizeof print_format - 2,
+                          [](char c) { return shown_as_is(c); }));
+
+// A field's name as a JSON string, or null for none.
+void put_field(text_builder& text, std::string_view field)
+{
+    if (field.empty())
+        text.put("null");
+    else
+        text.say('"', field, '"');
+}
 
 // The messages of one input.
 struct message_writer {
@@ -60,16 +72,10 @@ struct message_writer {
         return true;
     }
 
-    static void put_reason(const message& m, text_builder& out)
-    {
-        if (m.reason != nullptr)
-            out.append(m.reason, m.reason_length);
-        else
-            explain(*m.verdict, m.piece, m.length, m.text_length, m.line_column, out);
-    }
-
-    // The message written straight into the report, the name whole.
-    bool write(const message& m)
+    // The message written straight into the report, the name whole;
+    // put_reason(text_builder&) puts its reason.
+    template <typename Reason>
+    bool write(const message& m, Reason&& put_reason)
     {
         ++written;
         output_buffer& report = work.report;
@@ -90,46 +96,56 @@ struct message_writer {
             text.append(shown.data(), shown.size());
         }
         if (json) {
-            text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"", m.fate,
-                     "\",\"cause\":\"", m.cause, "\",\"field\":");
-            text.put_json(m.verdict != nullptr ? cause_field(m.verdict->cause, m.verdict->step)
-                                               : m.field);
-            text.put(",\"reason\":");
-            char reason[most_reason];
-            text_builder words{reason, sizeof reason};
-            put_reason(m, words);
-            text.put_json(reason, words.used);
+            text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"",
+                     fate_name(m.fate), "\",\"cause\":\"", facts_of(m.cause).code, "\",\"field\":");
+            put_field(text, cause_field(m.cause, m.step));
+            // The reason is written in place, and escaped only where it
+            // holds a byte that is not shown as it is: a quote, mostly.
+            text.put(",\"reason\":\"");
+            std::size_t reason = text.used;
+            put_reason(text);
+            std::size_t length = std::min(text.used - reason, most_reason);
+            if (text_builder::shown_run(text.text + reason, 0, length) < length) {
+                char words[most_reason];
+                std::memcpy(words, text.text + reason, length);
+                text.used = reason;
+                text.put_escaped(words, length, escape_style::json);
+            }
+            text.put('"');
             text.put(",\"piece\":");
-            text.put_json(m.piece, m.piece_length);
-            if (m.listing != nullptr) {
+            bool as_is = text.put_json(m.piece.data(), m.piece.size());
+            if (!m.listing.empty()) {
+                // What v2list writes of a piece is the piece's characters,
+                // the line's own, and digits.
                 text.put(",\"listing\":");
-                text.put_json(m.listing, m.listing_length);
+                if (as_is)
+                    text.say('"', m.listing, '"');
+                else
+                    text.put_json(m.listing.data(), m.listing.size());
             }
             text.put("}\n");
             report.used += text.used;
             return true;
         }
-        text.say(':', m.line, ':', m.column, ": ", m.fate, ": ");
-        put_reason(m, text);
+        text.say(':', m.line, ':', m.column, ": ", fate_name(m.fate), ": ");
+        put_reason(text);
         text.put('\n');
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
             // the line v2list writes.
-            const char* view = m.view != nullptr ? m.view : m.piece;
-            std::size_t length = m.view != nullptr ? m.view_length : m.piece_length;
-            std::size_t before = std::min(m.caret, length);
+            std::size_t before = std::min(m.caret, m.view.size());
             text.put("  ");
             std::size_t caret = text.used;
-            text.put_escaped(view, before, escape_style::text);
+            text.put_escaped(m.view.data(), before, escape_style::text);
             caret = text.used - caret;
-            text.put_escaped(view + before, length - before, escape_style::text);
+            text.put_escaped(m.view.data() + before, m.view.size() - before, escape_style::text);
             text.put('\n');
             for (std::size_t i = 0; i < caret + 2; ++i)
                 text.put(' ');
             text.put("^\n");
-            if (m.listing != nullptr) {
+            if (!m.listing.empty()) {
                 text.put("  note: v2list writes \"");
-                text.put_escaped(m.listing, m.listing_length, escape_style::text);
+                text.put_escaped(m.listing.data(), m.listing.size(), escape_style::text);
                 text.put("\"\n");
             }
         }
@@ -141,18 +157,25 @@ struct message_writer {
     bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
                std::size_t length, std::size_t text_length, std::uint64_t line_column)
     {
-        std::size_t shown = length > 0 && piece[length - 1] == '\n' ? length - 1 : length;
+        std::string_view shown(piece,
+                               length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
         char listing[max_line];
         std::size_t listing_length = 0;
-        bool with_listing =
-            verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line);
-        if (with_listing)
+        if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
         std::uint64_t column = cause_column(verdict, piece, length, text_length, line_column);
-        return write({line, column, fate_name(verdict.fate), facts_of(verdict.cause).code, nullptr,
-                      nullptr, 0, &verdict, length, text_length, line_column, piece, shown, nullptr,
-                      0, std::size_t(column - 1 - line_column), with_listing ? listing : nullptr,
-                      listing_length});
+        return write({line,
+                      column,
+                      verdict.fate,
+                      verdict.cause,
+                      verdict.step,
+                      shown,
+                      shown,
+                      std::size_t(column - 1 - line_column),
+                      {listing, listing_length}},
+                     [&](text_builder& out) {
+                         explain(verdict, piece, length, text_length, line_column, out);
+                     });
     }
 };
 
@@ -306,13 +329,18 @@ struct line_checker {
         std::memcpy(view + 3, tail, split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(view + split_tail, second, later);
-        char reason[256];
-        text_builder words{reason, sizeof reason};
-        put_words(words, facts_of(piece_cause::line_split).message, 0);
-        return messages.write({line, max_piece + 1, fate_name(piece_fate::split),
-                               facts_of(piece_cause::line_split).code, nullptr, reason, words.used,
-                               nullptr, 0, 0, 0, second, later, view, split_tail + later,
-                               split_tail, nullptr, 0});
+        return messages.write({line,
+                               max_piece + 1,
+                               piece_fate::split,
+                               piece_cause::line_split,
+                               0,
+                               {second, later},
+                               {view, split_tail + later},
+                               split_tail,
+                               {}},
+                              [](text_builder& out) {
+                                  put_words(out, facts_of(piece_cause::line_split).message, 0);
+                              });
     }
 
     bool dropped(const char* piece, std::size_t length, std::size_t text_length)
@@ -560,7 +588,7 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
         auto cause = piece_cause(rows[i].cause);
         line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", fate_names[rows[i].fate],
                  "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
-        line.put_json(cause_field(cause, rows[i].step));
+        put_field(line, cause_field(cause, rows[i].step));
         line.say(",\"count\":", rows[i].count, '}');
     }
     line.put("],\"lengths\":[");

@@ -574,20 +574,20 @@ std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* 
     return write_record(verdict.record, line);
 }
 
-const char* step_subject(std::size_t step)
+std::string_view step_subject(std::size_t step)
 {
     const scan_step& s = scan_steps[step];
-    return s.assigns                      ? fields[scan_step_fields[step]].name.data()
+    return s.assigns                      ? fields[scan_step_fields[step]].name
            : s.kind == scan_step::literal ? "the literal"
            : s.kind == scan_step::number  ? "a number"
                                           : "ignored columns";
 }
 
-const char* cause_field(piece_cause cause, std::size_t step)
+std::string_view cause_field(piece_cause cause, std::size_t step)
 {
     return facts_of(cause).about_step && scan_steps[step].assigns
-               ? fields[scan_step_fields[step]].name.data()
-               : nullptr;
+               ? fields[scan_step_fields[step]].name
+               : std::string_view();
 }
 
 void put_words(text_builder& out, std::string_view words, std::size_t step)

@@ -19,9 +19,10 @@ enum class piece_fate : unsigned char { dropped, shifted, suspect, split, conver
 inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
 
 // As messages, the tally and the JSON report name them.
-inline constexpr const char* fate_names[] = {"dropped", "shifted", "suspect", "split", "converted"};
+inline constexpr std::string_view fate_names[] = {"dropped", "shifted", "suspect", "split",
+                                                  "converted"};
 
-inline const char* fate_name(piece_fate fate)
+inline std::string_view fate_name(piece_fate fate)
 {
     return fate_names[std::size_t(fate)];
 }
@@ -133,12 +134,12 @@ std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* 
 
 // What the cause's step reads, in the tally's words: its field's name,
 // "a number", "the literal" or "ignored columns".
-const char* step_subject(std::size_t step);
+std::string_view step_subject(std::size_t step);
 
 // The field a verdict's cause is about (the number that shifted, the
-// field that failed or shows a control character), or null where it is
+// field that failed or shows a control character), or empty where it is
 // about no field.
-const char* cause_field(piece_cause cause, std::size_t step);
+std::string_view cause_field(piece_cause cause, std::size_t step);
 
 // Puts words, the %s, %c and %n in them filled in for step.
 void put_words(text_builder& out, std::string_view words, std::size_t step);

@@ -51,13 +51,13 @@ constexpr bool shown_as_is(unsigned char c)
     return c >= 0x20 && c < 0x7f && c != '\\' && c != '"';
 }
 
-// The bytes of 16 that are not, a bit each: as signed bytes, those from
-// 0x80 are below 0x20 too.
+// The bytes of 16 that are not, a bit each: one more than a byte below
+// 0x20, than 0x7f or than a byte from 0x80 is, as a signed byte, below 0x21.
 inline unsigned not_shown_as_is(byte_block block)
 {
     using signed_block = signed char __attribute__((vector_size(16)));
-    auto low = reinterpret_cast<byte_block>(reinterpret_cast<signed_block>(block) < 0x20);
-    return block_bits(low | (block == 0x7f) | (block == '\\') | (block == '"'));
+    auto low = reinterpret_cast<byte_block>(reinterpret_cast<signed_block>(block + 1) < 0x21);
+    return block_bits(low | (block == '\\') | (block == '"'));
 }
 
 // The text is not terminated: most of it is written many small parts at a
@@ -118,7 +118,7 @@ struct text_builder {
     // A literal text, a terminated one or a view, a character or a whole
     // number.
     template <typename Part>
-    void put(const Part& part)
+    [[gnu::always_inline]] void put(const Part& part)
     {
         if constexpr (std::is_array_v<Part>)
             append_fixed<std::extent_v<Part> - 1>(part);
@@ -136,17 +136,22 @@ struct text_builder {
     {
         (put(parts), ...);
     }
-    // The length bytes at characters, each shown as it is or escaped. The
-    // runs of bytes shown as they are are found and copied 16 at a time.
-    void put_escaped(const char* characters, std::size_t length, escape_style style)
+    // The length bytes at characters, each shown as it is or escaped;
+    // returns whether all were shown as they are. The runs of bytes shown as
+    // they are are found and copied 16 at a time.
+    bool put_escaped(const char* characters, std::size_t length, escape_style style)
     {
+        bool as_is = true;
         for (std::size_t i = 0; i < length;) {
             std::size_t run = shown_run(characters, i, length);
             append(characters + i, run);
             i += run;
-            if (i < length)
+            if (i < length) {
                 put_escape(static_cast<unsigned char>(characters[i++]), style);
+                as_is = false;
+            }
         }
+        return as_is;
     }
 
     // How many bytes from i on are shown as they are; the last block looked
@@ -190,12 +195,14 @@ struct text_builder {
         }
     }
 
-    // A JSON string: the bytes escaped in its style, within quotes.
-    void put_json(const char* characters, std::size_t length)
+    // A JSON string: the bytes escaped in its style, within quotes; returns
+    // whether none was escaped.
+    bool put_json(const char* characters, std::size_t length)
     {
         put('"');
-        put_escaped(characters, length, escape_style::json);
+        bool as_is = put_escaped(characters, length, escape_style::json);
         put('"');
+        return as_is;
     }
     void put_json(const char* words)
     {
