@@ -448,7 +448,7 @@ struct line_checker {
 
 } // namespace
 
-check_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
+pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
 {
     line_checker lines{work, counts, {work, name}};
     pieces_end end = for_each_piece(

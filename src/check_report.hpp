@@ -50,15 +50,6 @@ struct check_work {
     char held[1024 * max_piece];
 };
 
-// How a check ended: read_error is 0, or the errno of a failed read; a
-// failed write is in work.report.error or work.rejects.error and ends the
-// check. stopped: quiet,
-// it met a problem and read no further.
-struct check_end {
-    int read_error;
-    bool stopped;
-};
-
 // A file's name as given, and as the report shows it: escaped for the text
 // report, so that every message is one line, and as a JSON string, quotes
 // included; whole, whatever its length.
@@ -74,8 +65,10 @@ std::string escaped_text(const char* text);
 
 // Reads fd to its end, counts what it finds in counts, and writes the
 // messages, each as "NAME:LINE:COLUMN: FATE: REASON" or as a JSON object,
-// in order of line and column, to work.report.
-check_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
+// in order of line and column, to work.report. A failed write is in
+// work.report.error or work.rejects.error and ends the check; stopped, it
+// was quiet and met a problem.
+pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
 
 // The JSON report's object for a file not read to its end, and why, such
 // as "read error: Is a directory".

@@ -1,8 +1,6 @@
-// Compile-time reading of the scanf- and printf-style format texts that hold
-// the two record layouts. A format text says the widths, padding, literals
-// and the order of the conversions; which field each conversion takes is
-// said beside it (the field table, print_fields). The reader and the
-// writer run on these steps.
+// The scanf- and printf-style format texts that hold the two record layouts,
+// read at compile time into steps: widths, padding, literals and the order of
+// the conversions. Which field each conversion takes is said beside them.
 #pragma once
 
 #include <algorithm>
@@ -105,45 +103,34 @@ constexpr print_step next_print_step(std::string_view text, std::size_t& i)
     return step;
 }
 
-template <typename Next>
-constexpr std::size_t count_steps(std::string_view text, Next next)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count)
-        next(text, i);
-    return count;
-}
-
-template <typename Step, std::size_t N, typename Next>
-constexpr std::array<Step, N> steps(std::string_view text, Next next)
-{
-    std::array<Step, N> out{};
-    std::size_t i = 0;
-    for (Step& step : out)
-        step = next(text, i);
-    return out;
-}
-
-} // namespace format_detail
-
-namespace format_detail {
-
-template <auto Next, const char* Text>
-inline constexpr std::size_t step_count = count_steps(Text, Next);
-
+// The steps of a format text, read at compile time.
 template <typename Step, auto Next, const char* Text>
-inline constexpr auto steps_of = steps<Step, step_count<Next, Text>>(Text, Next);
+constexpr auto steps_of()
+{
+    constexpr std::string_view text = Text;
+    constexpr std::size_t count = [text] {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < text.size(); ++n)
+            Next(text, i);
+        return n;
+    }();
+    std::array<Step, count> steps{};
+    std::size_t i = 0;
+    for (Step& step : steps)
+        step = Next(text, i);
+    return steps;
+}
 
 } // namespace format_detail
 
 // The steps of a scan format and of a print format; a format text with a
 // fault fails to build, the compiler showing the fault's words.
 template <const char* Text>
-inline constexpr auto scan_steps_of =
-    format_detail::steps_of<scan_step, format_detail::next_scan_step, Text>;
+inline constexpr auto
+    scan_steps_of = format_detail::steps_of<scan_step, format_detail::next_scan_step, Text>();
 template <const char* Text>
-inline constexpr auto print_steps_of =
-    format_detail::steps_of<print_step, format_detail::next_print_step, Text>;
+inline constexpr auto
+    print_steps_of = format_detail::steps_of<print_step, format_detail::next_print_step, Text>();
 
 // For every step, the index of the argument it takes: for a step that takes
 // none, the index of the next one that does.

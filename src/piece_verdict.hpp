@@ -1,7 +1,4 @@
-// What v2list does with one piece of input, and why: converts it, converts it
-// with a field read from columns that are not its own, or drops it; and the
-// cause: where the reading left the layout for good, or, where nothing
-// shifted, where it failed. All of it from one reading of the piece.
+// What v2list does with one piece of input, and why, from one reading of it.
 #pragma once
 
 #include <cstddef>
@@ -12,13 +9,12 @@
 
 namespace v2list {
 
-// The fates of a piece, the problems first. suspect: converted from its own
-// columns, but the line shows a control character in a field; split: the
-// line goes on past its first piece, which only a line can be.
+// The fates of a piece, the problems first, and their names. shifted:
+// converted with a field from columns not its own; suspect: from its own, but
+// a field the line shows holds a control character; split: of a line, that
+// goes on past its first piece.
 enum class piece_fate : unsigned char { dropped, shifted, suspect, split, converted };
 inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
-
-// As messages, the tally and the JSON report name them.
 inline constexpr std::string_view fate_names[] = {"dropped", "shifted", "suspect", "split",
                                                   "converted"};
 
@@ -53,9 +49,8 @@ enum class cause_place : unsigned char {
     line_end,     // just past the line's last character
 };
 
-// Everything about a cause but what a piece adds. In words, "%s" stands for
-// what the cause's step reads, "%c" for the literal and "%n" for the longest
-// piece.
+// Everything about a cause but what a piece adds. In its words, "%s" stands
+// for what the step reads, "%c" for the literal, "%n" for the longest piece.
 struct cause_facts {
     std::string_view code;                 // stable, as the JSON report has it
     std::string_view tally, tally_one;     // the tally's words; for a step one column wide
@@ -110,10 +105,8 @@ struct piece_verdict {
     input_record record;  // read, where not settled as plain
 };
 
-// Judges the piece of length characters, text_length of them before any
-// zero byte, as v2list reads it; line_column is where the piece starts in
-// its line, counted from 0. A plain piece is settled from its columns, any
-// other by reading it once.
+// Judges the piece of length characters, text_length of them before any zero
+// byte, that starts at line_column (from 0) of its line, as v2list reads it.
 void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, piece_verdict& verdict);
 
@@ -123,22 +116,18 @@ struct text_builder;
 std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
                            std::size_t text_length, std::uint64_t line_column);
 
-// Puts the reason of the message on a piece with a problem into out: why,
-// the cause first, in plain words.
+// Puts the reason of the message on a piece with a problem: the cause first.
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
              std::size_t text_length, std::uint64_t line_column, text_builder& out);
 
-// The line v2list writes for a piece the verdict says it converts, from
-// the verdict's reading; returns its length.
+// The line v2list writes for a piece the verdict converts; returns its length.
 std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line);
 
 // What the cause's step reads, in the tally's words: its field's name,
 // "a number", "the literal" or "ignored columns".
 std::string_view step_subject(std::size_t step);
 
-// The field a verdict's cause is about (the number that shifted, the
-// field that failed or shows a control character), or empty where it is
-// about no field.
+// The field a cause at step is about, or empty for none.
 std::string_view cause_field(piece_cause cause, std::size_t step);
 
 // Puts words, the %s, %c and %n in them filled in for step.

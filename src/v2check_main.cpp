@@ -261,7 +261,7 @@ int main(int argc, char** argv)
                 reason = std::strerror(errno);
             } else {
                 counts = {};
-                v2list::check_end end = v2list::check_input(work, fd, name, counts);
+                v2list::pieces_end end = v2list::check_input(work, fd, name, counts);
                 stopped = end.stopped;
                 if (!is_stdin)
                     ::close(fd);
