@@ -1,6 +1,5 @@
-// Characters compared 16 at a time. GCC and Clang turn these vectors into
-// SIMD instructions where the machine has them and into plain ones where it
-// does not; the results are the same either way.
+// Characters compared 16 at a time, with SIMD instructions where the
+// machine has them; the results are the same either way.
 #pragma once
 
 #include <cstring>
@@ -19,9 +18,8 @@ inline byte_block load_block(const char* p)
     return block;
 }
 
-// One bit for each byte of a compare result (whose bytes are 0xff where the
-// compare held), the first byte in the lowest bit. Written plainly here, and
-// with the instruction made for it on machines with SSE2.
+// A bit for each byte of a compare result, the first byte lowest; plainly
+// here, and with the instruction made for it where there is SSE2.
 inline unsigned block_bits_plain(byte_block matches)
 {
     unsigned bits = 0;

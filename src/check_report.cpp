@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <numeric>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 
 #include "conversion_loop.hpp"
 #include "output_listing.hpp"
@@ -164,18 +166,18 @@ struct message_writer {
         if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
         std::uint64_t column = cause_column(verdict, piece, length, text_length, line_column);
-        return write({line,
-                      column,
-                      verdict.fate,
-                      verdict.cause,
-                      verdict.step,
-                      shown,
-                      shown,
-                      std::size_t(column - 1 - line_column),
-                      {listing, listing_length}},
-                     [&](text_builder& out) {
-                         explain(verdict, piece, length, text_length, line_column, out);
-                     });
+        message m{line,
+                  column,
+                  verdict.fate,
+                  verdict.cause,
+                  verdict.step,
+                  shown,
+                  shown,
+                  std::size_t(column - 1 - line_column),
+                  {listing, listing_length}};
+        return write(m, [&](text_builder& out) {
+            explain(verdict, piece, length, text_length, line_column, out);
+        });
     }
 };
 
@@ -207,22 +209,18 @@ std::size_t tally_step(piece_cause cause, std::size_t step)
 
 } // namespace
 
+// The counts are words and nothing else, so they add word by word.
+static_assert(std::has_unique_object_representations_v<check_counts>);
+
 void add_counts(check_counts& total, const check_counts& more)
 {
-    total.lines += more.lines;
-    total.pieces += more.pieces;
-    total.converted += more.converted;
-    total.shifted += more.shifted;
-    total.suspect += more.suspect;
-    total.dropped += more.dropped;
-    total.allowed += more.allowed;
-    total.split += more.split;
-    for (std::size_t k = 0; k < problem_fates; ++k)
-        for (std::size_t c = 0; c < cause_count; ++c)
-            for (std::size_t s = 0; s < scan_steps.size(); ++s)
-                total.causes[k][c][s] += more.causes[k][c][s];
-    for (std::size_t n = 0; n < std::size(total.lengths); ++n)
-        total.lengths[n] += more.lengths[n];
+    constexpr std::size_t words = sizeof total / sizeof(std::uint64_t);
+    std::uint64_t sum[words], add[words];
+    std::memcpy(sum, &total, sizeof total);
+    std::memcpy(add, &more, sizeof more);
+    for (std::size_t i = 0; i < words; ++i)
+        sum[i] += add[i];
+    std::memcpy(&total, sum, sizeof total);
 }
 
 namespace {
@@ -465,24 +463,32 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
     return {end.read_error, work.options.quiet && lines.problem};
 }
 
+namespace {
+
+// A text escaped whole, for the text report or as a JSON string.
+std::string escaped(const char* text, escape_style style)
+{
+    std::size_t length = std::strlen(text);
+    std::string shown(6 * length + 3, '\0');
+    text_builder escaped{shown.data(), shown.size()};
+    if (style == escape_style::json)
+        escaped.put_json(text, length);
+    else
+        escaped.put_escaped(text, length, style);
+    shown.resize(escaped.used);
+    return shown;
+}
+
+} // namespace
+
 input_name name_input(const char* given)
 {
-    std::size_t length = std::strlen(given);
-    input_name name{given, escaped_text(given), std::string(6 * length + 3, '\0')};
-    text_builder json{name.json.data(), name.json.size()};
-    json.put_json(given, length);
-    name.json.resize(json.used);
-    return name;
+    return {given, escaped(given, escape_style::text), escaped(given, escape_style::json)};
 }
 
 std::string escaped_text(const char* text)
 {
-    std::size_t length = std::strlen(text);
-    std::string shown(4 * length + 1, '\0');
-    text_builder escaped{shown.data(), shown.size()};
-    escaped.put_escaped(text, length, escape_style::text);
-    shown.resize(escaped.used);
-    return shown;
+    return escaped(text, escape_style::text);
 }
 
 namespace {
@@ -504,7 +510,7 @@ void end_object(output_buffer& report, const char* key, const char* value)
     char text[512];
     text_builder line{text, sizeof text};
     line.say(",\"", key, "\":");
-    line.put_json(value);
+    line.put_json(value, std::strlen(value));
     line.put("}\n");
     append_output(report, text, line.used);
 }
@@ -527,21 +533,19 @@ void write_report_start(output_buffer& report, const char* program_version)
 
 namespace {
 
-// The commonest line lengths of counts, most lines first, in top (room for
-// three, max_piece + 1 standing for all longer lines); returns how many.
+// The commonest line lengths of counts, most lines first and of as many the
+// shortest, in top (room for three, max_piece + 1 standing for all longer
+// lines); returns how many.
 std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
 {
+    std::array<std::size_t, std::extent_v<decltype(check_counts::lengths)>> order;
+    std::iota(order.begin(), order.end(), 0);
+    std::partial_sort(order.begin(), order.begin() + 3, order.end(), [&](auto a, auto b) {
+        return std::tie(counts.lengths[b], a) < std::tie(counts.lengths[a], b);
+    });
     std::size_t found = 0;
-    for (; found < 3; ++found) {
-        std::size_t best = std::size(counts.lengths);
-        for (std::size_t n = 0; n < std::size(counts.lengths); ++n)
-            if (counts.lengths[n] > 0 && std::find(top, top + found, n) == top + found &&
-                (best == std::size(counts.lengths) || counts.lengths[n] > counts.lengths[best]))
-                best = n;
-        if (best == std::size(counts.lengths))
-            break;
-        top[found] = best;
-    }
+    for (; found < 3 && counts.lengths[order[found]] > 0; ++found)
+        top[found] = order[found];
     return found;
 }
 
@@ -612,11 +616,9 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     }
     char text[1024];
     text_builder line{text, sizeof text};
-    // A count and its noun, one or many.
-    auto count = [&line](std::uint64_t n, const char* noun) {
-        line.say(n, noun);
-        if (n != 1)
-            line.put('s');
+    // A count and its noun, one or many, then what follows.
+    auto count = [&line](std::uint64_t n, const char* noun, const char* then) {
+        line.say(n, noun, n != 1 ? "s" : "", then);
     };
     if (name == nullptr) {
         line.put("total: ");
@@ -624,25 +626,20 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         append_output(report, name->shown.data(), name->shown.size());
         line.put(": ");
     }
-    count(c.lines, " line");
-    line.put(" and ");
-    count(c.pieces, " piece");
-    line.put(" read: ");
-    count(c.converted, " record");
-    line.say(" converted, ", c.shifted, " of them shifted");
+    count(c.lines, " line", " and ");
+    count(c.pieces, " piece", " read: ");
+    count(c.converted, " record", " converted, ");
+    line.say(c.shifted, " of them shifted");
     if (c.suspect > 0)
         line.say(" and ", c.suspect, " suspect");
     line.put("; ");
-    count(c.dropped, " piece");
-    line.put(" dropped; ");
+    count(c.dropped, " piece", " dropped; ");
     if (c.allowed > 0)
         line.say(c.allowed, " allowed; ");
-    count(c.split, " line");
-    line.put(" split");
+    count(c.split, " line", " split");
     if (unread > 0) {
         line.put("; ");
-        count(unread, " file");
-        line.put(" unread");
+        count(unread, " file", " unread");
     }
     line.put('\n');
     // Where lines are dropped, the commonest line lengths: a file in another
@@ -650,11 +647,10 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     if (c.dropped > 0) {
         std::size_t top[3];
         std::size_t found = commonest_lengths(c, top);
-        if (c.converted == 0 && found > 0)
-            line.say("no record converted: the commonest line length is ");
-        else
-            line.say("commonest line lengths: ");
-        for (std::size_t i = 0; i < found; ++i) {
+        bool none = c.converted == 0 && found > 0; // then the commonest alone
+        line.put(none ? "no record converted: the commonest line length is "
+                      : "commonest line lengths: ");
+        for (std::size_t i = 0; i < (none ? 1 : found); ++i) {
             if (i > 0)
                 line.put(", ");
             if (top[i] > max_piece)
@@ -662,12 +658,9 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
             else
                 line.put_number(top[i]);
             line.put(" (");
-            count(c.lengths[top[i]], " line");
-            line.put(')');
-            if (c.converted == 0)
-                break;
+            count(c.lengths[top[i]], " line", ")");
         }
-        if (c.converted == 0 && found > 0)
+        if (none)
             line.say("; a record has ", record_length, " columns");
         line.put('\n');
     }

@@ -1,6 +1,5 @@
-// v2check's report on one input: every piece judged as v2list would take
-// it, a message for each problem and each line split, and the counts and
-// the tally of causes.
+// v2check's report on one input: a message for each problem and split line,
+// the counts and the tally of causes.
 #pragma once
 
 #include <cstddef>
@@ -16,13 +15,11 @@
 namespace v2list {
 
 struct check_counts {
-    // Pieces converted (suspect and shifted ones among them) or dropped,
-    // and allowed: dropped, but matched by an allowed pattern.
+    // Converted counts the shifted and suspect; allowed: dropped, but expected.
     std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
     // The problems by fate, cause and the step it is about.
     std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
-    // Lines by their length without the newline; the last counts all
-    // longer than a piece.
+    // Lines by their length without the newline, the last all longer.
     std::uint64_t lengths[max_piece + 2];
 };
 
@@ -33,8 +30,7 @@ struct check_options {
     bool show_line;             // after each message, the piece and a caret under the column
     bool json;                  // the report as JSON Lines, one object a line
     std::uint64_t max_messages; // for each input; the counting goes on
-    // Lines v2list drops that are expected (headers, trailers): a line of
-    // one piece that matches one of these is allowed.
+    // A line of one piece v2list drops that matches one is allowed.
     const regex_t* allowed;
     std::size_t allowed_count;
 };
@@ -45,14 +41,13 @@ struct check_work {
     output_buffer report;  // the messages, for the caller to open and flush
     output_buffer rejects; // every line with a problem, as it was; fd -1 for none
     check_options options;
-    // The start of a line not yet judged: a first piece of max_piece
-    // characters, or a split line that may be allowed.
+    // A line not yet judged: its first piece of max_piece, or a split line
+    // that may be allowed.
     char held[1024 * max_piece];
 };
 
-// A file's name as given, and as the report shows it: escaped for the text
-// report, so that every message is one line, and as a JSON string, quotes
-// included; whole, whatever its length.
+// A file's name as given, escaped for the text report (every message one
+// line), and as a JSON string; whole, whatever its length.
 struct input_name {
     const char* given;
     std::string shown, json;
@@ -70,11 +65,10 @@ std::string escaped_text(const char* text);
 // was quiet and met a problem.
 pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
 
-// The JSON report's object for a file not read to its end, and why, such
-// as "read error: Is a directory".
+// The JSON report's object for a file not read to its end, and why.
 void write_unread(output_buffer& report, const input_name& name, const char* reason);
 
-// The JSON report's first object: its format's version and the program's.
+// The JSON report's first object: its version and the program's.
 void write_report_start(output_buffer& report, const char* program_version);
 
 // The summary line ("NAME: N lines and N pieces read: ...", the name left

@@ -1,5 +1,4 @@
-// Whole numbers written as decimal text, for the listing and the report
-// alike.
+// Whole numbers written as decimal text, for the listing and the report.
 #pragma once
 
 #include <cstddef>
@@ -26,9 +25,8 @@ inline constexpr char digit_pairs[] =
     "50515253545556575859606162636465666768697071727374"
     "75767778798081828384858687888990919293949596979899";
 
-// Writes the decimal digits of value's magnitude, at least Least of them
-// (zeros in front), so that they end just before end, as %d writes a number
-// but for its sign; returns where they start.
+// Writes the digits of value's magnitude, at least Least of them, to end
+// just before end, as %d but for the sign; returns where they start.
 template <std::size_t Least = 1, typename Integer>
 constexpr char* put_decimal_digits(Integer value, char* end)
 {

@@ -1,5 +1,4 @@
-// The fixed-column input record: its layout, its fields, and the reader that
-// extracts one record from one piece of input.
+// The fixed-column input record: its layout, its fields, and the reader.
 #pragma once
 
 #include <algorithm>
@@ -14,17 +13,14 @@
 
 namespace v2list {
 
-// The input layout, column by column: every field's width, the ignored
-// columns and the literal "-", in the order the fields are assigned. Which
-// field each assigning conversion fills is the field table below, in the
-// same order.
+// The input layout, column by column; the field table below says which field
+// each assigning conversion fills, in the same order.
 inline constexpr char scan_format[] =
     "%14c%2d%2d%*c%c%c%c%c%c%c%c-%c%*2c%c%*c%15c%*c%c%*2c%1d%1d%1d%*c%2c%*c%16c";
 
 inline constexpr auto scan_steps = scan_steps_of<scan_format>;
 
-// The fields in the order the scan format assigns them, grouped as the
-// record groups them.
+// The fields in the order the scan format assigns them.
 // clang-format off
 enum field_id : unsigned char {
     field_text14, field_number1, field_number2,
@@ -36,8 +32,7 @@ enum field_id : unsigned char {
 };
 // clang-format on
 
-// What a field holds: a text, a number, a single character, or the tail
-// that a complete record needs and no listing shows.
+// What a field holds; the tail is what a complete record needs and no line shows.
 enum field_shape : unsigned char { shape_text, shape_number, shape_character, shape_tail };
 
 struct field_info {
@@ -45,8 +40,7 @@ struct field_info {
     field_shape shape;
 };
 
-// The one description of the fields, in field_id order; the reader, the
-// writer, the plain copy and the tests all go by it.
+// The one description of the fields, in field_id order.
 inline constexpr field_info fields[] = {
     {"text14", shape_text},    {"number1", shape_number},        {"number2", shape_number},
     {"code", shape_character}, {"code", shape_character},        {"code", shape_character},
@@ -63,17 +57,15 @@ inline constexpr auto scan_step_fields = argument_indexes(scan_steps);
 
 enum class scan_result { assigned, skipped, mismatch, end_of_text };
 
-// Reads one "%Nd" of the given width at p: white space first (not counted
-// in the width), then an optional sign and digits, the sign counting in the
-// width. start is left where the white space ends. A p past the end meets
-// the end at once. Inlined, so that each caller's width is a constant.
+// Reads one "%Nd" at p: white space (not counted in the width), then an
+// optional sign (counted) and digits; start is left where the white space
+// ends. Inlined, so that each caller's width is a constant.
 [[gnu::always_inline]] inline scan_result scan_number(const char*& p, const char* end,
                                                       unsigned width, const char*& start,
                                                       std::int32_t& value)
 {
     bool negative = false;
-    // Most numbers start with a digit; the rest may have white space and a
-    // sign first.
+    // Most numbers start with a digit.
     if (p >= end || !is_digit(*p)) {
         while (p < end && is_white_space(static_cast<unsigned char>(*p)))
             ++p;
@@ -102,8 +94,8 @@ enum class scan_result { assigned, skipped, mismatch, end_of_text };
     return scan_result::assigned;
 }
 
-// Where each scan step starts when every step before it takes its whole
-// width, counted from 0: the columns a record is written in.
+// Where each scan step's own columns start, counted from 0: where it
+// starts when every step before it takes its whole width.
 inline constexpr auto scan_step_columns = [] {
     std::array<std::size_t, scan_steps.size()> columns{};
     std::size_t column = 0;
@@ -123,14 +115,13 @@ constexpr std::size_t step_end(std::size_t step)
 // The columns of a whole record, every step at its whole width.
 inline constexpr std::size_t record_length = step_end(scan_steps.size() - 1);
 
-// The characters a record with every field at its own columns needs: all
-// of them but for a last "%Nc", which counts once it took one character.
+// The characters a record with every field at its own columns needs: a
+// last "%Nc" counts once it took one.
 inline constexpr std::size_t shortest_record =
     scan_step_columns.back() +
     (scan_steps.back().kind == scan_step::characters ? 1 : scan_steps.back().width);
 
-// Where each field stands when every conversion takes exactly its width,
-// and the scan step that assigns it.
+// Where each field's own columns are, and the scan step that assigns it.
 struct field_place {
     std::size_t column, width, step;
 };
@@ -143,8 +134,7 @@ inline constexpr auto field_places = [] {
     return places;
 }();
 
-// The last number step before each step; none for a step that no number
-// comes before.
+// The last number step before each step, or no_number.
 inline constexpr std::size_t no_number = ~std::size_t(0);
 inline constexpr auto number_before = [] {
     std::array<std::size_t, scan_steps.size()> before{};
@@ -157,25 +147,23 @@ inline constexpr auto number_before = [] {
     return before;
 }();
 
-// One record as read from one piece by the layout: each number's value and
-// where it took its characters, and where and why the reading stopped. Every other
-// step takes its characters as they come, so where a number ends says
-// where the steps after it, up to the next number, took theirs. v2list
-// writes a record's line from it, and v2check judges the piece by it.
+// One piece as read by the layout: each number's value and where it took
+// its characters, and where and why the reading stopped. Every other step
+// takes its characters as they come, so where a number ends says where the
+// steps after it, up to the next number, took theirs.
 struct input_record {
     const char* text;
     std::size_t length;    // of the text
     int count;             // fields assigned: field_count for a complete record, -1 for no text
     std::size_t steps_run; // the steps that ran, the one that stopped the reading included
     bool ran_out;          // the last step run met the end of the text
-    // For number steps, where the digits (after any white space) start and
-    // where the number ends.
+    // For number steps, where the digits (after white space) start and end.
     const char* starts[scan_steps.size()];
     const char* ends[scan_steps.size()];
     std::int32_t values[field_count]; // the numbers, by field
 
-    // Where a step's characters start: for any step run, and for every step
-    // of a complete record, the end of the text at most.
+    // Where a step run took its characters, from and to counted from 0 and
+    // never past the text.
     const char* start(std::size_t step) const
     {
         if (scan_steps[step].kind == scan_step::number)
@@ -184,8 +172,6 @@ struct input_record {
         return n == no_number ? text + scan_step_columns[step]
                               : ends[n] + (scan_step_columns[step] - step_end(n));
     }
-    // The same, and where the step's characters end, counted from 0 in
-    // the text.
     std::size_t from(std::size_t step) const
     {
         return std::min(std::size_t(start(step) - text), length);
@@ -201,8 +187,7 @@ struct input_record {
 
 namespace reading_detail {
 
-// Step S, which assigns field scan_step_fields[S] if it assigns at all. Both
-// are constants, so each step compiles to its own few lines.
+// Step S: a constant, so each step compiles to its own few lines.
 template <std::size_t S>
 [[gnu::always_inline]] inline scan_result read_step(const char*& p, const char* end,
                                                     input_record& r)
@@ -230,10 +215,9 @@ template <std::size_t S>
     }
 }
 
-// Character steps take their whole width without looking for the end of
-// the text, which is cheaper than looking each time: a later number or
-// literal, or the last step, finds itself past it. Where the reading ran
-// out, this says where: the first step that started at or past the end.
+// Character steps take their width without looking for the end of the
+// text, which is cheaper: a later number or literal, or the last step, finds
+// itself past it. Where the reading ran out, this says where.
 void mend_end(input_record& reading);
 
 template <bool Exact, std::size_t... S>
@@ -269,11 +253,9 @@ template <bool Exact, std::size_t... S>
 
 } // namespace reading_detail
 
-// Reads the text of a piece (its characters before any zero byte; a piece
-// is at most max_piece characters, the last of which may be its newline)
-// step by step of the scan format until a step fails. Not Exact, a reading
-// of a piece that is not a complete record says only that: v2list needs no
-// more, and saves the time of mending it.
+// Reads the text of a piece (its characters before any zero byte) step by
+// step until a step fails. Not Exact, the reading of a piece that is not a
+// complete record says only that, which is all v2list needs.
 template <bool Exact = true>
 [[gnu::always_inline]] inline void read_record(const char* text, std::size_t text_length,
                                                input_record& record)
@@ -285,8 +267,7 @@ template <bool Exact = true>
 // The text of a piece: its characters before the first zero byte, or all.
 std::size_t text_length_of(const char* piece, std::size_t length);
 
-// The length of the length characters at text without their trailing
-// spaces (only the byte 0x20), as the listing shows a text.
+// The length of a text without its trailing spaces (0x20 only).
 inline std::size_t trim_trailing_spaces(const char* text, std::size_t length)
 {
     while (length > 0 && text[length - 1] == ' ')

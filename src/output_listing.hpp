@@ -1,5 +1,4 @@
-// The version-2 listing: its header, the record line layout, and the writer
-// of a record's line from the reading of its piece.
+// The version-2 listing: its header, the record line layout and its writer.
 #pragma once
 
 #include <algorithm>
@@ -19,15 +18,12 @@ namespace v2list {
 
 inline constexpr char listing_header[] = "#Version: 2";
 
-// The record line layout, column by column: widths, padding, justification
-// and the separators. Which field each conversion writes is print_fields,
-// beside it.
+// The record line layout, column by column; print_fields says which field
+// each conversion writes.
 inline constexpr char print_format[] = "%-18s %02d%02d %c%c%c%c%c%c%c-%c %c %-15s %d%d%d %2s %c\n";
 
 inline constexpr auto print_steps = print_steps_of<print_format>;
 
-// The fields the print format writes, in the order of its conversions,
-// grouped as the line groups them.
 // clang-format off
 inline constexpr field_id print_fields[] = {
     field_text14, field_number1, field_number2,
@@ -46,7 +42,7 @@ inline constexpr auto shown_fields = [] {
     return shown;
 }();
 
-// For every print step, the field it writes (for a literal, the next one's).
+// For every print step, the print field it writes (a literal: the next one's).
 inline constexpr auto print_step_arguments = argument_indexes(print_steps);
 
 static_assert(std::size(print_fields) ==
@@ -55,9 +51,8 @@ static_assert(std::size(print_fields) ==
 
 namespace listing_detail {
 
-// Characters copied from a piece into the line: from the field's own
-// columns on (counted from 0), or, for a piece read, from where the reading
-// took step.
+// Characters copied into the line: from a field's own columns (from 0) or
+// from where the reading took step.
 struct copy_op {
     std::size_t from, to, length;
     std::size_t justify_width; // nonzero: trim, then justify right in this width
@@ -65,8 +60,8 @@ struct copy_op {
     std::size_t shift_group;   // the numbers read before it: copies merge only within one
 };
 
-// Copies, each run of neighbours in one: neighbours in the input and in the
-// line, that no number between them may shift apart.
+// Copies, each run of neighbours in the input and the line, that no number
+// between them may shift apart, in one.
 struct copy_list {
     copy_op ops[print_steps.size()]{};
     std::size_t count = 0;
@@ -90,9 +85,8 @@ struct number_op {
     std::size_t field, to, print_step, width;
 };
 
-// Where everything goes in a record line, worked out from the two format
-// texts: every field has a place of a fixed width, so that the line is its
-// template of literals with the fields put in.
+// Where everything goes in a record line, from the two format texts: every
+// field has a place of a fixed width in a template of the literals.
 struct line_plan {
     const char* refusal = nullptr; // why a plain piece cannot be copied as it stands
     std::size_t line_length = 0;
@@ -132,8 +126,7 @@ constexpr line_plan make_plan()
                       : step.kind == print_step::number ? shape_number
                                                         : shape_character))
             bad_format("a print conversion writes a field of another shape");
-        // The characters the field can take in the line: as many whatever
-        // the record holds, or the line's columns would move.
+        // As many characters whatever the record holds, or the columns move.
         std::size_t width = std::max<std::size_t>(step.width, 1);
         if (step.kind != print_step::character && in.width > 1 && step.width < in.width)
             bad_format("a text or number printed narrower than it is read moves the columns");
@@ -147,8 +140,7 @@ constexpr line_plan make_plan()
         if (step.kind == print_step::text && !step.left)
             copy = {in.column, out, in.width, width, in.step, groups[in.step]}; // trimming shows
         if (step.kind == print_step::number) {
-            // Digits print as they stand only at their own width, zero
-            // padded, or as a lone digit.
+            // Digits print as they stand zero padded at their width, or alone.
             if (in.width == 1 ? step.width > 1 : !step.zero || step.left || step.width != in.width)
                 refuse("a number prints differently from its columns");
             plan.numbers[plan.number_count++] = {field, out, i, width};
@@ -180,14 +172,13 @@ template <copy_op Op>
 }
 
 // A number written as print step Step has it into its place of Width
-// characters, which it fills or, padded with the spaces already there,
-// shares with them.
+// characters, with the template's spaces as padding.
 template <print_step Step, std::size_t Width>
 [[gnu::always_inline]] inline void put_number(char* out, std::int32_t value)
 {
     if constexpr (Step.zero && !Step.left) {
-        // Zeros go between the sign and the digits; a negative value has
-        // fewer digits than its place, so the sign takes the first zero.
+        // A negative value has fewer digits than its place: the sign takes
+        // the first zero.
         put_decimal_digits<Width>(value, out + Width);
         if (value < 0)
             out[0] = '-';
@@ -222,8 +213,7 @@ template <std::size_t... I>
 // The longest record line.
 inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 
-// Writes the record line of a complete record from its reading into line
-// (room for max_record_line characters); returns its length.
+// Writes the line of a complete record from its reading; returns its length.
 [[gnu::always_inline]] inline std::size_t write_record(const input_record& record, char* line)
 {
     using namespace listing_detail;

@@ -1,6 +1,5 @@
-// Cutting input into pieces: large reads, cut exactly where a line reader
-// with room for 80 characters would cut them, whatever sizes the reads come
-// in. v2list converts the pieces, v2check tells what becomes of them.
+// Input cut into pieces exactly where a line reader with room for 80
+// characters would cut it, whatever sizes the reads come in.
 #pragma once
 
 #include <algorithm>
@@ -21,9 +20,8 @@ namespace v2list {
 // of input.
 inline constexpr std::size_t max_piece = 80;
 
-// The input one reader works in: an unfinished piece carried over from the
-// last block, a block, and room past the data for reading a whole window of
-// max_piece characters anywhere in it.
+// An unfinished piece carried over, a block, and room past the data for a
+// window of max_piece characters read anywhere in it.
 struct piece_input {
     static constexpr std::size_t block_size = 1 << 17;
     char data[max_piece + block_size + max_piece];
@@ -33,8 +31,7 @@ namespace piece_detail {
 
 static_assert(max_piece % 16 == 0, "pieces are searched 16 characters at a time");
 
-// Reads into buffer, retrying interrupted calls; returns the count, 0 at the
-// end of input, or -1 with errno set.
+// A read, retried when interrupted.
 inline ssize_t read_block(int fd, char* buffer, std::size_t size)
 {
     for (;;) {
@@ -53,8 +50,8 @@ inline std::size_t first_of(const char* p, char c)
     return max_piece;
 }
 
-// The first newline and the first zero byte among the max_piece characters
-// at p; max_piece for none.
+// The first newline and zero byte among the max_piece characters at p, or
+// max_piece.
 struct piece_ends {
     std::size_t newline, zero;
 };
@@ -65,9 +62,8 @@ inline unsigned low_characters(const char* p)
     return block_bits(load_block(p) <= '\n');
 }
 
-// The first character at or below '\n' among the max_piece at p; max_piece
-// for none. A record has none before the last block, and one test over
-// those blocks together says so.
+// The first character at or below '\n' among the max_piece at p, or
+// max_piece; a record has none before the last block, which one test says.
 template <std::size_t... Block>
 inline std::size_t first_low_character(const char* p, std::index_sequence<Block...>)
 {
@@ -85,8 +81,7 @@ inline std::size_t first_low_character(const char* p, std::index_sequence<Block.
 
 inline piece_ends find_ends(const char* p)
 {
-    // Both lie at or below '\n' in value; in a record the first such
-    // character is the newline.
+    // Both lie at or below '\n'; in a record the first such is the newline.
     std::size_t at = first_low_character(p, std::make_index_sequence<max_piece / 16 - 1>());
     if (at == max_piece || p[at] == '\n')
         return {at, max_piece};
@@ -94,9 +89,8 @@ inline piece_ends find_ends(const char* p)
     return {first_of(p, '\n'), first_of(p, '\0')};
 }
 
-// The length of the piece at the front of the available characters, given
-// where its first newline is: through the newline, max_piece characters, or
-// at the end of input all that is left; 0 when more input must come first.
+// The length of the piece at the front, given its first newline: through
+// it, max_piece, or at the end all that is left; 0 when more must come.
 inline std::size_t piece_length(std::size_t newline, std::size_t available, bool at_end)
 {
     if (newline < std::min(available, max_piece))
@@ -108,18 +102,16 @@ inline std::size_t piece_length(std::size_t newline, std::size_t available, bool
 
 } // namespace piece_detail
 
-// How the pieces ended: read_error is 0 at the end of input, else the errno
-// of the read that failed; stopped when a callback asked to stop.
+// read_error is 0 or the errno of a failed read; stopped: a callback asked.
 struct pieces_end {
     int read_error;
     bool stopped;
 };
 
 // Reads fd to its end and calls on_piece(piece, length, text_length) for
-// every piece in order, text_length being its characters before any zero
-// byte. Before a read that would wait for input, calls before_wait(). Either
-// callback returns false to stop. An unfinished piece at a read error is
-// dropped, as nobody knows how it would have ended.
+// every piece, text_length being its characters before any zero byte, and
+// before_wait() before a read that would wait. Either returns false to stop.
+// An unfinished piece at a read error is dropped: nobody knows its end.
 template <typename OnPiece, typename BeforeWait>
 [[gnu::always_inline]] inline pieces_end
 for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, BeforeWait&& before_wait)
@@ -142,8 +134,7 @@ for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, BeforeWait&& befo
         std::size_t available = carried + std::size_t(n);
         const char* p = input.data;
         for (;;) {
-            // Past the data, the window holds stale characters; piece_length
-            // looks only at what is available.
+            // Past the data the window is stale; piece_length knows.
             piece_ends ends = find_ends(p);
             std::size_t length = piece_length(ends.newline, available, n == 0);
             if (length == 0)

@@ -1,6 +1,5 @@
-// The fast path: a plain piece, with digits wherever the layout reads a
-// number, its literals in place and no zero byte up to its last field, has
-// every field at its own columns, and its line is copied from them.
+// The fast path: a plain piece, with digits wherever a number is read and its
+// literals in place, has every field at its own columns: its line is copied.
 #pragma once
 
 #include <bit>
@@ -21,8 +20,8 @@ struct span {
     std::size_t width;
 };
 
-// The columns a plain piece must hold digits in, adjacent numbers joined in
-// one run, and its literals.
+// The columns a plain piece holds digits in, adjacent numbers in one run,
+// and its literals.
 struct plain_columns {
     std::size_t number_count = 0, literal_count = 0;
     span numbers[scan_steps.size()]{};
@@ -64,8 +63,7 @@ constexpr std::uint64_t first_bytes(std::size_t n)
     return std::endian::native == std::endian::little ? low_bytes(n) : ~low_bytes(8 - n);
 }
 
-// The digits of number run I, at its place in a word that packs all runs
-// one after another. The piece holds 8 characters from the run on.
+// The digits of number run I, at its place in a word packing all runs.
 template <std::size_t I>
 inline std::uint64_t packed_run(const char* in)
 {
@@ -77,8 +75,7 @@ inline std::uint64_t packed_run(const char* in)
     return std::endian::native == std::endian::little ? word << 8 * at : word >> 8 * at;
 }
 
-// Whether all the number runs fit in one word, each with 8 characters of
-// the shortest record from its first column on.
+// Whether the runs fit in one word, each read 8 characters within a record.
 inline constexpr bool numbers_pack = [] {
     for (std::size_t i = 0; i < columns.number_count; ++i)
         if (columns.numbers[i].column + 8 > shortest_record)
@@ -86,15 +83,14 @@ inline constexpr bool numbers_pack = [] {
     return columns.packed_width <= 8;
 }();
 
-// True when every character where a number is read is a decimal digit, the
-// runs tested together in one word (doc/performance.md says what it saves).
+// Whether every character where a number is read is a digit, all tested in
+// one word (doc/performance.md says what it saves).
 template <std::size_t... I>
 inline bool numbers_plain_packed(const char* in, std::index_sequence<I...>)
 {
     constexpr std::uint64_t zeros = 0x3030303030303030 & ~first_bytes(columns.packed_width);
-    // Less '0', a digit is 0 to 9: adding 0x76 leaves its high bit clear,
-    // and sets it for 10 to 0x7f; bytes from 0x80 have it already. A carry
-    // out of a byte comes only from one that has failed.
+    // Less '0', a digit is 0 to 9: adding 0x76 leaves its high bit clear and
+    // sets it for 10 to 0x7f; from 0x80 it is set. Only a failed byte carries.
     std::uint64_t offsets = (packed_run<I>(in) | ... | zeros) ^ 0x3030303030303030;
     return (((offsets + 0x7676767676767676) | offsets) & 0x8080808080808080) == 0;
 }
@@ -116,14 +112,12 @@ inline void copy_plain(const char* in, char* line, std::index_sequence<I...>)
 
 } // namespace plain_detail
 
-// Whether a plain piece's line is its columns copied: not for a layout
-// whose line shows a number otherwise than its digits, or whose numbers
-// take more than a word's columns; the reader takes all its pieces.
+// Whether a plain piece's line is its columns copied; not for a layout that
+// prints a number otherwise than its digits or whose numbers pass a word.
 inline constexpr bool copies_plain =
     listing_detail::plan.refusal == nullptr && plain_detail::numbers_pack;
 
-// Whether a piece is plain. It must hold at least shortest_record
-// characters, none of them zero.
+// Whether a piece of shortest_record characters or more, none zero, is plain.
 inline bool plain_record(const char* piece)
 {
     using namespace plain_detail;

@@ -1,6 +1,6 @@
-// Text put together in a fixed buffer from texts, single characters, whole
-// numbers and escaped bytes; what does not fit is cut off. No format strings: v2check writes a
-// message for every problem, and formatting them with the C library is slow (doc/performance.md).
+// Text put together in a fixed buffer, what does not fit cut off. No format
+// strings: v2check writes a message for every problem, and the C library's
+// formatting is slow (doc/performance.md).
 #pragma once
 
 #include <algorithm>
@@ -16,8 +16,8 @@
 
 namespace v2list {
 
-// Copies length characters; up to 64 with a few moves that may overlap,
-// as a library call costs more than the copy for so few.
+// Up to 64 characters are copied with a few moves that may overlap, as a
+// library call costs more than the copy for so few.
 [[gnu::always_inline]] inline void copy_characters(char* to, const char* from, std::size_t length)
 {
     if (length > 64) {
@@ -39,13 +39,11 @@ namespace v2list {
     }
 }
 
-// How bytes that are not shown as they are get written: for a person, as
-// C writes them ("\t", "\x7f"), or inside a JSON string ("\u0009"), where a
-// byte from 0x80 stands for the character U+0080 to U+00FF.
+// How a byte not shown as it is is written: as C writes it ("\t", "\x7f"),
+// or in a JSON string ("\u0009"), a byte from 0x80 standing for U+0080-U+00FF.
 enum class escape_style : unsigned char { text, json };
 
-// A byte shown as it is, in a report and in JSON alike: printable ASCII but
-// the backslash and the double quote.
+// A byte shown as it is: printable ASCII but the backslash and double quote.
 constexpr bool shown_as_is(unsigned char c)
 {
     return c >= 0x20 && c < 0x7f && c != '\\' && c != '"';
@@ -60,8 +58,7 @@ inline unsigned not_shown_as_is(byte_block block)
     return block_bits(low | (block == '\\') | (block == '"'));
 }
 
-// The text is not terminated: most of it is written many small parts at a
-// time, and its length is used.
+// Not terminated: the text is written in many small parts, and its length used.
 struct text_builder {
     char* text;
     std::size_t size; // room, the terminator included
@@ -115,8 +112,7 @@ struct text_builder {
             text[used] = '-';
         used += length;
     }
-    // A literal text, a terminated one or a view, a character or a whole
-    // number.
+    // A literal text, a terminated one or a view, a character or a number.
     template <typename Part>
     [[gnu::always_inline]] void put(const Part& part)
     {
@@ -136,9 +132,8 @@ struct text_builder {
     {
         (put(parts), ...);
     }
-    // The length bytes at characters, each shown as it is or escaped;
-    // returns whether all were shown as they are. The runs of bytes shown as
-    // they are are found and copied 16 at a time.
+    // The bytes, each shown as it is or escaped, the runs shown as they are
+    // found 16 at a time; returns whether all were shown as they are.
     bool put_escaped(const char* characters, std::size_t length, escape_style style)
     {
         bool as_is = true;
@@ -154,8 +149,8 @@ struct text_builder {
         return as_is;
     }
 
-    // How many bytes from i on are shown as they are; the last block looked
-    // at may reach back before i, never past the end.
+    // How many bytes from i on are shown as they are; the last block may
+    // reach back before i, never past the end.
     static std::size_t shown_run(const char* characters, std::size_t i, std::size_t length)
     {
         std::size_t from = i;
@@ -195,21 +190,13 @@ struct text_builder {
         }
     }
 
-    // A JSON string: the bytes escaped in its style, within quotes; returns
-    // whether none was escaped.
+    // A JSON string; returns whether no byte was escaped.
     bool put_json(const char* characters, std::size_t length)
     {
         put('"');
         bool as_is = put_escaped(characters, length, escape_style::json);
         put('"');
         return as_is;
-    }
-    void put_json(const char* words)
-    {
-        if (words == nullptr)
-            append_fixed<4>("null");
-        else
-            put_json(words, std::strlen(words));
     }
 };
 
