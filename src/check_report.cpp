@@ -20,18 +20,6 @@ namespace {
 // "..." included.
 constexpr std::size_t split_tail = 24;
 
-// One problem, as the report writes it; its reason comes apart.
-struct message {
-    std::uint64_t line, column;
-    piece_fate fate;
-    piece_cause cause;
-    std::size_t step;       // the step the cause is about
-    std::string_view piece; // without its newline
-    std::string_view view;  // what the caret view shows, and where the caret goes
-    std::size_t caret;
-    std::string_view listing; // the line v2list writes, without its newline; empty for none
-};
-
 // The JSON report writes a field's name, and the listing of a piece whose
 // characters are all shown as they are, without looking for bytes to escape.
 static_assert(std::ranges::all_of(fields, [](const field_info& f) {
@@ -74,10 +62,14 @@ struct message_writer {
         return true;
     }
 
-    // The message written straight into the report, the name whole;
-    // put_reason(text_builder&) puts its reason.
+    // A message written straight into the report, the name whole: on the
+    // cause at step, put_reason(text_builder&) putting its reason, with the
+    // piece without its newline, what the caret view shows and where its
+    // caret goes, and the line v2list writes without its newline (or empty).
     template <typename Reason>
-    bool write(const message& m, Reason&& put_reason)
+    bool write(std::uint64_t line, std::uint64_t column, piece_fate fate, piece_cause cause,
+               std::size_t step, std::string_view piece, std::string_view view, std::size_t caret,
+               std::string_view listing, Reason&& put_reason)
     {
         ++written;
         output_buffer& report = work.report;
@@ -98,9 +90,9 @@ struct message_writer {
             text.append(shown.data(), shown.size());
         }
         if (json) {
-            text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"",
-                     fate_name(m.fate), "\",\"cause\":\"", facts_of(m.cause).code, "\",\"field\":");
-            put_field(text, cause_field(m.cause, m.step));
+            text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"", fate_name(fate),
+                     "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
+            put_field(text, cause_field(cause, step));
             // The reason is written in place, and escaped only where it
             // holds a byte that is not shown as it is: a quote, mostly.
             text.put(",\"reason\":\"");
@@ -115,39 +107,39 @@ struct message_writer {
             }
             text.put('"');
             text.put(",\"piece\":");
-            bool as_is = text.put_json(m.piece.data(), m.piece.size());
-            if (!m.listing.empty()) {
+            bool as_is = text.put_json(piece.data(), piece.size());
+            if (!listing.empty()) {
                 // What v2list writes of a piece is the piece's characters,
                 // the line's own, and digits.
                 text.put(",\"listing\":");
                 if (as_is)
-                    text.say('"', m.listing, '"');
+                    text.say('"', listing, '"');
                 else
-                    text.put_json(m.listing.data(), m.listing.size());
+                    text.put_json(listing.data(), listing.size());
             }
             text.put("}\n");
             report.used += text.used;
             return true;
         }
-        text.say(':', m.line, ':', m.column, ": ", fate_name(m.fate), ": ");
+        text.say(':', line, ':', column, ": ", fate_name(fate), ": ");
         put_reason(text);
         text.put('\n');
         if (work.options.show_line) {
             // The caret view, and a note with what the message leaves out:
             // the line v2list writes.
-            std::size_t before = std::min(m.caret, m.view.size());
+            std::size_t before = std::min(caret, view.size());
             text.put("  ");
-            std::size_t caret = text.used;
-            text.put_escaped(m.view.data(), before, escape_style::text);
-            caret = text.used - caret;
-            text.put_escaped(m.view.data() + before, m.view.size() - before, escape_style::text);
+            std::size_t shown_before = text.used;
+            text.put_escaped(view.data(), before, escape_style::text);
+            shown_before = text.used - shown_before;
+            text.put_escaped(view.data() + before, view.size() - before, escape_style::text);
             text.put('\n');
-            for (std::size_t i = 0; i < caret + 2; ++i)
+            for (std::size_t i = 0; i < shown_before + 2; ++i)
                 text.put(' ');
             text.put("^\n");
-            if (!m.listing.empty()) {
+            if (!listing.empty()) {
                 text.put("  note: v2list writes \"");
-                text.put_escaped(m.listing.data(), m.listing.size(), escape_style::text);
+                text.put_escaped(listing.data(), listing.size(), escape_style::text);
                 text.put("\"\n");
             }
         }
@@ -165,19 +157,12 @@ struct message_writer {
         std::size_t listing_length = 0;
         if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        std::uint64_t column = cause_column(verdict, piece, length, text_length, line_column);
-        message m{line,
-                  column,
-                  verdict.fate,
-                  verdict.cause,
-                  verdict.step,
-                  shown,
-                  shown,
-                  std::size_t(column - 1 - line_column),
-                  {listing, listing_length}};
-        return write(m, [&](text_builder& out) {
-            explain(verdict, piece, length, text_length, line_column, out);
-        });
+        std::uint64_t column = verdict.column;
+        return write(line, column, verdict.fate, verdict.cause, verdict.step, shown, shown,
+                     std::size_t(column - 1 - line_column), {listing, listing_length},
+                     [&](text_builder& out) {
+                         explain(verdict, piece, length, text_length, line_column, out);
+                     });
     }
 };
 
@@ -323,19 +308,12 @@ struct line_checker {
         ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
         if (!messages.wanted())
             return true;
-        char view[split_tail + max_piece] = "...";
-        std::memcpy(view + 3, tail, split_tail - 3);
+        char caret_view[split_tail + max_piece] = "...";
+        std::memcpy(caret_view + 3, tail, split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
-        std::memcpy(view + split_tail, second, later);
-        return messages.write({line,
-                               max_piece + 1,
-                               piece_fate::split,
-                               piece_cause::line_split,
-                               0,
-                               {second, later},
-                               {view, split_tail + later},
-                               split_tail,
-                               {}},
+        std::memcpy(caret_view + split_tail, second, later);
+        return messages.write(line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
+                              {second, later}, {caret_view, split_tail + later}, split_tail, {},
                               [](text_builder& out) {
                                   put_words(out, facts_of(piece_cause::line_split).message, 0);
                               });

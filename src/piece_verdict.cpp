@@ -417,6 +417,23 @@ void explain_problem(const char* piece, std::size_t text_length, std::uint64_t l
     }
 }
 
+// Where a message on the verdict points, as its cause's place says.
+void place_cause(const piece_shape& shape, std::size_t text_length, std::uint64_t line_column,
+                 piece_verdict& verdict)
+{
+    const input_record& r = verdict.record;
+    std::size_t at = 0; // in the piece
+    switch (facts_of(verdict.cause).place) {
+    case cause_place::step_columns: at = scan_step_columns[verdict.step]; break;
+    case cause_place::step_end: at = r.to(verdict.step); break;
+    case cause_place::step_start: at = r.from(verdict.step); break;
+    case cause_place::text_end: at = text_length; break;
+    case cause_place::line_end: at = shape.characters; break;
+    case cause_place::judged: return;
+    }
+    verdict.column = line_column + at + 1;
+}
+
 // A control character is a byte below 0x20, or 0x7f.
 constexpr bool is_control(unsigned char c)
 {
@@ -495,29 +512,14 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
         if (complete)
             judge_complete(piece, text_length, verdict);
         if (!complete || verdict.fate != piece_fate::converted) {
+            piece_shape shape = complete ? piece_shape{} : shape_of(piece, length, text_length);
             if (!complete)
-                judge_dropped(piece, text_length, shape_of(piece, length, text_length), line_column,
-                              verdict);
+                judge_dropped(piece, text_length, shape, line_column, verdict);
+            place_cause(shape, text_length, line_column, verdict);
             return;
         }
     }
     find_control_character(piece, text_length, line_column, verdict);
-}
-
-std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
-                           std::size_t text_length, std::uint64_t line_column)
-{
-    const input_record& r = verdict.record;
-    switch (facts_of(verdict.cause).place) {
-    case cause_place::step_columns: return line_column + scan_step_columns[verdict.step] + 1;
-    case cause_place::step_end: return line_column + r.to(verdict.step) + 1;
-    case cause_place::step_start: return line_column + r.from(verdict.step) + 1;
-    case cause_place::text_end: return line_column + text_length + 1;
-    case cause_place::line_end:
-        return line_column + shape_of(piece, length, text_length).characters + 1;
-    case cause_place::judged: break;
-    }
-    return verdict.column;
 }
 
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,

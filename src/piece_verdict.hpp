@@ -100,7 +100,7 @@ struct piece_verdict {
     piece_cause cause;
     std::size_t step;  // the step the cause is about: the number that shifted, the step that failed
     std::size_t field; // the field shown shifted or with a control character
-    std::uint64_t column; // for a control character: where, counted from 1 in the line
+    std::uint64_t column; // where a message on it points, counted from 1 in the line
     bool plain;           // settled as a plain piece, without a reading
     input_record record;  // read, where not settled as plain
 };
@@ -111,10 +111,6 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
                  std::uint64_t line_column, piece_verdict& verdict);
 
 struct text_builder;
-
-// Where a message on the piece points, counted from 1 in its line.
-std::uint64_t cause_column(const piece_verdict& verdict, const char* piece, std::size_t length,
-                           std::size_t text_length, std::uint64_t line_column);
 
 // Puts the reason of the message on a piece with a problem: the cause first.
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
