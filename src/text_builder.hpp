@@ -94,9 +94,12 @@ struct text_builder {
     {
         if (value >= 0 && value < 100 && width < 2 && size - used > 2) {
             // Most numbers a message holds, columns and values, are small.
-            if (value >= 10)
-                text[used++] = digit_pairs[2 * value];
-            text[used++] = char('0' + value % 10);
+            if (value < 10) {
+                text[used++] = char('0' + value);
+            } else {
+                std::memcpy(text + used, digit_pairs + 2 * value, 2);
+                used += 2;
+            }
             return;
         }
         bool negative = false;
