@@ -14,50 +14,6 @@ namespace v2list {
 
 namespace {
 
-// A reason put together at the end of a text.
-struct reason_text : text_builder {
-    void add_quoted(const char* characters, std::size_t length)
-    {
-        put('"');
-        put_escaped(characters, length, escape_style::text);
-        put('"');
-    }
-
-    // "column 5" or "columns 5-6", for the characters from..to (from 0,
-    // to excluded) of a piece that starts at column line_column of its line.
-    void add_columns(std::uint64_t line_column, std::size_t from, std::size_t to)
-    {
-        if (to <= from + 1)
-            say("column ", line_column + from + 1);
-        else
-            say("columns ", line_column + from + 1, '-', line_column + to);
-    }
-
-    // What a scan step reads: its field, or what it skips.
-    void add_step(std::size_t step)
-    {
-        const scan_step& s = scan_steps[step];
-        if (s.assigns)
-            put(fields[scan_step_fields[step]].name);
-        else if (s.kind == scan_step::literal)
-            say("the \"", s.symbol, '"');
-        else if (s.kind == scan_step::number)
-            put("an ignored number");
-        else
-            put(s.width > 1 ? "ignored columns" : "an ignored column");
-    }
-
-    // "later fields read N column(s) late" (or early).
-    void add_shift(std::ptrdiff_t shift)
-    {
-        std::ptrdiff_t n = shift < 0 ? -shift : shift;
-        say("later fields read ", n, n == 1 ? " column " : " columns ",
-            shift < 0 ? "early" : "late");
-    }
-
-    void add_words(std::string_view words, std::size_t step) { put_words(*this, words, step); }
-};
-
 bool is_sign(char c)
 {
     return c == '-' || c == '+';
@@ -241,162 +197,170 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
     }
 }
 
-// Where the scan stopped and why, in words, where nothing shifted before.
-void explain_stop(const char* piece, const piece_shape& shape, std::size_t text_length,
-                  std::uint64_t line_column, const input_record& r, reason_text& reason)
-{
-    std::size_t stop = r.steps_run - 1;
-    const scan_step& step = scan_steps[stop];
-    std::size_t from = r.from(stop);
-    if (r.ran_out && shape.zero) {
-        // Named by the layout's columns the zero byte stands in.
-        std::size_t in = step_at(text_length);
-        reason.say("the line ends at column ", line_column + text_length + 1,
-                   facts_of(piece_cause::zero_byte).message,
-                   text_length > scan_step_columns[in] ? "in " : "before ");
-        reason.add_step(in);
-        return;
-    }
-    if (r.ran_out) {
-        // The step the end cut short: the one before the step that found
-        // nothing, when that one did not get all of its width.
-        std::size_t last = stop - (stop > 0);
-        bool inside = stop > 0 && scan_steps[last].kind == scan_step::characters &&
-                      r.to(last) - r.from(last) < scan_steps[last].width;
-        reason.say("the line ends ", inside ? "in " : "before ");
-        reason.add_step(inside ? last : stop);
-        return;
-    }
-    if (step.kind == scan_step::literal) {
-        reason.say("column ", line_column + from + 1, " holds ");
-        reason.add_quoted(piece + from, 1);
-        reason.add_words(facts_of(piece_cause::literal_missing).message, stop);
-        return;
-    }
-    reason.add_step(stop);
-    if (is_sign(piece[from])) {
-        // The sign and what follows it: "number1 finds "-x" at column 15".
-        std::size_t to = r.to(stop);
-        reason.put(" finds ");
-        reason.add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
-        reason.say(" at column ", line_column + from + 1,
-                   step.width == 1 || to < text_length
-                       ? facts_of(piece_cause::takes_sign).message
-                       : std::string_view(", a sign, then the line ends"));
-        return;
-    }
-    if (from < text_length) {
-        reason.put(" finds ");
-        reason.add_quoted(piece + from, 1);
-        reason.say(" at column ", line_column + from + 1,
-                   facts_of(piece_cause::not_a_digit).message);
-    } else {
-        reason.put(" finds no digit before the line ends");
-    }
-}
+// The reason of the message on a piece, put together at the end of a text.
+struct explanation : text_builder {
+    const char* piece;
+    std::size_t text_length;
+    std::uint64_t line_column;
+    piece_shape shape;
+    const piece_verdict& verdict;
+    const input_record& r = verdict.record;
 
-// Where the reading left the layout for good, at step: "number2's columns
-// 17-18 are blank", "number1 skips white space at column 15", "number2
-// stops at "a" in column 18".
-void explain_leaving(const char* piece, std::size_t text_length, std::uint64_t line_column,
-                     const piece_verdict& verdict, reason_text& reason)
-{
-    std::size_t step = verdict.step;
-    std::size_t to = verdict.record.to(step);
-    const cause_facts& facts = facts_of(verdict.cause);
-    reason.add_step(step);
-    switch (verdict.cause) {
-    case piece_cause::columns_blank:
-        reason.put("'s ");
-        reason.add_columns(line_column, scan_step_columns[step], step_end(step));
-        reason.put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
-        return;
-    case piece_cause::reads_neighbour:
-    case piece_cause::skips_white_space:
-        reason.say(facts.message, line_column + scan_step_columns[step] + 1);
-        return;
-    default: break;
+    void add_quoted(const char* characters, std::size_t length)
+    {
+        say('"');
+        put_escaped(characters, length, escape_style::text);
+        say('"');
     }
-    if (to < text_length) {
-        reason.put(facts.message);
-        reason.add_quoted(piece + to, 1);
-        reason.say(" in column ", line_column + to + 1);
-    } else {
-        reason.say(" stops at column ", line_column + to + 1, ", where the line ends");
-    }
-}
 
-void explain_short(const piece_shape& shape, std::uint64_t line_column, const input_record& r,
-                   reason_text& reason)
-{
-    const char* last = shape.newline ? "" : "last ";
-    const char* characters = shape.characters == 1 ? " character" : " characters";
-    if (line_column == 0 && shape.whole)
-        reason.say("the ", last, "line has ", shape.characters, characters);
-    else if (shape.whole)
-        reason.say("the rest of the ", last, "line from column ", line_column + 1, " has ",
-                   shape.characters, characters);
-    else
-        reason.say("the piece from column ", line_column + 1, " has ", shape.characters,
-                   " characters");
-    if (shape.whole && shape.characters < shape.need) {
+    // "column 5" or "columns 5-6", for the characters from..to (from 0, to
+    // excluded) of the piece.
+    void add_columns(std::size_t from, std::size_t to)
+    {
+        if (to <= from + 1)
+            say("column ", line_column + from + 1);
+        else
+            say("columns ", line_column + from + 1, '-', line_column + to);
+    }
+
+    // What a scan step reads: its field, or what it skips.
+    void add_step(std::size_t step)
+    {
+        const scan_step& s = scan_steps[step];
+        if (s.assigns)
+            put(fields[scan_step_fields[step]].name);
+        else if (s.kind == scan_step::literal)
+            say("the \"", s.symbol, '"');
+        else if (s.kind == scan_step::number)
+            put("an ignored number");
+        else
+            put(s.width > 1 ? "ignored columns" : "an ignored column");
+    }
+
+    // "later fields read N column(s) late" (or early).
+    void add_shift(std::ptrdiff_t shift)
+    {
+        std::ptrdiff_t n = shift < 0 ? -shift : shift;
+        say("later fields read ", n, n == 1 ? " column " : " columns ",
+            shift < 0 ? "early" : "late");
+    }
+
+    // Where the scan stopped and why, where nothing shifted before.
+    void stop()
+    {
+        std::size_t stop = r.steps_run - 1;
+        const scan_step& step = scan_steps[stop];
+        std::size_t from = r.from(stop);
+        if (r.ran_out && shape.zero) {
+            // Named by the layout's columns the zero byte stands in.
+            std::size_t in = step_at(text_length);
+            say("the line ends at column ", line_column + text_length + 1,
+                facts_of(piece_cause::zero_byte).message,
+                text_length > scan_step_columns[in] ? "in " : "before ");
+            return add_step(in);
+        }
+        if (r.ran_out) {
+            // The step the end cut short: the one before the step that found
+            // nothing, when that one did not get all of its width.
+            std::size_t last = stop - (stop > 0);
+            bool inside = stop > 0 && scan_steps[last].kind == scan_step::characters &&
+                          r.to(last) - r.from(last) < scan_steps[last].width;
+            say("the line ends ", inside ? "in " : "before ");
+            return add_step(inside ? last : stop);
+        }
+        if (step.kind == scan_step::literal) {
+            say("column ", line_column + from + 1, " holds ");
+            add_quoted(piece + from, 1);
+            return put_words(*this, facts_of(piece_cause::literal_missing).message, stop);
+        }
+        add_step(stop);
+        if (is_sign(piece[from])) {
+            // The sign and what follows it: "number1 finds "-x" at column 15".
+            std::size_t to = r.to(stop);
+            put(" finds ");
+            add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
+            say(" at column ", line_column + from + 1,
+                step.width == 1 || to < text_length
+                    ? facts_of(piece_cause::takes_sign).message
+                    : std::string_view(", a sign, then the line ends"));
+        } else if (from < text_length) {
+            put(" finds ");
+            add_quoted(piece + from, 1);
+            say(" at column ", line_column + from + 1, facts_of(piece_cause::not_a_digit).message);
+        } else {
+            put(" finds no digit before the line ends");
+        }
+    }
+
+    // Where the reading left the layout for good: "number2's columns 17-18
+    // are blank", "number1 skips white space at column 15", "number2 stops at
+    // "a" in column 18".
+    void leaving()
+    {
+        std::size_t step = verdict.step;
+        std::size_t to = r.to(step);
+        const cause_facts& facts = facts_of(verdict.cause);
+        add_step(step);
+        if (verdict.cause == piece_cause::columns_blank) {
+            put("'s ");
+            add_columns(scan_step_columns[step], step_end(step));
+            put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
+        } else if (verdict.cause != piece_cause::stops_short) {
+            say(facts.message, line_column + scan_step_columns[step] + 1);
+        } else if (to < text_length) {
+            put(facts.message);
+            add_quoted(piece + to, 1);
+            say(" in column ", line_column + to + 1);
+        } else {
+            say(" stops at column ", line_column + to + 1, ", where the line ends");
+        }
+    }
+
+    void short_line()
+    {
+        const char* last = shape.newline ? "" : "last ";
+        const char* characters = shape.characters == 1 ? " character" : " characters";
+        if (line_column == 0 && shape.whole)
+            say("the ", last, "line has ", shape.characters, characters);
+        else if (shape.whole)
+            say("the rest of the ", last, "line from column ", line_column + 1, " has ",
+                shape.characters, characters);
+        else
+            say("the piece from column ", line_column + 1, " has ", shape.characters,
+                " characters");
         std::string_view needs = facts_of(piece_cause::line_too_short).message;
-        if (shape.newline)
-            reason.say(needs, shape.need, " and its newline");
-        else
-            reason.say(" and no newline,", needs, shape.need, " without one");
-        return;
+        if (shape.whole && shape.characters < shape.need && shape.newline)
+            say(needs, shape.need, " and its newline");
+        else if (shape.whole && shape.characters < shape.need)
+            say(" and no newline,", needs, shape.need, " without one");
+        else {
+            put(" and ends before ");
+            add_step(r.steps_run - 1);
+        }
     }
-    reason.put(" and ends before ");
-    reason.add_step(r.steps_run - 1);
-}
 
-// What a shifted record's line shows of the field from other columns, and
-// from which: " shows 12 from columns 18-19".
-void explain_shifted(std::uint64_t line_column, const piece_verdict& verdict, reason_text& reason)
-{
-    std::size_t f = verdict.field;
-    const input_record& r = verdict.record;
-    std::size_t step = field_places[f].step;
-    const char* taken = r.start(step);
-    reason.put(" shows ");
-    switch (fields[f].shape) {
-    case shape_number: reason.put_number(r.values[f]); break;
-    case shape_text:
-        reason.add_quoted(taken, trim_trailing_spaces(taken, scan_steps[step].width));
-        break;
-    case shape_character:
-    case shape_tail: reason.add_quoted(taken, 1); break;
-    }
-    reason.put(" from ");
-    reason.add_columns(line_column, r.from(step), r.to(step));
-}
-
-// The reason of the message on a piece dropped or shifted.
-void explain_problem(const char* piece, std::size_t text_length, std::uint64_t line_column,
-                     const piece_shape& shape, const piece_verdict& verdict, reason_text& reason)
-{
-    const input_record& r = verdict.record;
-    switch (verdict.cause) {
-    case piece_cause::empty_line: reason.put(facts_of(verdict.cause).message); return;
-    case piece_cause::line_too_short: explain_short(shape, line_column, r, reason); return;
-    case piece_cause::zero_byte:
-    case piece_cause::literal_missing:
-    case piece_cause::takes_sign:
-    case piece_cause::not_a_digit:
-        explain_stop(piece, shape, text_length, line_column, r, reason);
-        return;
-    default: break;
-    }
-    explain_leaving(piece, text_length, line_column, verdict, reason);
-    if (verdict.fate == piece_fate::shifted) {
-        // What the listing shows from other columns, and the net shift
-        // after the last number, which moves every field after it.
+    // What a shifted record's line shows of the field from other columns,
+    // from which, and the net shift after the last number, which moves every
+    // field after it: ": text15 shows "AB" from columns 34-48; later fields
+    // read 1 column late".
+    void shifted()
+    {
+        std::size_t f = verdict.field;
+        std::size_t step = field_places[f].step;
+        const char* taken = r.start(step);
         if (verdict.cause == piece_cause::reads_neighbour)
-            reason.put(" and"); // "number1 skips ... and shows 70 from ..."
+            put(" and"); // "number1 skips ... and shows 70 from ..."
         else
-            reason.say(": ", fields[verdict.field].name);
-        explain_shifted(line_column, verdict, reason);
+            say(": ", fields[f].name);
+        put(" shows ");
+        if (fields[f].shape == shape_number)
+            put_number(r.values[f]);
+        else if (fields[f].shape == shape_text)
+            add_quoted(taken, trim_trailing_spaces(taken, scan_steps[step].width));
+        else
+            add_quoted(taken, 1);
+        put(" from ");
+        add_columns(r.from(step), r.to(step));
         constexpr std::size_t last_number = [] {
             std::size_t step = scan_steps.size() - 1;
             while (step > 0 && scan_steps[step].kind != scan_step::number)
@@ -404,18 +368,37 @@ void explain_problem(const char* piece, std::size_t text_length, std::uint64_t l
             return step;
         }();
         if (std::ptrdiff_t net = after(r, last_number)) {
-            reason.put("; ");
-            reason.add_shift(net);
+            put("; ");
+            add_shift(net);
         }
-        return;
     }
-    if (std::ptrdiff_t shift = before(r, r.steps_run - 1)) {
-        reason.put(", so ");
-        reason.add_shift(shift);
-        reason.put(": ");
-        explain_stop(piece, shape, text_length, line_column, r, reason);
+
+    void problem()
+    {
+        switch (verdict.cause) {
+        case piece_cause::control_character:
+            say(fields[verdict.field].name, " shows ");
+            add_quoted(piece + (verdict.column - 1 - line_column), 1);
+            return say(" from column ", verdict.column, facts_of(verdict.cause).message);
+        case piece_cause::empty_line: return put(facts_of(verdict.cause).message);
+        case piece_cause::line_too_short: return short_line();
+        case piece_cause::zero_byte:
+        case piece_cause::literal_missing:
+        case piece_cause::takes_sign:
+        case piece_cause::not_a_digit: return stop();
+        default: break;
+        }
+        leaving();
+        if (verdict.fate == piece_fate::shifted)
+            return shifted();
+        if (std::ptrdiff_t shift = before(r, r.steps_run - 1)) {
+            put(", so ");
+            add_shift(shift);
+            put(": ");
+            stop();
+        }
     }
-}
+};
 
 // Where a message on the verdict points, as its cause's place says.
 void place_cause(const piece_shape& shape, std::size_t text_length, std::uint64_t line_column,
@@ -525,18 +508,15 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
              std::size_t text_length, std::uint64_t line_column, text_builder& out)
 {
-    reason_text reason{{out.text + out.used, out.size - out.used}};
-    if (verdict.cause == piece_cause::control_character) {
-        reason.say(fields[verdict.field].name, " shows ");
-        reason.add_quoted(piece + (verdict.column - 1 - line_column), 1);
-        reason.say(" from column ", verdict.column, facts_of(verdict.cause).message);
-    } else {
-        // A shifted record's reason says nothing of the piece's shape.
-        bool shifted = verdict.fate == piece_fate::shifted;
-        explain_problem(piece, text_length, line_column,
-                        shifted ? piece_shape{} : shape_of(piece, length, text_length), verdict,
-                        reason);
-    }
+    // Only a dropped piece's reason tells of the piece's shape.
+    bool dropped = verdict.fate == piece_fate::dropped;
+    explanation reason{{out.text + out.used, out.size - out.used},
+                       piece,
+                       text_length,
+                       line_column,
+                       dropped ? shape_of(piece, length, text_length) : piece_shape{},
+                       verdict};
+    reason.problem();
     out.used += reason.used;
 }
 
