@@ -471,42 +471,25 @@ std::string escaped_text(const char* text)
 
 namespace {
 
-// Starts a JSON object of a type and, where there is one, a file's name.
-void start_object(output_buffer& report, const char* type, const input_name* name)
+void append_text(output_buffer& report, const std::string& text)
 {
-    char text[64];
-    text_builder line{text, sizeof text};
-    line.say("{\"type\":\"", type, name != nullptr ? "\",\"file\":" : "\"");
-    append_output(report, text, line.used);
-    if (name != nullptr)
-        append_output(report, name->json.data(), name->json.size());
-}
-
-// Ends it with a last member whose value is a string.
-void end_object(output_buffer& report, const char* key, const char* value)
-{
-    char text[512];
-    text_builder line{text, sizeof text};
-    line.say(",\"", key, "\":");
-    line.put_json(value, std::strlen(value));
-    line.put("}\n");
-    append_output(report, text, line.used);
+    append_output(report, text.data(), text.size());
 }
 
 } // namespace
 
 void write_unread(output_buffer& report, const input_name& name, const char* reason)
 {
-    start_object(report, "unread", &name);
-    end_object(report, "reason", reason);
+    append_text(report, "{\"type\":\"unread\",\"file\":" + name.json +
+                            ",\"reason\":" + escaped(reason, escape_style::json) + "}\n");
 }
 
 void write_report_start(output_buffer& report, const char* program_version)
 {
-    start_object(report, "report", nullptr);
-    const char members[] = ",\"version\":1,\"program\":\"v2check\"";
-    append_output(report, members, sizeof members - 1);
-    end_object(report, "program_version", program_version);
+    append_text(report,
+                "{\"type\":\"report\",\"version\":1,\"program\":\"v2check\","
+                "\"program_version\":" +
+                    escaped(program_version, escape_style::json) + "}\n");
 }
 
 namespace {
@@ -558,7 +541,8 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
 {
     static char text[most_rows * 128];
     text_builder line{text, sizeof text};
-    start_object(report, name != nullptr ? "summary" : "total", name);
+    append_text(report, name != nullptr ? "{\"type\":\"summary\",\"file\":" + name->json
+                                        : "{\"type\":\"total\"");
     if (name == nullptr)
         line.say(",\"unread\":", unread);
     line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,

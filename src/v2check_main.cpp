@@ -2,7 +2,6 @@
 // would drop or convert with a field taken from columns not its own, and why.
 // Exit status: 0 all clean, 1 something dropped, shifted, split or suspect,
 // 2 trouble.
-#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -86,23 +85,28 @@ int flush_or_fail(v2list::output_buffer& report, int status)
     return 2;
 }
 
-// The option getopt_long stopped at, as it was given: the long option's
-// whole argument where it was one (optopt, when not 0, is its value), else
-// the short option.
-std::string option_as_given(char** argv, const option** long_option)
+// Says what is wrong with the option getopt_long stopped at (c is ':' for a
+// missing value), as it was given: the long option's whole argument where it
+// was one (optopt, when not 0, is its value), else the short option.
+int bad_option(char** argv, int c)
 {
     const char* word = argv[optind - 1];
-    *long_option = nullptr;
+    const option* long_option = nullptr;
     if (std::strncmp(word, "--", 2) == 0) {
         std::size_t name = std::strcspn(word + 2, "=");
         for (const option* o = long_options; o->name != nullptr; ++o)
             if (std::strncmp(o->name, word + 2, name) == 0 && (optopt == 0 || optopt == o->val))
-                *long_option = o;
+                long_option = o;
     }
-    if (optopt == 0 || *long_option != nullptr)
-        return v2list::escaped_text(word);
     const char short_option[] = {'-', char(optopt), '\0'};
-    return v2list::escaped_text(short_option);
+    const char* what = c == ':' ? "needs a value"
+                       : long_option != nullptr && long_option->has_arg == no_argument
+                           ? "takes no value"
+                           : "unknown option";
+    warnx("%s: %s (see v2check --help)",
+          v2list::escaped_text(optopt == 0 || long_option != nullptr ? word : short_option).c_str(),
+          what);
+    return 2;
 }
 
 // Standard input, output and error stay taken: one that is closed gets
@@ -125,20 +129,19 @@ bool same_file(const struct stat& a, const struct stat& b)
 // also read (it would be emptied before it is read) or is standard output
 // (the report would write over it). A terminal or /dev/null keeps nothing,
 // and may be shared.
-int open_output_file(const char* option, const char* path, char* const* names, int name_count,
-                     bool reads_stdin)
+int open_output_file(const char* option, const char* path, char* const* names, int name_count)
 {
     struct stat out, other;
     if (::stat(path, &out) == 0 && !S_ISCHR(out.st_mode)) {
         const char* why = nullptr;
         if (::fstat(STDOUT_FILENO, &other) == 0 && same_file(out, other))
             why = "is also standard output";
-        else if (reads_stdin && ::fstat(STDIN_FILENO, &other) == 0 && same_file(out, other))
-            why = "is also standard input, which is read";
-        for (int i = 0; why == nullptr && i < name_count; ++i)
-            if (std::strcmp(names[i], "-") != 0 && ::stat(names[i], &other) == 0 &&
+        for (int i = 0; why == nullptr && i < name_count; ++i) {
+            bool is_stdin = std::strcmp(names[i], "-") == 0;
+            if ((is_stdin ? ::fstat(STDIN_FILENO, &other) : ::stat(names[i], &other)) == 0 &&
                 same_file(out, other))
-                why = "is also an input";
+                why = is_stdin ? "is also standard input, which is read" : "is also an input";
+        }
         if (why != nullptr)
             errx(2, "%s=%s: %s; not written", option, v2list::escaped_text(path).c_str(), why);
     }
@@ -207,16 +210,7 @@ int main(int argc, char** argv)
             v2list::append_output(work.report, version, sizeof version - 1);
             return flush_or_fail(work.report, 0);
         }
-        default: {
-            const option* long_option;
-            std::string given = option_as_given(argv, &long_option);
-            const char* what = c == ':' ? "needs a value"
-                               : long_option != nullptr && long_option->has_arg == no_argument
-                                   ? "takes no value"
-                                   : "unknown option";
-            warnx("%s: %s (see v2check --help)", given.c_str(), what);
-            return 2;
-        }
+        default: return bad_option(argv, c);
         }
     }
     if (count_only)
@@ -233,13 +227,9 @@ int main(int argc, char** argv)
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
     // The command line is accepted: only now is a file opened for writing.
-    if (rejects != nullptr) {
-        bool reads_stdin = std::find_if(names, names + name_count, [](const char* name) {
-                               return std::strcmp(name, "-") == 0;
-                           }) != names + name_count;
+    if (rejects != nullptr)
         v2list::open_output(work.rejects,
-                            open_output_file("--rejects", rejects, names, name_count, reads_stdin));
-    }
+                            open_output_file("--rejects", rejects, names, name_count));
     const std::string rejects_shown = rejects != nullptr ? v2list::escaped_text(rejects) : "";
 
     bool json = work.options.json && !work.options.quiet;
@@ -251,41 +241,38 @@ int main(int argc, char** argv)
     for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
         v2list::input_name name = v2list::name_input(is_stdin ? label : names[i]);
-        // A file not read to its end has its error and no summary.
+        // A file not read to its end has its error, said once, and no summary.
         std::string reason;
+        int fd = cut_short ? -1 : is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
         if (cut_short) {
             reason = "not read: the check stopped at a failed write";
+        } else if (fd < 0) {
+            reason = std::strerror(errno);
         } else {
-            int fd = is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
-            if (fd < 0) {
-                reason = std::strerror(errno);
-            } else {
-                counts = {};
-                v2list::pieces_end end = v2list::check_input(work, fd, name, counts);
-                stopped = end.stopped;
-                if (!is_stdin)
-                    ::close(fd);
-                if (end.read_error != 0) {
-                    reason = std::string("read error: ") + std::strerror(end.read_error);
-                } else if (work.rejects.error != 0) {
-                    reason = "--rejects=" + rejects_shown +
-                             ": write error: " + std::strerror(work.rejects.error);
-                    cut_short = true;
-                }
-            }
-            if (!reason.empty())
-                warnx("%s: %s", name.shown.c_str(), reason.c_str());
+            counts = {};
+            v2list::pieces_end end = v2list::check_input(work, fd, name, counts);
+            stopped = end.stopped;
+            if (!is_stdin)
+                ::close(fd);
+            if (end.read_error != 0)
+                reason = std::string("read error: ") + std::strerror(end.read_error);
+            else if (work.rejects.error != 0)
+                reason = "--rejects=" + rejects_shown +
+                         ": write error: " + std::strerror(work.rejects.error);
         }
-        if (!reason.empty()) {
-            trouble = true;
-            ++unread;
-            if (json)
-                v2list::write_unread(work.report, name, reason.c_str());
+        if (reason.empty()) {
+            v2list::add_counts(total, counts);
+            if (!work.options.quiet && work.report.error == 0)
+                v2list::write_summary(work.report, json, &name, name_count > 1, counts);
             continue;
         }
-        v2list::add_counts(total, counts);
-        if (!work.options.quiet && work.report.error == 0)
-            v2list::write_summary(work.report, json, &name, name_count > 1, counts);
+        if (!cut_short)
+            warnx("%s: %s", name.shown.c_str(), reason.c_str());
+        cut_short = work.rejects.error != 0;
+        trouble = true;
+        ++unread;
+        if (json)
+            v2list::write_unread(work.report, name, reason.c_str());
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
         v2list::write_summary(work.report, json, nullptr, true, total, unread);
