@@ -16,8 +16,7 @@ namespace v2list {
 
 namespace {
 
-// How much a split line's caret view shows of the piece before the cut,
-// "..." included.
+// How much of the piece before the cut a split line's caret view shows.
 constexpr std::size_t split_tail = 24;
 
 // The JSON report writes a field's name, and the listing of a piece whose
@@ -46,13 +45,10 @@ struct message_writer {
 
     bool wanted() const { return written < most && work.report.error == 0; }
 
-    // The longest reason, and the room in the report for the longest message
-    // but for the name: the reason escaped as JSON, the piece, the line and
-    // the caret view.
+    // The longest reason, and room for the longest message but its name.
     static constexpr std::size_t most_reason = 1024, most_message = 8 * most_reason;
 
-    // A builder for the next most_message characters of the report, after
-    // extra more.
+    // A builder for the next most_message and extra characters of the report.
     bool make_room(text_builder& text, std::size_t extra = 0)
     {
         output_buffer& report = work.report;
@@ -93,8 +89,7 @@ struct message_writer {
             text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"", fate_name(fate),
                      "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
             put_field(text, cause_field(cause, step));
-            // The reason is written in place, and escaped only where it
-            // holds a byte that is not shown as it is: a quote, mostly.
+            // The reason is written in place, and escaped where it must be.
             text.put(",\"reason\":\"");
             std::size_t reason = text.used;
             put_reason(text);
@@ -109,8 +104,7 @@ struct message_writer {
             text.put(",\"piece\":");
             bool as_is = text.put_json(piece.data(), piece.size());
             if (!listing.empty()) {
-                // What v2list writes of a piece is the piece's characters,
-                // the line's own, and digits.
+                // The listing holds the piece's characters, its own and digits.
                 text.put(",\"listing\":");
                 if (as_is)
                     text.say('"', listing, '"');
@@ -125,8 +119,7 @@ struct message_writer {
         put_reason(text);
         text.put('\n');
         if (work.options.show_line) {
-            // The caret view, and a note with what the message leaves out:
-            // the line v2list writes.
+            // The caret view, and a note of the line v2list writes.
             std::size_t before = std::min(caret, view.size());
             text.put("  ");
             std::size_t shown_before = text.used;
@@ -166,10 +159,9 @@ struct message_writer {
     }
 };
 
-// The step a tally counts a cause under: for a field, the first step of
-// its name (the code's seven columns are one field), for ignored columns
-// the first of them, else the step itself; none where the cause is about
-// the line, so that "line too short" is one row whatever it ends in.
+// The step a tally counts a cause under, so that a field of several steps or
+// ignored columns are one row: the first step of its name or of ignored
+// columns; none for a cause about the line.
 constexpr auto tally_steps = [] {
     std::array<std::size_t, scan_steps.size()> steps{};
     for (std::size_t s = 0; s < scan_steps.size(); ++s) {
@@ -210,8 +202,8 @@ void add_counts(check_counts& total, const check_counts& more)
 
 namespace {
 
-// Whether a line's first piece, its newline left out, matches one of the
-// allowed patterns; a zero byte is a character like any other there.
+// Whether a line's first piece, without its newline, matches an allowed
+// pattern; a zero byte is a character like any other there.
 bool allowed_line(const check_options& options, const char* piece, std::size_t length)
 {
     regmatch_t text[1];
@@ -225,10 +217,9 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
 
 // Reads one input line by line as its pieces come. A first piece of
 // max_piece characters waits for the next: the line may end with it (its
-// newline, a piece of its own, is then nothing), end with the input, or go
-// on, split. A split line whose first piece is dropped and allowed waits,
-// within work.held, until it is known whether any piece of it converts:
-// then it is allowed whole, or taken piece by piece.
+// newline alone is nothing), or go on, split. A split line whose first piece
+// is dropped and allowed waits in work.held until any piece of it converts,
+// and is then taken piece by piece, or else allowed whole.
 struct line_checker {
     check_work& work;
     check_counts& counts;
@@ -299,9 +290,8 @@ struct line_checker {
         return ok;
     }
 
-    // The line goes on past its first piece, to second: it is split, and
-    // says so before the messages of its later pieces, the caret view
-    // showing the end of the first piece and where the line was cut.
+    // The line goes on past its first piece, to second: split, said before
+    // its later pieces' messages, the caret view showing the cut.
     bool split(const char* second, std::size_t length)
     {
         ++counts.split;
@@ -401,8 +391,7 @@ struct line_checker {
         return ok && !(problem && work.options.quiet && (line_done || !keep_rejects()));
     }
 
-    // At the end of the input: a last line held, or one whose last piece
-    // had max_piece characters, ends.
+    // At the end of the input, a last line held or of max_piece ends.
     bool finish()
     {
         if (held > 0 && allowing) {
@@ -410,8 +399,7 @@ struct line_checker {
             return true;
         }
         if (held > 0) {
-            // A last line of max_piece characters without a newline: a line
-            // like any other.
+            // A last line of max_piece characters without a newline.
             bool ok = take(work.held, held, first_text, true, true);
             held = 0;
             return ok;
@@ -494,9 +482,8 @@ void write_report_start(output_buffer& report, const char* program_version)
 
 namespace {
 
-// The commonest line lengths of counts, most lines first and of as many the
-// shortest, in top (room for three, max_piece + 1 standing for all longer
-// lines); returns how many.
+// The commonest line lengths, most lines first and of as many the shortest,
+// in top (room for three); returns how many.
 std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
 {
     std::array<std::size_t, std::extent_v<decltype(check_counts::lengths)>> order;
@@ -516,8 +503,7 @@ struct tally_row {
     std::size_t fate, cause, step;
 };
 
-// The tally of counts, most frequent first, then in the order of the
-// fates, causes and steps; returns the rows.
+// The tally, most frequent first, then by fate, cause and step.
 std::size_t tally(const check_counts& c, tally_row* rows)
 {
     std::size_t count = 0;
@@ -604,8 +590,7 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         count(unread, " file", " unread");
     }
     line.put('\n');
-    // Where lines are dropped, the commonest line lengths: a file in another
-    // layout shows at once.
+    // Where lines are dropped, the commonest lengths show another layout.
     if (c.dropped > 0) {
         std::size_t top[3];
         std::size_t found = commonest_lengths(c, top);

@@ -35,8 +35,7 @@ struct print_step {
     constexpr bool takes_argument() const { return kind != literal; }
 };
 
-// The white space that a number conversion skips: space, tab, newline,
-// vertical tab, form feed and carriage return, and no other byte.
+// The white space that a number conversion skips: " \t\n\v\f\r".
 constexpr bool is_white_space(unsigned char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -123,8 +122,7 @@ constexpr auto steps_of()
 
 } // namespace format_detail
 
-// The steps of a scan format and of a print format; a format text with a
-// fault fails to build, the compiler showing the fault's words.
+// The steps of a scan and of a print format; a fault fails the build.
 template <const char* Text>
 inline constexpr auto
     scan_steps_of = format_detail::steps_of<scan_step, format_detail::next_scan_step, Text>();
@@ -132,8 +130,7 @@ template <const char* Text>
 inline constexpr auto
     print_steps_of = format_detail::steps_of<print_step, format_detail::next_print_step, Text>();
 
-// For every step, the index of the argument it takes: for a step that takes
-// none, the index of the next one that does.
+// For every step, the index of the argument it (or the next that does) takes.
 template <typename Step, std::size_t N>
 constexpr std::array<std::size_t, N> argument_indexes(const std::array<Step, N>& steps)
 {

@@ -6,8 +6,7 @@
 
 namespace v2list {
 
-// After the first failed write, error holds its errno and nothing more is
-// written.
+// After a failed write, error holds its errno and nothing more is written.
 struct output_buffer {
     int fd;
     int error;
@@ -17,12 +16,11 @@ struct output_buffer {
 
 void open_output(output_buffer& output, int fd);
 
-// Adds length characters to the buffer, writing out what it holds as it
-// fills; false (and output.error set) on failure.
+// Adds length characters, writing out what it holds as it fills; false
+// (output.error set) on failure.
 bool append_output(output_buffer& output, const char* text, std::size_t length);
 
-// Writes out everything buffered; false (and output.error set) on failure,
-// and at once after any earlier failure.
+// Writes out everything buffered; false on failure, or after an earlier one.
 bool flush_output(output_buffer& output);
 
 } // namespace v2list

@@ -19,8 +19,7 @@ bool is_sign(char c)
     return c == '-' || c == '+';
 }
 
-// How many columns late (negative: early) step ended against its own
-// columns, and the step before it.
+// How many columns late (negative: early) step, or the one before, ended.
 std::ptrdiff_t after(const input_record& r, std::size_t step)
 {
     return std::ptrdiff_t(r.to(step)) - std::ptrdiff_t(step_end(step));
@@ -31,8 +30,7 @@ std::ptrdiff_t before(const input_record& r, std::size_t step)
 }
 
 // The step where the reading left the layout for good before step: the
-// first of the steps up to it that all start off their own columns, the
-// one before them being where the shifting began.
+// first of those up to it that all start off their own columns.
 std::size_t left_layout_at(const input_record& r, std::size_t step)
 {
     while (before(r, step) != 0)
@@ -40,16 +38,14 @@ std::size_t left_layout_at(const input_record& r, std::size_t step)
     return step;
 }
 
-// Whether every number ended where its own columns do: then every step
-// took its own columns, whatever white space a number skipped in them.
+// Whether every number, so every step, ended where its own columns do.
 template <std::size_t... S>
 bool in_own_columns(const input_record& r, std::index_sequence<S...>)
 {
     return ((scan_steps[S].kind != scan_step::number || r.ends[S] == r.text + step_end(S)) && ...);
 }
 
-// The value of a number's own columns read alone: a number, with white
-// space around it and nothing else. False when they hold none.
+// The value of a number's own columns read alone, if they hold just one.
 bool own_value(const char* own, std::size_t length, unsigned width, std::int32_t& value)
 {
     const char* p = own;
@@ -73,8 +69,7 @@ bool own_columns_blank(const char* piece, std::size_t text_length, std::size_t s
     return true;
 }
 
-// Whether field F shows the same in the line as its own columns hold, as
-// far as the text has them.
+// Whether the line shows field F as its own columns hold it.
 template <std::size_t F>
 [[gnu::always_inline]] inline bool shows_own(const char* piece, std::size_t text_length,
                                              const input_record& r)
@@ -99,8 +94,8 @@ template <std::size_t F>
     }
 }
 
-// The first field the listing shows with a value not from its own
-// columns; field_count for none.
+// The first field the line shows otherwise than its own columns, or
+// field_count.
 template <std::size_t... F>
 std::size_t first_shifted_field(const char* piece, std::size_t text_length, const input_record& r,
                                 std::index_sequence<F...>)
@@ -110,8 +105,7 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length, cons
     return first;
 }
 
-// For a complete record: converted, or shifted at the first field that the
-// listing shows with a value not from its own columns, with its cause.
+// A complete record is converted, or shifted at that first field.
 void judge_complete(const char* piece, std::size_t text_length, piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
@@ -154,8 +148,7 @@ piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_len
     return shape;
 }
 
-// The layout's step whose own columns hold column (counted from 0): the
-// last step that starts at or before it.
+// The step whose own columns hold column (from 0).
 std::size_t step_at(std::size_t column)
 {
     std::size_t step = 0;
@@ -164,8 +157,8 @@ std::size_t step_at(std::size_t column)
     return step;
 }
 
-// For a piece that is not a complete record: where and why the reading
-// failed, or where it left the layout before it failed.
+// A piece that is not a complete record: where and why the reading failed,
+// or where it left the layout before.
 void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
                    std::uint64_t line_column, piece_verdict& verdict)
 {
@@ -213,8 +206,7 @@ struct explanation : text_builder {
         say('"');
     }
 
-    // "column 5" or "columns 5-6", for the characters from..to (from 0, to
-    // excluded) of the piece.
+    // "column 5" or "columns 5-6", for the characters [from, to) of the piece.
     void add_columns(std::size_t from, std::size_t to)
     {
         if (to <= from + 1)
@@ -260,8 +252,8 @@ struct explanation : text_builder {
             return add_step(in);
         }
         if (r.ran_out) {
-            // The step the end cut short: the one before the step that found
-            // nothing, when that one did not get all of its width.
+            // The step the end cut short: the one before, if it got less
+            // than its width.
             std::size_t last = stop - (stop > 0);
             bool inside = stop > 0 && scan_steps[last].kind == scan_step::characters &&
                           r.to(last) - r.from(last) < scan_steps[last].width;
@@ -339,10 +331,9 @@ struct explanation : text_builder {
         }
     }
 
-    // What a shifted record's line shows of the field from other columns,
-    // from which, and the net shift after the last number, which moves every
-    // field after it: ": text15 shows "AB" from columns 34-48; later fields
-    // read 1 column late".
+    // What the line shows of the field, from which columns, and the shift
+    // after the last number: ": text15 shows "AB" from columns 34-48; later
+    // fields read 1 column late".
     void shifted()
     {
         std::size_t f = verdict.field;
@@ -423,9 +414,9 @@ constexpr bool is_control(unsigned char c)
     return c < 0x20 || c == 0x7f;
 }
 
-// For each column, the field whose characters the line shows there (a text
-// or a single character; a number shows its value, not the white space it
-// skipped), or field_count; and the blocks of 16 columns that hold any.
+// For each column, the field whose characters the line shows there (a
+// number shows its value, not its characters), or field_count; and the
+// blocks of 16 columns that hold any.
 constexpr auto shown_field_at = [] {
     std::array<std::size_t, record_length> at{};
     at.fill(field_count);
@@ -449,10 +440,8 @@ constexpr auto shown_bytes = [] {
 }();
 
 // Converted from its own columns: suspect where a field the line shows as
-// characters holds a control character. The text's blocks are tested
-// together, and only where one fails, or the text is too short for them,
-// is it looked at a column at a time. Inlined into judge_piece, which it
-// makes measurably faster (doc/performance.md).
+// characters holds a control character, the blocks tested together first.
+// Inlined, which makes judge_piece measurably faster (doc/performance.md).
 [[gnu::always_inline]] inline void find_control_character(const char* piece,
                                                           std::size_t text_length,
                                                           std::uint64_t line_column,

@@ -1,7 +1,5 @@
-// v2check: tells, for the files named or standard input, which pieces v2list
-// would drop or convert with a field taken from columns not its own, and why.
-// Exit status: 0 all clean, 1 something dropped, shifted, split or suspect,
-// 2 trouble.
+// v2check: tells which pieces of its input v2list drops or reads shifted, and
+// why. Exit status: 0 clean, 1 a problem, 2 trouble.
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -109,9 +107,8 @@ int bad_option(char** argv, int c)
     return 2;
 }
 
-// Standard input, output and error stay taken: one that is closed gets
-// /dev/null, opened the wrong way round so that using it fails as using the
-// closed one would, and no file v2check opens takes its number.
+// A closed standard descriptor gets /dev/null, opened the wrong way round so
+// that using it fails as before, and no file v2check opens takes its number.
 void hold_standard_descriptors()
 {
     for (int fd = 0; fd < 3; ++fd)
@@ -125,10 +122,9 @@ bool same_file(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Opens the file an option names for v2check to write, refusing one that is
-// also read (it would be emptied before it is read) or is standard output
-// (the report would write over it). A terminal or /dev/null keeps nothing,
-// and may be shared.
+// Opens the file an option names for writing, refusing one that is also an
+// input (emptied before it is read) or standard output (the report writes
+// over it). A terminal or /dev/null keeps nothing, and may be shared.
 int open_output_file(const char* option, const char* path, char* const* names, int name_count)
 {
     struct stat out, other;
