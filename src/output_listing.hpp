@@ -224,6 +224,12 @@ inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 }
 
 // Puts the header line into the buffer, which must be empty.
-void write_header(output_buffer& output);
+inline void write_header(output_buffer& output)
+{
+    constexpr std::size_t length = sizeof listing_header - 1;
+    std::memcpy(output.buffer, listing_header, length);
+    output.buffer[length] = '\n';
+    output.used = length + 1;
+}
 
 } // namespace v2list
