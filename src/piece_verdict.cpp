@@ -120,7 +120,9 @@ void judge_complete(const char* piece, std::size_t text_length, piece_verdict& v
     verdict.field = f;
     verdict.step = left_layout_at(r, place.step);
     bool itself = verdict.step == place.step;
-    verdict.cause = after(r, verdict.step) < 0 ? piece_cause::stops_short
+    verdict.left = verdict.step;
+    verdict.shift = after(r, verdict.step);
+    verdict.cause = verdict.shift < 0 ? piece_cause::stops_short
                     : own_columns_blank(piece, text_length, verdict.step)
                         ? piece_cause::columns_blank
                     : itself ? piece_cause::reads_neighbour
@@ -166,7 +168,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
     std::size_t stop = r.steps_run - 1;
     std::size_t left = left_layout_at(r, stop);
     verdict.fate = piece_fate::dropped;
-    verdict.step = left;
+    verdict.step = verdict.left = left;
     if (shape.whole && !shape.zero && shape.characters < shape.need) {
         bool empty = shape.characters == 0 && shape.newline && line_column == 0;
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
@@ -188,6 +190,78 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
         verdict.cause =
             is_sign(piece[r.from(stop)]) ? piece_cause::takes_sign : piece_cause::not_a_digit;
     }
+    if (verdict.cause == piece_cause::columns_blank || verdict.cause == piece_cause::stops_short ||
+        verdict.cause == piece_cause::skips_white_space)
+        verdict.shift = after(r, left);
+}
+
+// The length of the UTF-8 character of several bytes at p, within end; 0
+// for any other byte.
+std::size_t multibyte_length(const unsigned char* p, const unsigned char* end)
+{
+    std::size_t n = *p >= 0xc2 && *p <= 0xdf   ? 2
+                    : *p >= 0xe0 && *p <= 0xef ? 3
+                    : *p >= 0xf0 && *p <= 0xf4 ? 4
+                                               : 0;
+    if (n == 0 || end - p < std::ptrdiff_t(n))
+        return 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((p[i] & 0xc0) != 0x80)
+            return 0;
+    return n;
+}
+
+// The UTF-8 characters of several bytes in field f's own columns.
+struct utf8_characters {
+    std::size_t characters = 0, bytes = 0, first = 0; // first: the column of the first, from 0
+};
+
+utf8_characters multibyte_in(const char* piece, std::size_t text_length, std::size_t f)
+{
+    utf8_characters found;
+    const field_place& place = field_places[f];
+    auto p = reinterpret_cast<const unsigned char*>(piece);
+    const unsigned char* end = p + std::min(text_length, place.column + place.width);
+    for (const unsigned char* c = p + place.column; c < end; ++c) {
+        if (std::size_t n = multibyte_length(c, end)) {
+            found.first = found.characters++ == 0 ? std::size_t(c - p) : found.first;
+            found.bytes += n;
+            c += n - 1;
+        }
+    }
+    return found;
+}
+
+// A reading that left the layout late because one text field, between the
+// number before and where it left, holds UTF-8 characters of several bytes
+// whose extra bytes are the shift, is put down to them: its writer counted
+// characters, not bytes.
+void find_multibyte_text(const char* piece, std::size_t text_length, std::uint64_t line_column,
+                         piece_verdict& verdict)
+{
+    std::size_t after_number =
+        number_before[verdict.left] == no_number ? 0 : step_end(number_before[verdict.left]);
+    std::size_t holder = field_count, first = 0;
+    std::ptrdiff_t extra = 0;
+    for (std::size_t f = 0; f < field_count; ++f) {
+        const field_place& place = field_places[f];
+        if (fields[f].shape != shape_text || place.column < after_number ||
+            place.column + place.width > scan_step_columns[verdict.left])
+            continue;
+        utf8_characters found = multibyte_in(piece, text_length, f);
+        if (found.characters == 0)
+            continue;
+        if (holder != field_count)
+            return; // in more than one field
+        holder = f;
+        extra = std::ptrdiff_t(found.bytes - found.characters);
+        first = found.first;
+    }
+    if (holder == field_count || extra != verdict.shift)
+        return;
+    verdict.cause = piece_cause::multibyte_text;
+    verdict.step = field_places[holder].step;
+    verdict.column = line_column + first + 1;
 }
 
 // The reason of the message on a piece, put together at the end of a text.
@@ -364,9 +438,25 @@ struct explanation : text_builder {
         }
     }
 
+    // "text14 holds 1 UTF-8 character of 2 bytes, so later fields read 1
+    // column late".
+    void multibyte()
+    {
+        std::size_t f = scan_step_fields[verdict.step];
+        utf8_characters found = multibyte_in(piece, text_length, f);
+        say(fields[f].name, " holds ", found.characters, facts_of(verdict.cause).message,
+            found.characters == 1 ? " of " : "s of ", found.bytes, " bytes, so ");
+        add_shift(verdict.shift);
+        if (verdict.fate == piece_fate::dropped) {
+            put(": ");
+            stop();
+        }
+    }
+
     void problem()
     {
         switch (verdict.cause) {
+        case piece_cause::multibyte_text: return multibyte();
         case piece_cause::control_character:
             say(fields[verdict.field].name, " shows ");
             add_quoted(piece + (verdict.column - 1 - line_column), 1);
@@ -477,6 +567,7 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
     // step, field and column are set with every cause but none.
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
+    verdict.shift = 0;
     verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain) {
         read_record(piece, text_length, verdict.record);
@@ -488,6 +579,8 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
             if (!complete)
                 judge_dropped(piece, text_length, shape, line_column, verdict);
             place_cause(shape, text_length, line_column, verdict);
+            if (verdict.shift > 0)
+                find_multibyte_text(piece, text_length, line_column, verdict);
             return;
         }
     }

@@ -36,6 +36,7 @@ enum class piece_cause : unsigned char {
     line_too_short,    // the line ends before the last field
     empty_line,        // a line of its newline alone
     control_character, // a field the line shows holds a byte below 0x20, or 0x7f
+    multibyte_text,    // a text's UTF-8 characters of several bytes account for a shift
     line_split,        // the line is longer than a piece
 };
 
@@ -82,6 +83,8 @@ inline constexpr cause_facts cause_table[] = {
     {"empty_line", "empty line", {}, "an empty line", {}, false, cause_place::line_end},
     {"control_character", "%s shows a control character", {}, ", a control character",
      {}, true, cause_place::judged},
+    {"multibyte_text", "%s holds UTF-8 characters of several bytes", {}, " UTF-8 character", {},
+     true, cause_place::judged},
     {"line_split", "line of %n characters or more", {},
      "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
      "own", {}, false, cause_place::judged},
@@ -101,8 +104,12 @@ struct piece_verdict {
     std::size_t step;  // the step the cause is about: the number that shifted, the step that failed
     std::size_t field; // the field shown shifted or with a control character
     std::uint64_t column; // where a message on it points, counted from 1 in the line
-    bool plain;           // settled as a plain piece, without a reading
-    input_record record;  // read, where not settled as plain
+    // Where the reading left the layout for good, and how many columns late
+    // (negative: early) it read after it; shift 0 where it never left.
+    std::size_t left;
+    std::ptrdiff_t shift;
+    bool plain;          // settled as a plain piece, without a reading
+    input_record record; // read, where not settled as plain
 };
 
 // Judges the piece of length characters, text_length of them before any zero
