@@ -200,6 +200,19 @@ void add_counts(check_counts& total, const check_counts& more)
     std::memcpy(&total, sum, sizeof total);
 }
 
+file_verdict verdict_of(const check_counts& file)
+{
+    if (file.compressed > 0)
+        return file_verdict::compressed;
+    if (file.lines == 0)
+        return file_verdict::empty;
+    if (2 * file.off_layout > file.lines)
+        return file_verdict::other_layout;
+    if (file.dropped + file.shifted + file.suspect + file.split > 0)
+        return file_verdict::problems;
+    return file_verdict::clean;
+}
+
 namespace {
 
 // Whether a line's first piece, without its newline, matches an allowed
@@ -215,6 +228,38 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
     return false;
 }
 
+// The compressed format whose signature an input's first piece begins
+// with, or none.
+piece_cause compression_of(const char* piece, std::size_t length)
+{
+    static constexpr std::pair<std::string_view, piece_cause> signatures[] = {
+        {"\x1f\x8b", piece_cause::gzip},
+        {"BZh", piece_cause::bzip2},
+        {std::string_view("\xfd"
+                          "7zXZ\0",
+                          6),
+         piece_cause::xz},
+        {"\x28\xb5\x2f\xfd", piece_cause::zstd},
+    };
+    for (const auto& [signature, format] : signatures)
+        if (std::string_view(piece, length).starts_with(signature))
+            return format;
+    return piece_cause::none;
+}
+
+// A name as a shell word: as it is where that is safe, else quoted.
+std::string shell_word(const std::string& name)
+{
+    if (!name.empty() &&
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789._/-+,:@%") == std::string::npos)
+        return name;
+    std::string quoted = "'";
+    for (char c : name)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // Reads one input line by line as its pieces come. A first piece of
 // max_piece characters waits for the next: the line may end with it (its
 // newline alone is nothing), or go on, split. A split line whose first piece
@@ -226,12 +271,16 @@ struct line_checker {
     message_writer messages;
     std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
     bool problem = false, line_problem = false;
+    bool line_off = false;                // the line does not convert from its own columns
+    bool first = true;                    // no piece taken yet
+    bool last_newline = true;             // the last piece ended with a newline
     std::size_t held = 0, first_text = 0; // characters held, and the first piece's text
     bool allowing = false;                // the held line may be allowed
     char tail[split_tail - 3] = {};       // of the last piece a line went on after
     piece_verdict verdict{};
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
+    bool keep_listing() const { return work.listing.fd >= 0; }
 
     void end_line()
     {
@@ -239,7 +288,17 @@ struct line_checker {
         ++counts.lengths[std::min<std::uint64_t>(column, max_piece + 1)];
         ++line;
         column = 0;
-        line_problem = false;
+        line_problem = line_off = false;
+    }
+
+    // The line v2list writes for a record to trust goes to the listing.
+    bool list(const char* piece)
+    {
+        output_buffer& listing = work.listing;
+        if (sizeof listing.buffer - listing.used < max_line && !flush_output(listing))
+            return false;
+        listing.used += verdict_line(verdict, piece, listing.buffer + listing.used);
+        return true;
     }
 
     // The characters of a line with a problem go to the rejects as they were.
@@ -262,7 +321,6 @@ struct line_checker {
                                             std::size_t text_length, bool whole, bool ends)
     {
         ++counts.pieces;
-        bool wanted = messages.wanted();
         bool ok = true;
         judge_piece(piece, length, text_length, column, verdict);
         piece_fate fate = verdict.fate;
@@ -270,15 +328,25 @@ struct line_checker {
             ++counts.allowed; // expected: no problem, no message
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
+            // A line that an allowed pattern matches is not trusted either.
+            if (keep_listing() && !line_problem && whole &&
+                (work.options.allowed_count == 0 || !allowed_line(work.options, piece, length)))
+                ok = list(piece);
         } else {
-            counts.dropped += fate == piece_fate::dropped;
-            counts.converted += fate != piece_fate::dropped;
-            counts.shifted += fate == piece_fate::shifted;
-            counts.suspect += fate == piece_fate::suspect;
+            if (fate == piece_fate::suspect) {
+                ++counts.converted;
+                ++counts.suspect;
+            } else {
+                ++(fate == piece_fate::dropped ? counts.dropped : counts.shifted);
+                counts.converted += fate == piece_fate::shifted;
+                counts.off_layout += !line_off;
+                line_off = true;
+            }
             problem = line_problem = true;
-            ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)]
-                           [tally_step(verdict.cause, verdict.step)];
-            if (wanted)
+            ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
+            if (verdict.shift != 0)
+                ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
+            if (messages.wanted())
                 ok = messages.write(line, verdict, piece, length, text_length, column);
         }
         ok = ok && reject(piece, length);
@@ -374,9 +442,38 @@ struct line_checker {
         return take_held(piece, length) && take(piece, length, text_length, false, ends);
     }
 
+    // The input begins with a compressed format's signature: one message,
+    // and nothing more is read.
+    bool compressed(const char* piece, std::size_t length, piece_cause format)
+    {
+        ++counts.compressed;
+        ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
+        problem = true;
+        if (!messages.wanted())
+            return true;
+        std::string_view shown(piece, length - (piece[length - 1] == '\n'));
+        return messages.write(1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {},
+                              [&](text_builder& out) {
+                                  const input_name& name = messages.name;
+                                  std::string word = shell_word(name.shown);
+                                  out.say(facts_of(format).message, ' ');
+                                  if (!name.standard_input)
+                                      out.say(std::string_view(word), ' ');
+                                  out.say("| v2check --label=", std::string_view(word));
+                              });
+    }
+
     bool on_piece(const char* piece, std::size_t length, std::size_t text_length)
     {
-        bool ends = piece[length - 1] == '\n' || length < max_piece;
+        if (first) {
+            first = false;
+            if (piece_cause format = compression_of(piece, length); format != piece_cause::none) {
+                compressed(piece, length, format);
+                return false;
+            }
+        }
+        last_newline = piece[length - 1] == '\n';
+        bool ends = last_newline || length < max_piece;
         if (held == 0 && column == 0 && ends)
             return take_inline(piece, length, text_length, true, true) &&
                    !(problem && work.options.quiet);
@@ -394,6 +491,7 @@ struct line_checker {
     // At the end of the input, a last line held or of max_piece ends.
     bool finish()
     {
+        counts.unfinished = !last_newline;
         if (held > 0 && allowing) {
             allow_held(held / max_piece, held);
             return true;
@@ -422,10 +520,17 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
         },
         [&] {
             return flush_output(work.report) &&
-                   (!lines.keep_rejects() || flush_output(work.rejects));
+                   (!lines.keep_rejects() || flush_output(work.rejects)) &&
+                   (!lines.keep_listing() || flush_output(work.listing));
         });
-    if (end.read_error == 0 && !end.stopped && lines.finish() && lines.keep_rejects())
-        flush_output(work.rejects); // before the summary, which must not hide a failure
+    // Flushed before the summary, which must not hide a failure.
+    if (end.read_error == 0 && !end.stopped && lines.finish()) {
+        if (lines.keep_rejects())
+            flush_output(work.rejects);
+        if (lines.keep_listing())
+            flush_output(work.listing);
+    }
+    counts.verdicts[std::size_t(verdict_of(counts))] = 1;
     return {end.read_error, work.options.quiet && lines.problem};
 }
 
@@ -447,9 +552,10 @@ std::string escaped(const char* text, escape_style style)
 
 } // namespace
 
-input_name name_input(const char* given)
+input_name name_input(const char* given, bool standard_input)
 {
-    return {given, escaped(given, escape_style::text), escaped(given, escape_style::json)};
+    return {given, standard_input, escaped(given, escape_style::text),
+            escaped(given, escape_style::json)};
 }
 
 std::string escaped_text(const char* text)
@@ -506,12 +612,18 @@ struct tally_row {
 // The tally, most frequent first, then by fate, cause and step.
 std::size_t tally(const check_counts& c, tally_row* rows)
 {
+    static std::uint64_t merged[problem_fates][cause_count][scan_steps.size()];
+    std::memset(merged, 0, sizeof merged);
+    for (std::size_t k = 0; k < problem_fates; ++k)
+        for (std::size_t cause = 0; cause < cause_count; ++cause)
+            for (std::size_t s = 0; s < scan_steps.size(); ++s)
+                merged[k][cause][tally_step(piece_cause(cause), s)] += c.causes[k][cause][s];
     std::size_t count = 0;
     for (std::size_t k = 0; k < problem_fates; ++k)
         for (std::size_t cause = 0; cause < cause_count; ++cause)
             for (std::size_t s = 0; s < scan_steps.size(); ++s)
-                if (c.causes[k][cause][s] > 0)
-                    rows[count++] = {c.causes[k][cause][s], k, cause, s};
+                if (merged[k][cause][s] > 0)
+                    rows[count++] = {merged[k][cause][s], k, cause, s};
     // std::sort, as std::stable_sort would allocate.
     std::sort(rows, rows + count, [](const tally_row& a, const tally_row& b) {
         return std::tie(b.count, a.fate, a.cause, a.step) <
@@ -521,6 +633,23 @@ std::size_t tally(const check_counts& c, tally_row* rows)
 }
 
 constexpr std::size_t most_rows = problem_fates * cause_count * scan_steps.size();
+
+// Where the most pieces that left the layout left it, and by how much.
+struct leaving {
+    std::size_t step;
+    std::ptrdiff_t shift;
+    std::uint64_t pieces; // 0 where none left it
+};
+
+leaving most_left(const check_counts& c)
+{
+    leaving most{0, 0, 0};
+    for (std::size_t s = 0; s < scan_steps.size(); ++s)
+        for (std::size_t k = 0; k < std::size(c.left_layout[s]); ++k)
+            if (c.left_layout[s][k] > most.pieces)
+                most = {s, std::ptrdiff_t(k) - std::ptrdiff_t(max_piece), c.left_layout[s][k]};
+    return most;
+}
 
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
                         std::uint64_t unread)
@@ -533,7 +662,23 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
         line.say(",\"unread\":", unread);
     line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,
              ",\"shifted\":", c.shifted, ",\"dropped\":", c.dropped, ",\"split\":", c.split,
-             ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed, ",\"causes\":[");
+             ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed);
+    if (name != nullptr) {
+        leaving most = most_left(c);
+        line.say(",\"verdict\":\"", verdict_names[std::size_t(verdict_of(c))],
+                 "\",\"final_newline\":", c.unfinished == 0 ? "true" : "false",
+                 ",\"left_layout\":");
+        if (most.pieces > 0)
+            line.say("{\"column\":", scan_step_columns[most.step] + 1, ",\"shift\":", most.shift,
+                     ",\"pieces\":", most.pieces, '}');
+        else
+            line.put("null");
+    } else {
+        for (std::size_t v = 0; v < verdict_count; ++v)
+            line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_names[v], "\":", c.verdicts[v]);
+        line.put('}');
+    }
+    line.put(",\"causes\":[");
     tally_row rows[most_rows];
     std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
@@ -590,6 +735,39 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         count(unread, " file", " unread");
     }
     line.put('\n');
+    if (name == nullptr) {
+        line.put("verdicts:");
+        for (std::size_t v = 0, said = 0; v < verdict_count; ++v)
+            if (c.verdicts[v] > 0)
+                line.say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_names[v]);
+        line.put('\n');
+    } else {
+        file_verdict verdict = verdict_of(c);
+        line.say("verdict: ", verdict_names[std::size_t(verdict)]);
+        std::size_t top[3];
+        if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
+            line.put(": the commonest line length is ");
+            if (top[0] > max_piece)
+                line.say("over ", max_piece);
+            else
+                line.put_number(top[0]);
+            leaving most = most_left(c);
+            if (most.pieces > 0) {
+                std::ptrdiff_t n = most.shift < 0 ? -most.shift : most.shift;
+                if (2 * most.pieces > c.lines) {
+                    line.put("; most lines read ");
+                } else {
+                    line.put("; ");
+                    count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
+                }
+                line.say(n, n == 1 ? " column " : " columns ", most.shift < 0 ? "early" : "late",
+                         " from column ", scan_step_columns[most.step] + 1);
+            }
+        }
+        line.put('\n');
+        if (c.unfinished > 0)
+            line.put("the last line has no newline: the file may be cut short\n");
+    }
     // Where lines are dropped, the commonest lengths show another layout.
     if (c.dropped > 0) {
         std::size_t top[3];

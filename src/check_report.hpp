@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <regex.h>
 #include <string>
+#include <string_view>
 
 #include "input_record.hpp"
 #include "output_buffer.hpp"
@@ -14,14 +16,33 @@
 
 namespace v2list {
 
+// What a file comes to: every line converts from its own columns or is
+// allowed; some do not; more than half do not; it is compressed data; it
+// has no line.
+enum class file_verdict : unsigned char { clean, problems, other_layout, compressed, empty };
+inline constexpr std::string_view verdict_names[] = {"clean", "problems", "other_layout",
+                                                     "compressed", "empty"};
+inline constexpr std::size_t verdict_count = std::size(verdict_names);
+
 struct check_counts {
     // Converted counts the shifted and suspect; allowed: dropped, but expected.
     std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
-    // The problems by fate, cause and the step it is about.
+    // Lines that do not convert from their own columns, allowed ones aside;
+    // files whose last line has no newline; compressed files.
+    std::uint64_t off_layout, unfinished, compressed;
+    // The problems by fate, cause and the step it is about; the tally puts
+    // the steps of a field or of ignored columns together.
     std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
     // Lines by their length without the newline, the last all longer.
     std::uint64_t lengths[max_piece + 2];
+    // Pieces dropped or shifted by the step where their reading left the
+    // layout and how many columns late it read (early below max_piece): no
+    // more than a piece has.
+    std::uint64_t left_layout[scan_steps.size()][2 * max_piece + 1];
+    std::uint64_t verdicts[verdict_count]; // files
 };
+
+file_verdict verdict_of(const check_counts& file);
 
 void add_counts(check_counts& total, const check_counts& more);
 
@@ -40,29 +61,32 @@ struct check_work {
     piece_input input;
     output_buffer report;  // the messages, for the caller to open and flush
     output_buffer rejects; // every line with a problem, as it was; fd -1 for none
+    output_buffer listing; // the listing of the records to trust; fd -1 for none
     check_options options;
     // A line not yet judged: its first piece of max_piece, or a split line
     // that may be allowed.
     char held[1024 * max_piece];
 };
 
-// A file's name as given, escaped for the text report (every message one
-// line), and as a JSON string; whole, whatever its length.
+// A file's name as given (for standard input, its label), escaped for the
+// text report (every message one line), and as a JSON string; whole,
+// whatever its length.
 struct input_name {
     const char* given;
+    bool standard_input;
     std::string shown, json;
 };
 
-input_name name_input(const char* given);
+input_name name_input(const char* given, bool standard_input);
 
 // A text escaped for the text report, whole.
 std::string escaped_text(const char* text);
 
 // Reads fd to its end, counts what it finds in counts, and writes the
 // messages, each as "NAME:LINE:COLUMN: FATE: REASON" or as a JSON object,
-// in order of line and column, to work.report. A failed write is in
-// work.report.error or work.rejects.error and ends the check; stopped, it
-// was quiet and met a problem.
+// in order of line and column, to work.report, and the file's verdict. A
+// failed write is in the error of work.report, work.rejects or work.listing
+// and ends the check; stopped, it was quiet and met a problem.
 pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
 
 // The JSON report's object for a file not read to its end, and why.

@@ -169,6 +169,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
     std::size_t left = left_layout_at(r, stop);
     verdict.fate = piece_fate::dropped;
     verdict.step = verdict.left = left;
+    verdict.shift = 0;
     if (shape.whole && !shape.zero && shape.characters < shape.need) {
         bool empty = shape.characters == 0 && shape.newline && line_column == 0;
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
@@ -211,6 +212,36 @@ std::size_t multibyte_length(const unsigned char* p, const unsigned char* end)
     return n;
 }
 
+// The columns, from 0, between the number before each step and the step:
+// the texts there are what a shift found at the step may be put down to.
+constexpr auto columns_after_number = [] {
+    std::array<std::pair<std::size_t, std::size_t>, scan_steps.size()> columns{};
+    for (std::size_t s = 0; s < scan_steps.size(); ++s)
+        columns[s] = {number_before[s] == no_number ? 0 : step_end(number_before[s]),
+                      scan_step_columns[s]};
+    return columns;
+}();
+
+// Whether a byte there, for the step the reading left the layout at, is 0x80
+// or above: tested a word at a time, as every shifted record is.
+[[gnu::always_inline]] inline bool high_byte_before(const char* piece, std::size_t text_length,
+                                                    std::size_t step)
+{
+    auto [from, to] = columns_after_number[step];
+    to = std::min(to, text_length);
+    if (to < from + 8) {
+        for (; from < to; ++from)
+            if (static_cast<unsigned char>(piece[from]) >= 0x80)
+                return true;
+        return false;
+    }
+    std::uint64_t any = 0, word;
+    for (; from + 8 < to; from += 8)
+        any |= (std::memcpy(&word, piece + from, 8), word);
+    std::memcpy(&word, piece + to - 8, 8);
+    return ((any | word) & 0x8080808080808080) != 0;
+}
+
 // The UTF-8 characters of several bytes in field f's own columns.
 struct utf8_characters {
     std::size_t characters = 0, bytes = 0, first = 0; // first: the column of the first, from 0
@@ -239,14 +270,13 @@ utf8_characters multibyte_in(const char* piece, std::size_t text_length, std::si
 void find_multibyte_text(const char* piece, std::size_t text_length, std::uint64_t line_column,
                          piece_verdict& verdict)
 {
-    std::size_t after_number =
-        number_before[verdict.left] == no_number ? 0 : step_end(number_before[verdict.left]);
+    auto [after_number, left_at] = columns_after_number[verdict.left];
     std::size_t holder = field_count, first = 0;
     std::ptrdiff_t extra = 0;
     for (std::size_t f = 0; f < field_count; ++f) {
         const field_place& place = field_places[f];
         if (fields[f].shape != shape_text || place.column < after_number ||
-            place.column + place.width > scan_step_columns[verdict.left])
+            place.column + place.width > left_at)
             continue;
         utf8_characters found = multibyte_in(piece, text_length, f);
         if (found.characters == 0)
@@ -498,59 +528,17 @@ void place_cause(const piece_shape& shape, std::size_t text_length, std::uint64_
     verdict.column = line_column + at + 1;
 }
 
-// A control character is a byte below 0x20, or 0x7f.
-constexpr bool is_control(unsigned char c)
-{
-    return c < 0x20 || c == 0x7f;
-}
-
-// For each column, the field whose characters the line shows there (a
-// number shows its value, not its characters), or field_count; and the
-// blocks of 16 columns that hold any.
-constexpr auto shown_field_at = [] {
-    std::array<std::size_t, record_length> at{};
-    at.fill(field_count);
-    for (std::size_t f = 0; f < field_count; ++f)
-        for (std::size_t c = 0;
-             shown_fields[f] && fields[f].shape != shape_number && c < field_places[f].width; ++c)
-            at[field_places[f].column + c] = f;
-    return at;
-}();
-constexpr std::size_t shown_blocks = [] {
-    std::size_t last = 0;
-    for (std::size_t c = 0; c < record_length; ++c)
-        last = shown_field_at[c] < field_count ? c : last;
-    return last / 16 + 1;
-}();
-constexpr auto shown_bytes = [] {
-    std::array<unsigned char, 16 * shown_blocks> bytes{};
-    for (std::size_t c = 0; c < record_length && c < bytes.size(); ++c)
-        bytes[c] = shown_field_at[c] < field_count ? 0xff : 0;
-    return bytes;
-}();
-
 // Converted from its own columns: suspect where a field the line shows as
-// characters holds a control character, the blocks tested together first.
-// Inlined, which makes judge_piece measurably faster (doc/performance.md).
-[[gnu::always_inline]] inline void find_control_character(const char* piece,
-                                                          std::size_t text_length,
-                                                          std::uint64_t line_column,
-                                                          piece_verdict& verdict)
+// characters holds a control character.
+void find_control_character(const char* piece, std::size_t text_length, std::uint64_t line_column,
+                            piece_verdict& verdict)
 {
-    if (text_length >= 16 * shown_blocks) {
-        byte_block found{};
-        for (std::size_t b = 0; b < shown_blocks; ++b) {
-            byte_block block = load_block(piece + 16 * b);
-            found |= ((block < 0x20) | (block == 0x7f)) &
-                     load_block(reinterpret_cast<const char*>(shown_bytes.data()) + 16 * b);
-        }
-        if (block_bits(found) == 0)
-            return;
-    }
+    using namespace verdict_detail;
     for (std::size_t c = 0; c < std::min(text_length, record_length); ++c) {
         if (shown_field_at[c] == field_count || !is_control(static_cast<unsigned char>(piece[c])))
             continue;
         verdict.fate = piece_fate::suspect;
+        verdict.shift = 0;
         verdict.cause = piece_cause::control_character;
         verdict.field = shown_field_at[c];
         verdict.step = field_places[verdict.field].step;
@@ -561,14 +549,9 @@ constexpr auto shown_bytes = [] {
 
 } // namespace
 
-void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict)
+void verdict_detail::judge_further(const char* piece, std::size_t length, std::size_t text_length,
+                                   std::uint64_t line_column, piece_verdict& verdict)
 {
-    // step, field and column are set with every cause but none.
-    verdict.fate = piece_fate::converted;
-    verdict.cause = piece_cause::none;
-    verdict.shift = 0;
-    verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain) {
         read_record(piece, text_length, verdict.record);
         bool complete = verdict.record.count == field_count;
@@ -579,12 +562,13 @@ void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
             if (!complete)
                 judge_dropped(piece, text_length, shape, line_column, verdict);
             place_cause(shape, text_length, line_column, verdict);
-            if (verdict.shift > 0)
+            if (verdict.shift > 0 && high_byte_before(piece, text_length, verdict.left))
                 find_multibyte_text(piece, text_length, line_column, verdict);
             return;
         }
     }
-    find_control_character(piece, text_length, line_column, verdict);
+    if (may_show_control(piece, text_length))
+        find_control_character(piece, text_length, line_column, verdict);
 }
 
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
@@ -602,11 +586,8 @@ void explain(const piece_verdict& verdict, const char* piece, std::size_t length
     out.used += reason.used;
 }
 
-std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line)
+std::size_t verdict_detail::write_read_line(const piece_verdict& verdict, char* line)
 {
-    if constexpr (copies_plain)
-        if (verdict.plain)
-            return copy_plain_columns(piece, line);
     return write_record(verdict.record, line);
 }
 

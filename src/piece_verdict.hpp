@@ -1,22 +1,27 @@
 // What v2list does with one piece of input, and why, from one reading of it.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "byte_blocks.hpp"
 #include "input_record.hpp"
+#include "plain_copy.hpp"
 
 namespace v2list {
 
 // The fates of a piece, the problems first, and their names. shifted:
 // converted with a field from columns not its own; suspect: from its own, but
 // a field the line shows holds a control character; split: of a line, that
-// goes on past its first piece.
-enum class piece_fate : unsigned char { dropped, shifted, suspect, split, converted };
+// goes on past its first piece; compressed: of an input that is compressed
+// data, and not read.
+enum class piece_fate : unsigned char { dropped, shifted, suspect, split, compressed, converted };
 inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
-inline constexpr std::string_view fate_names[] = {"dropped", "shifted", "suspect", "split",
-                                                  "converted"};
+inline constexpr std::string_view fate_names[] = {"dropped", "shifted",    "suspect",
+                                                  "split",   "compressed", "converted"};
 
 inline std::string_view fate_name(piece_fate fate)
 {
@@ -37,6 +42,10 @@ enum class piece_cause : unsigned char {
     empty_line,        // a line of its newline alone
     control_character, // a field the line shows holds a byte below 0x20, or 0x7f
     multibyte_text,    // a text's UTF-8 characters of several bytes account for a shift
+    gzip,              // the input begins as gzip data does
+    bzip2,             // or bzip2
+    xz,                // or xz
+    zstd,              // or zstd
     line_split,        // the line is longer than a piece
 };
 
@@ -85,6 +94,12 @@ inline constexpr cause_facts cause_table[] = {
      {}, true, cause_place::judged},
     {"multibyte_text", "%s holds UTF-8 characters of several bytes", {}, " UTF-8 character", {},
      true, cause_place::judged},
+    {"gzip", "gzip data", {}, "gzip data, not read: read it as zcat", {}, false, cause_place::judged},
+    {"bzip2", "bzip2 data", {}, "bzip2 data, not read: read it as bzcat", {}, false,
+     cause_place::judged},
+    {"xz", "xz data", {}, "xz data, not read: read it as xzcat", {}, false, cause_place::judged},
+    {"zstd", "zstd data", {}, "zstd data, not read: read it as zstdcat", {}, false,
+     cause_place::judged},
     {"line_split", "line of %n characters or more", {},
      "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
      "own", {}, false, cause_place::judged},
@@ -112,10 +127,79 @@ struct piece_verdict {
     input_record record; // read, where not settled as plain
 };
 
+namespace verdict_detail {
+
+// A control character is a byte below 0x20, or 0x7f.
+inline constexpr bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+// For each column, the field whose characters the line shows there (a
+// number shows its value, not its characters), or field_count; and the
+// blocks of 16 columns that hold any.
+inline constexpr auto shown_field_at = [] {
+    std::array<std::size_t, record_length> at{};
+    at.fill(field_count);
+    for (std::size_t f = 0; f < field_count; ++f)
+        for (std::size_t c = 0;
+             shown_fields[f] && fields[f].shape != shape_number && c < field_places[f].width; ++c)
+            at[field_places[f].column + c] = f;
+    return at;
+}();
+inline constexpr std::size_t shown_blocks = [] {
+    std::size_t last = 0;
+    for (std::size_t c = 0; c < record_length; ++c)
+        last = shown_field_at[c] < field_count ? c : last;
+    return last / 16 + 1;
+}();
+inline constexpr auto shown_bytes = [] {
+    std::array<unsigned char, 16 * shown_blocks> bytes{};
+    for (std::size_t c = 0; c < record_length && c < bytes.size(); ++c)
+        bytes[c] = shown_field_at[c] < field_count ? 0xff : 0;
+    return bytes;
+}();
+
+// Whether a field the line shows as characters may hold a control
+// character: the blocks tested together, or the text too short for them.
+[[gnu::always_inline]] inline bool may_show_control(const char* piece, std::size_t text_length)
+{
+    if (text_length < 16 * shown_blocks)
+        return true;
+    byte_block found{};
+    for (std::size_t b = 0; b < shown_blocks; ++b) {
+        byte_block block = load_block(piece + 16 * b);
+        found |= ((block < 0x20) | (block == 0x7f)) &
+                 load_block(reinterpret_cast<const char*>(shown_bytes.data()) + 16 * b);
+    }
+    return block_bits(found) != 0;
+}
+
+// What judge_piece leaves out of line: a piece that is not plain, or whose
+// shown fields may hold a control character.
+void judge_further(const char* piece, std::size_t length, std::size_t text_length,
+                   std::uint64_t line_column, piece_verdict& verdict);
+
+std::size_t write_read_line(const piece_verdict& verdict, char* line);
+
+} // namespace verdict_detail
+
 // Judges the piece of length characters, text_length of them before any zero
 // byte, that starts at line_column (from 0) of its line, as v2list reads it.
-void judge_piece(const char* piece, std::size_t length, std::size_t text_length,
-                 std::uint64_t line_column, piece_verdict& verdict);
+// A plain piece whose shown fields hold no control character is settled
+// inline, the common case, which makes v2check measurably faster
+// (doc/performance.md).
+[[gnu::always_inline]] inline void judge_piece(const char* piece, std::size_t length,
+                                               std::size_t text_length, std::uint64_t line_column,
+                                               piece_verdict& verdict)
+{
+    // step, field and column are set with every cause but none.
+    verdict.fate = piece_fate::converted;
+    verdict.cause = piece_cause::none;
+    verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
+    if (!verdict.plain || verdict_detail::may_show_control(piece, text_length))
+        verdict_detail::judge_further(piece, length, text_length, line_column, verdict);
+}
 
 struct text_builder;
 
@@ -124,7 +208,14 @@ void explain(const piece_verdict& verdict, const char* piece, std::size_t length
              std::size_t text_length, std::uint64_t line_column, text_builder& out);
 
 // The line v2list writes for a piece the verdict converts; returns its length.
-std::size_t verdict_line(const piece_verdict& verdict, const char* piece, char* line);
+[[gnu::always_inline]] inline std::size_t verdict_line(const piece_verdict& verdict,
+                                                       const char* piece, char* line)
+{
+    if constexpr (copies_plain)
+        if (verdict.plain)
+            return copy_plain_columns(piece, line);
+    return verdict_detail::write_read_line(verdict, line);
+}
 
 // What the cause's step reads, in the tally's words: its field's name,
 // "a number", "the literal" or "ignored columns".

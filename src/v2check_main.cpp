@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "check_report.hpp"
+#include "output_listing.hpp"
 
 namespace {
 
@@ -55,6 +56,7 @@ enum {
     option_version,
     option_allow,
     option_rejects,
+    option_listing,
     option_label,
     option_format,
 };
@@ -66,6 +68,7 @@ const option long_options[] = {
     {"show-line", required_argument, nullptr, option_show_line},
     {"allow", required_argument, nullptr, option_allow},
     {"rejects", required_argument, nullptr, option_rejects},
+    {"listing", required_argument, nullptr, option_listing},
     {"label", required_argument, nullptr, option_label},
     {"format", required_argument, nullptr, option_format},
     {"help", no_argument, nullptr, option_help},
@@ -122,29 +125,55 @@ bool same_file(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Opens the file an option names for writing, refusing one that is also an
-// input (emptied before it is read) or standard output (the report writes
-// over it). A terminal or /dev/null keeps nothing, and may be shared.
-int open_output_file(const char* option, const char* path, char* const* names, int name_count)
+// A file v2check writes, named by an option.
+struct output_file {
+    const char* option; // "--rejects"
+    const char* what;   // "the rejects file"
+    v2list::output_buffer& out;
+    const char* path = nullptr; // none asked for
+    std::string shown;          // the path, escaped
+};
+
+[[noreturn]] void refuse(const output_file& file, const char* why, const char* what = "")
 {
-    struct stat out, other;
-    if (::stat(path, &out) == 0 && !S_ISCHR(out.st_mode)) {
-        const char* why = nullptr;
-        if (::fstat(STDOUT_FILENO, &other) == 0 && same_file(out, other))
-            why = "is also standard output";
-        for (int i = 0; why == nullptr && i < name_count; ++i) {
-            bool is_stdin = std::strcmp(names[i], "-") == 0;
-            if ((is_stdin ? ::fstat(STDIN_FILENO, &other) : ::stat(names[i], &other)) == 0 &&
-                same_file(out, other))
-                why = is_stdin ? "is also standard input, which is read" : "is also an input";
-        }
-        if (why != nullptr)
-            errx(2, "%s=%s: %s; not written", option, v2list::escaped_text(path).c_str(), why);
+    errx(2, "%s=%s: %s%s; not written", file.option, file.shown.c_str(), why, what);
+}
+
+// Refuses, before any file is opened for writing, one that is also an input
+// (emptied before it is read), standard output (the report writes over it)
+// or the other file written. A terminal or /dev/null keeps nothing, and may
+// be shared.
+void check_output_file(const output_file& file, const output_file& other, char* const* names,
+                       int name_count)
+{
+    struct stat out, seen;
+    if (file.path == nullptr || ::stat(file.path, &out) != 0 || S_ISCHR(out.st_mode))
+        return;
+    if (::fstat(STDOUT_FILENO, &seen) == 0 && same_file(out, seen))
+        refuse(file, "is also standard output");
+    if (other.path != nullptr && ::stat(other.path, &seen) == 0 && same_file(out, seen))
+        refuse(file, "is also ", other.what);
+    for (int i = 0; i < name_count; ++i) {
+        bool is_stdin = std::strcmp(names[i], "-") == 0;
+        if ((is_stdin ? ::fstat(STDIN_FILENO, &seen) : ::stat(names[i], &seen)) == 0 &&
+            same_file(out, seen))
+            refuse(file, is_stdin ? "is also standard input, which is read" : "is also an input");
     }
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+// Opens it; one that did not exist may still turn out to be the other file.
+void open_output_file(output_file& file, const output_file& other)
+{
+    if (file.path == nullptr)
+        return;
+    int fd = ::open(file.path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
-        err(2, "%s=%s", option, v2list::escaped_text(path).c_str());
-    return fd;
+        err(2, "%s=%s", file.option, file.shown.c_str());
+    struct stat out, seen;
+    if (other.out.fd >= 0 && ::fstat(fd, &out) == 0 && !S_ISCHR(out.st_mode) &&
+        ::fstat(other.out.fd, &seen) == 0 && same_file(out, seen))
+        refuse(file, "is also ", other.what);
+    v2list::open_output(file.out, fd);
 }
 
 } // namespace
@@ -156,10 +185,12 @@ int main(int argc, char** argv)
     static regex_t allowed[64];
     work.options = {false, false, false, UINT64_MAX, allowed, 0};
     v2list::open_output(work.rejects, -1);
+    v2list::open_output(work.listing, -1);
     v2list::open_output(work.report, STDOUT_FILENO);
+    output_file rejects{"--rejects", "the rejects file", work.rejects, nullptr, {}};
+    output_file listing{"--listing", "the listing", work.listing, nullptr, {}};
     const char* label = "<stdin>";
     const char* show_line = "auto";
-    const char* rejects = nullptr;
     bool count_only = false;
     opterr = 0; // its messages are said here, in v2check's words
     for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
@@ -197,7 +228,8 @@ int main(int argc, char** argv)
             ++work.options.allowed_count;
             break;
         }
-        case option_rejects: rejects = optarg; break;
+        case option_rejects: rejects.path = optarg; break;
+        case option_listing: listing.path = optarg; break;
         case option_help:
             v2list::append_output(work.report, usage, sizeof usage - 1);
             return flush_or_fail(work.report, 0);
@@ -223,10 +255,14 @@ int main(int argc, char** argv)
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
     // The command line is accepted: only now is a file opened for writing.
-    if (rejects != nullptr)
-        v2list::open_output(work.rejects,
-                            open_output_file("--rejects", rejects, names, name_count));
-    const std::string rejects_shown = rejects != nullptr ? v2list::escaped_text(rejects) : "";
+    for (output_file* file : {&rejects, &listing})
+        file->shown = file->path != nullptr ? v2list::escaped_text(file->path) : "";
+    check_output_file(rejects, listing, names, name_count);
+    check_output_file(listing, rejects, names, name_count);
+    open_output_file(rejects, listing);
+    open_output_file(listing, rejects);
+    if (work.listing.fd >= 0)
+        v2list::write_header(work.listing);
 
     bool json = work.options.json && !work.options.quiet;
     if (json)
@@ -236,7 +272,7 @@ int main(int argc, char** argv)
     std::uint64_t unread = 0; // files not read to their end
     for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
-        v2list::input_name name = v2list::name_input(is_stdin ? label : names[i]);
+        v2list::input_name name = v2list::name_input(is_stdin ? label : names[i], is_stdin);
         // A file not read to its end has its error, said once, and no summary.
         std::string reason;
         int fd = cut_short ? -1 : is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
@@ -252,9 +288,10 @@ int main(int argc, char** argv)
                 ::close(fd);
             if (end.read_error != 0)
                 reason = std::string("read error: ") + std::strerror(end.read_error);
-            else if (work.rejects.error != 0)
-                reason = "--rejects=" + rejects_shown +
-                         ": write error: " + std::strerror(work.rejects.error);
+            for (const output_file* file : {&rejects, &listing})
+                if (reason.empty() && file->out.error != 0)
+                    reason = std::string(file->option) + "=" + file->shown +
+                             ": write error: " + std::strerror(file->out.error);
         }
         if (reason.empty()) {
             v2list::add_counts(total, counts);
@@ -264,7 +301,7 @@ int main(int argc, char** argv)
         }
         if (!cut_short)
             warnx("%s: %s", name.shown.c_str(), reason.c_str());
-        cut_short = work.rejects.error != 0;
+        cut_short = work.rejects.error != 0 || work.listing.error != 0;
         trouble = true;
         ++unread;
         if (json)
@@ -272,14 +309,21 @@ int main(int argc, char** argv)
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
         v2list::write_summary(work.report, json, nullptr, true, total, unread);
-    if (work.rejects.fd >= 0 && !cut_short &&
-        (!v2list::flush_output(work.rejects) || ::close(work.rejects.fd) != 0)) {
-        warnx("--rejects=%s: write error: %s", rejects_shown.c_str(),
-              std::strerror(work.rejects.error != 0 ? work.rejects.error : errno));
-        trouble = true;
+    for (const output_file* file : {&rejects, &listing}) {
+        if (file->out.fd >= 0 && !cut_short &&
+            (!v2list::flush_output(file->out) || ::close(file->out.fd) != 0)) {
+            warnx("%s=%s: write error: %s", file->option, file->shown.c_str(),
+                  std::strerror(file->out.error != 0 ? file->out.error : errno));
+            trouble = true;
+        }
     }
-    int status = trouble                                                           ? 2
-                 : total.dropped + total.shifted + total.suspect + total.split > 0 ? 1
-                                                                                   : 0;
+    using v2list::file_verdict;
+    auto files = [&](file_verdict verdict) { return total.verdicts[std::size_t(verdict)]; };
+    int status = trouble ? 2
+                 : files(file_verdict::problems) + files(file_verdict::other_layout) +
+                             files(file_verdict::compressed) >
+                         0
+                     ? 1
+                     : 0;
     return flush_or_fail(work.report, status);
 }

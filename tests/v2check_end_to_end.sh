@@ -15,7 +15,8 @@ printf '%s\n%s\n%s\n' "${record:0:14} 703${record:18}" "$long" "${record:0:40}" 
 out=$("$v2check" "$work/clean"); status=$?
 check "clean file: status" 0 "$status"
 check "clean file: summary alone" \
-    "2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split" "$out"
+    "2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+verdict: clean" "$out"
 
 "$v2check" "$work/trouble" > "$work/out"; status=$?
 check "troubled file: status" 1 "$status"
@@ -26,6 +27,7 @@ $work/trouble:2: split
 $work/trouble:2: dropped
 $work/trouble:3: dropped
 3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
+verdict: other_layout: the commonest line length is 40; 1 line reads 1 column late from column 15
 commonest line lengths: 40 (1 line), 74 (1 line), over 80 (1 line)
        2 dropped  line too short
        1 dropped  number1 finds no digit
@@ -39,11 +41,14 @@ check "-m 1 and options after the names: one message, then what -c prints" \
     "$("$v2check" "$work/trouble" -m 1 | paste -sd ' ')"
 
 check "several files and standard input: a summary each, then the total" "$work/clean: 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+verdict: clean
 <stdin>:1:6: dropped
 <stdin>: 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+verdict: other_layout: the commonest line length is 5
 no record converted: the commonest line length is 5 (1 line); a record has 74 columns
        1 dropped  line too short
 total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+verdicts: 1 clean, 1 other_layout
 commonest line lengths: 74 (2 lines), 5 (1 line)
        1 dropped  line too short" \
     "$(echo short | "$v2check" "$work/clean" - | sed 's/^\(<stdin>:[0-9]*:[0-9]*: [a-z]*\):.*/\1/')"
@@ -116,7 +121,7 @@ TABLE
 check "card images: no rejects" "" "$(cat "$work/card.rej")"
 for column in {19..25}; do echo "${record:0:$column}"$'\001'"${record:$((column + 1))}"; done > "$work/codes"
 check "the code's columns: one tally row" "       7 suspect  code shows a control character" \
-    "$("$v2check" -c "$work/codes" | tail -n +2)"
+    "$("$v2check" -c "$work/codes" | tail -n +3)"
 check "-m given twice: the last holds" 2 "$("$v2check" -m 1 -m 2 "$work/codes" | grep -c suspect:)"
 long_label=$(head -c 30000 /dev/zero | tr '\0' '\001')
 check "a long label: every object whole on its line" "3 $((30000 * 6 + 2))" \
