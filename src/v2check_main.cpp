@@ -21,7 +21,8 @@ namespace {
 
 const char usage[] =
     "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]\n"
-    "               [--allow=REGEX]... [--rejects=FILE] [--label=NAME] [FILE...]\n"
+    "               [--allow=REGEX]... [--rejects=FILE] [--listing=FILE]\n"
+    "               [--label=NAME] [FILE...]\n"
     "Reads each FILE (standard input when none is named, or for -) as v2list\n"
     "would, and tells which lines it drops, which records it converts with a\n"
     "field from columns not its own, and which lines it reads in several pieces,\n"
@@ -29,10 +30,11 @@ const char usage[] =
     "\n"
     "  NAME:LINE:COLUMN: FATE: REASON\n"
     "\n"
-    "FATE is dropped, shifted, split or suspect; COLUMN is where the reading\n"
-    "first left the layout, or where it failed, and REASON says the cause\n"
-    "first, then what follows from it. A summary and a tally of the causes end\n"
-    "the report of each file, and a total ends several.\n"
+    "FATE is dropped, shifted, split, suspect or compressed; COLUMN is where the\n"
+    "reading first left the layout, or where it failed, and REASON says the\n"
+    "cause first, then what follows from it. A summary, the file's verdict\n"
+    "(clean, problems, other_layout, compressed or empty) and a tally of the\n"
+    "causes end the report of each file, and a total ends several.\n"
     "\n"
     "  -c, --count          print only the summaries and the tallies\n"
     "  -m, --max-count=NUM  print at most NUM messages for each file\n"
@@ -42,13 +44,13 @@ const char usage[] =
     "      --format=FORMAT  text (the default) or json: JSON Lines\n"
     "      --allow=REGEX    a dropped line that matches is expected: no problem\n"
     "      --rejects=FILE   write every line that has a problem, whole, to FILE\n"
+    "      --listing=FILE   write the listing of the records to trust to FILE\n"
     "      --label=NAME     the name of standard input in the report\n"
     "      --help           print this help and exit\n"
     "      --version        print the version and exit\n"
     "\n"
-    "Exit status: 0 when every piece converts with every field from its own\n"
-    "columns, 1 when anything is dropped, shifted, split or suspect, 2 on\n"
-    "trouble.\n";
+    "Exit status: 0 when every file is clean or empty, 1 when anything is\n"
+    "dropped, shifted, split, suspect or compressed, 2 on trouble.\n";
 
 enum {
     option_show_line = 256,
