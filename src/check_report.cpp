@@ -329,7 +329,7 @@ struct line_checker {
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
             // A line that an allowed pattern matches is not trusted either.
-            if (keep_listing() && !line_problem && whole &&
+            if (keep_listing() && whole &&
                 (work.options.allowed_count == 0 || !allowed_line(work.options, piece, length)))
                 ok = list(piece);
         } else {

@@ -83,6 +83,9 @@ done <<'TABLE'
 --rejects="$work/old.rej" --format=xml "$work/input"|2|v2check: --format=xml: say text or json
 --rejects="$work/old.rej" --help|0|
 --rejects="$work/old.rej" --rejects="$work/new.rej" "$work/trouble"|1|
+--listing="$work/input" "$work/input"|2|v2check: --listing=input: is also an input; not written
+--listing="$work/old.rej" --rejects="$work/old.rej" "$work/input"|2|v2check: --rejects=old.rej: is also the listing; not written
+--listing=/dev/full "$work/input"|2|v2check: input: --listing=/dev/full: write error: No space left on device
 TABLE
 check "rejects given twice: the last holds" "$(cat "$work/trouble")" "$(cat "$work/new.rej")"
 "$v2check" --rejects="$work/closed.rej" "$work/trouble" >&- 2> "$work/err"; status=$?
@@ -209,5 +212,53 @@ check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
 cat "$examples/records.txt" "$work/trouble" "$work/clean" > "$work/mixed"
 check "converts what v2list converts" "$(($("$v2list" < "$work/mixed" | wc -l) - 1))" \
     "$("$v2check" -c "$work/mixed" | head -n 1 | sed 's/.*read: \([0-9]*\) record.*/\1/')"
+
+# One pass for a nightly job. The listing is what v2list writes for the
+# lines with no problem, and no line an allowed pattern matches, file by file.
+for args in "$examples/records.txt" "$here/golden/causes.txt" \
+    "$examples/records.txt $work/trouble $here/golden/causes.txt" "--allow=^ANDERSON $examples/records.txt"; do
+    eval "\"\$v2check\" --format=json --listing=\"\$work/listing\" $args" > "$work/out"
+    allow=$(sed -n 's/.*--allow=\([^ ]*\).*/\1/p' <<< "$args")
+    for file in $args; do
+        [ "${file#--}" == "$file" ] || continue
+        grep -F "\"type\":\"problem\",\"file\":\"$file\"" "$work/out" | sed 's/.*"line":\([0-9]*\).*/\1/' > "$work/bad"
+        awk 'NR == FNR { bad[$1]; next } !(FNR in bad)' "$work/bad" "$file"
+    done | grep -Ev "${allow:-x^}" | "$v2list" > "$work/kept"
+    check "listing of $args: v2list's lines for the lines kept" "$(cat "$work/kept")" "$(cat "$work/listing")"
+done
+# A verdict on each file, and whether its last line has a newline.
+while IFS='|' read -r name lines want want_status; do
+    eval "printf $lines" > "$work/lines"
+    "$v2check" --format=json "$work/lines" > "$work/out"; status=$?
+    check "$name: verdict, newline, status" "$want $want_status" \
+        "$(grep -o '"verdict":"[a-z_]*","final_newline":[a-z]*' "$work/out") $status"
+done <<'TABLE'
+clean|'%s\n' "$record"|"verdict":"clean","final_newline":true|0
+empty|''|"verdict":"empty","final_newline":true|0
+a bad line of three|'%s\n%s\nshort\n' "$record" "$record"|"verdict":"problems","final_newline":true|1
+two bad lines of three|'%s\nshort\n%s\n' "$record" "${record:0:14} 703${record:18}"|"verdict":"other_layout","final_newline":true|1
+cut short|'%s\n%s' "$record" "${record:0:70}"|"verdict":"clean","final_newline":false|0
+TABLE
+check "a cut file: said in words" "the last line has no newline: the file may be cut short" \
+    "$("$v2check" -c "$work/lines" | sed -n 3p)"
+check "the total counts the files of each verdict" \
+    '"verdicts":{"clean":1,"problems":0,"other_layout":1,"compressed":0,"empty":0}' \
+    "$("$v2check" --format=json "$work/clean" "$work/trouble" | grep -o '"verdicts":{[^}]*}')"
+# Compressed data: one message, how to read it, nothing more read.
+while IFS='|' read -r format signature command; do
+    { printf "$signature"; cat "$work/trouble"; } > "$work/data"
+    "$v2check" "$work/data" > "$work/out"; status=$?
+    check "$format: one message, the verdict, status 1" \
+        "$work/data:1:1: compressed: $format data, not read: read it as $command $work/data | v2check --label=$work/data|verdict: compressed|1" \
+        "$(grep -v '^0 lines\| compressed ' "$work/out" | paste -sd '|')|$status"
+done <<'TABLE'
+gzip|\x1f\x8b\x08\x00|zcat
+bzip2|BZh91AY&SY|bzcat
+xz|\xfd7zXZ\x00|xzcat
+zstd|\x28\xb5\x2f\xfd|zstdcat
+TABLE
+check "compressed standard input: how to read it" \
+    '"reason":"gzip data, not read: read it as zcat | v2check --label='"'"'new part.gz'"'"'"' \
+    "$(printf '\x1f\x8b' | "$v2check" --format=json --label='new part.gz' | grep -o '"reason":"[^"]*"')"
 
 finish v2check_end_to_end
