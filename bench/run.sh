@@ -29,7 +29,9 @@ printf '#!/bin/sh\nexec "%s" -c\n' "$v2check" > "$build/v2check_count"
 printf '#!/bin/sh\nexec "%s" -q\n' "$v2check" > "$build/v2check_quiet"
 printf '#!/bin/sh\nexec "%s" --format=json\n' "$v2check" > "$build/v2check_json"
 printf '#!/bin/sh\nexec "%s"\n' "$v2list" > "$build/v2list_script"
-chmod +x "$build/v2check_count" "$build/v2check_quiet" "$build/v2check_json" "$build/v2list_script"
+printf '#!/bin/sh\nexec "%s" --listing=/dev/null\n' "$v2check" > "$build/v2check_listing"
+chmod +x "$build/v2check_count" "$build/v2check_quiet" "$build/v2check_json" "$build/v2list_script" \
+    "$build/v2check_listing"
 [ -s "$data/bad_first.txt" ] || { echo bad; cat "$data/valid.txt"; } > "$data/bad_first.txt"
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
@@ -58,6 +60,10 @@ for input in valid padded hostile; do
     }'
 done
 echo
+read -r v l < <("$build/bench/v2list_time_runs" "$runs" "$data/valid.txt" "$build/v2list_script" \
+    "$build/v2check_listing" | paste -sd ' ')
+awk -v v="$v" -v l="$l" 'BEGIN {
+    printf "complete records: v2check --listing %.1f ms, v2list %.1f ms: %.2f times\n", l / 1e6, v / 1e6, l / v }'
 read -r v q < <("$build/bench/v2list_time_runs" "$runs" "$data/bad_first.txt" "$build/v2list_script" \
     "$build/v2check_quiet" | paste -sd ' ')
 awk -v v="$v" -v q="$q" 'BEGIN {
@@ -93,7 +99,7 @@ if command -v valgrind > /dev/null; then
         v=$(count "$v2list" < "$file")
         echo "  $input: v2list $((v / 100000))"
         # v2check says 1 where it finds something to report.
-        for program in "$v2check -c" "$v2check" "$v2check --format=json" "$baseline"; do
+        for program in "$v2check -c" "$v2check" "$v2check --format=json" "$v2check --listing=/dev/null" "$baseline"; do
             # shellcheck disable=SC2086 # the program and its option, split
             n=$(count $program < "$file")
             awk -v n="$n" -v v="$v" -v p="$(basename "${program%% *}")${program#"${program%% *}"}" \
