@@ -229,21 +229,22 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
 }
 
 // The compressed format whose signature an input's first piece begins
-// with, or none.
+// with, or none. bzip2's "BZh" could begin a record: it counts with its
+// block size and the magic of a first block or of the end of the data.
 piece_cause compression_of(const char* piece, std::size_t length)
 {
-    static constexpr std::pair<std::string_view, piece_cause> signatures[] = {
-        {"\x1f\x8b", piece_cause::gzip},
-        {"BZh", piece_cause::bzip2},
-        {std::string_view("\xfd"
-                          "7zXZ\0",
-                          6),
-         piece_cause::xz},
-        {"\x28\xb5\x2f\xfd", piece_cause::zstd},
-    };
-    for (const auto& [signature, format] : signatures)
-        if (std::string_view(piece, length).starts_with(signature))
-            return format;
+    using namespace std::string_view_literals;
+    std::string_view text(piece, length);
+    if (text.starts_with("\x1f\x8b\x08"sv))
+        return piece_cause::gzip;
+    if (text.starts_with("\xfd"
+                         "7zXZ\0"sv))
+        return piece_cause::xz;
+    if (text.starts_with("\x28\xb5\x2f\xfd"sv))
+        return piece_cause::zstd;
+    if (text.size() >= 10 && text.starts_with("BZh"sv) && text[3] >= '1' && text[3] <= '9' &&
+        (text.substr(4, 6) == "1AY&SY"sv || text.substr(4, 6) == "\x17rE8P\x90"sv))
+        return piece_cause::bzip2;
     return piece_cause::none;
 }
 

@@ -257,8 +257,10 @@ bzip2|BZh91AY&SY|bzcat
 xz|\xfd7zXZ\x00|xzcat
 zstd|\x28\xb5\x2f\xfd|zstdcat
 TABLE
+check "text that begins as bzip2's signature does is text" "verdict: clean" \
+    "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
 check "compressed standard input: how to read it" \
     '"reason":"gzip data, not read: read it as zcat | v2check --label='"'"'new part.gz'"'"'"' \
-    "$(printf '\x1f\x8b' | "$v2check" --format=json --label='new part.gz' | grep -o '"reason":"[^"]*"')"
+    "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label='new part.gz' | grep -o '"reason":"[^"]*"')"
 
 finish v2check_end_to_end
