@@ -445,23 +445,23 @@ struct line_checker {
 
     // The input begins with a compressed format's signature: one message,
     // and nothing more is read.
-    bool compressed(const char* piece, std::size_t length, piece_cause format)
+    void compressed(const char* piece, std::size_t length, piece_cause format)
     {
         ++counts.compressed;
         ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
         problem = true;
         if (!messages.wanted())
-            return true;
+            return; // a failed write is in the report's error
         std::string_view shown(piece, length - (piece[length - 1] == '\n'));
-        return messages.write(1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {},
-                              [&](text_builder& out) {
-                                  const input_name& name = messages.name;
-                                  std::string word = shell_word(name.shown);
-                                  out.say(facts_of(format).message, ' ');
-                                  if (!name.standard_input)
-                                      out.say(std::string_view(word), ' ');
-                                  out.say("| v2check --label=", std::string_view(word));
-                              });
+        messages.write(1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {},
+                       [&](text_builder& out) {
+                           const input_name& name = messages.name;
+                           std::string word = shell_word(name.shown);
+                           out.say(facts_of(format).message, ' ');
+                           if (!name.standard_input)
+                               out.say(std::string_view(word), ' ');
+                           out.say("| v2check --label=", std::string_view(word));
+                       });
     }
 
     bool on_piece(const char* piece, std::size_t length, std::size_t text_length)
@@ -714,6 +714,13 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
     auto count = [&line](std::uint64_t n, const char* noun, const char* then) {
         line.say(n, noun, n != 1 ? "s" : "", then);
     };
+    // A line length, where the last counts all longer than a piece.
+    auto length = [&line](std::size_t n) {
+        if (n > max_piece)
+            line.say("over ", max_piece);
+        else
+            line.put_number(n);
+    };
     if (name == nullptr) {
         line.put("total: ");
     } else if (named) {
@@ -748,21 +755,17 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         std::size_t top[3];
         if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
             line.put(": the commonest line length is ");
-            if (top[0] > max_piece)
-                line.say("over ", max_piece);
-            else
-                line.put_number(top[0]);
+            length(top[0]);
             leaving most = most_left(c);
             if (most.pieces > 0) {
-                std::ptrdiff_t n = most.shift < 0 ? -most.shift : most.shift;
                 if (2 * most.pieces > c.lines) {
                     line.put("; most lines read ");
                 } else {
                     line.put("; ");
                     count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
                 }
-                line.say(n, n == 1 ? " column " : " columns ", most.shift < 0 ? "early" : "late",
-                         " from column ", scan_step_columns[most.step] + 1);
+                put_shift(line, most.shift);
+                line.say(" from column ", scan_step_columns[most.step] + 1);
             }
         }
         line.put('\n');
@@ -779,10 +782,7 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         for (std::size_t i = 0; i < (none ? 1 : found); ++i) {
             if (i > 0)
                 line.put(", ");
-            if (top[i] > max_piece)
-                line.say("over ", max_piece);
-            else
-                line.put_number(top[i]);
+            length(top[i]);
             line.put(" (");
             count(c.lengths[top[i]], " line", ")");
         }

@@ -336,9 +336,8 @@ struct explanation : text_builder {
     // "later fields read N column(s) late" (or early).
     void add_shift(std::ptrdiff_t shift)
     {
-        std::ptrdiff_t n = shift < 0 ? -shift : shift;
-        say("later fields read ", n, n == 1 ? " column " : " columns ",
-            shift < 0 ? "early" : "late");
+        put("later fields read ");
+        put_shift(*this, shift);
     }
 
     // Where the scan stopped and why, where nothing shifted before.
@@ -605,6 +604,12 @@ std::string_view cause_field(piece_cause cause, std::size_t step)
     return facts_of(cause).about_step && scan_steps[step].assigns
                ? fields[scan_step_fields[step]].name
                : std::string_view();
+}
+
+void put_shift(text_builder& out, std::ptrdiff_t shift)
+{
+    std::ptrdiff_t n = shift < 0 ? -shift : shift;
+    out.say(n, n == 1 ? " column " : " columns ", shift < 0 ? "early" : "late");
 }
 
 void put_words(text_builder& out, std::string_view words, std::size_t step)

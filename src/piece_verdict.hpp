@@ -227,4 +227,7 @@ std::string_view cause_field(piece_cause cause, std::size_t step);
 // Puts words, the %s, %c and %n in them filled in for step.
 void put_words(text_builder& out, std::string_view words, std::size_t step);
 
+// Puts "N column(s) late", or early for a negative shift.
+void put_shift(text_builder& out, std::ptrdiff_t shift);
+
 } // namespace v2list
