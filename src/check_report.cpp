@@ -93,12 +93,11 @@ struct message_writer {
             text.put(",\"reason\":\"");
             std::size_t reason = text.used;
             put_reason(text);
-            std::size_t length = std::min(text.used - reason, most_reason);
+            std::size_t length = text.used - reason;
             if (text_builder::shown_run(text.text + reason, 0, length) < length) {
-                char words[most_reason];
-                std::memcpy(words, text.text + reason, length);
+                std::string words(text.text + reason, length); // rare: a name or a byte to escape
                 text.used = reason;
-                text.put_escaped(words, length, escape_style::json);
+                text.put_escaped(words.data(), length, escape_style::json);
             }
             text.put('"');
             text.put(",\"piece\":");
@@ -240,7 +239,9 @@ piece_cause compression_of(const char* piece, std::size_t length)
     if (text.starts_with("\xfd"
                          "7zXZ\0"sv))
         return piece_cause::xz;
-    if (text.starts_with("\x28\xb5\x2f\xfd"sv))
+    // A zstd frame, or a skippable frame before one (as pzstd writes).
+    if (text.starts_with("\x28\xb5\x2f\xfd"sv) ||
+        (text.size() >= 4 && (text[0] & 0xf0) == 0x50 && text.substr(1, 3) == "\x2a\x4d\x18"sv))
         return piece_cause::zstd;
     if (text.size() >= 10 && text.starts_with("BZh"sv) && text[3] >= '1' && text[3] <= '9' &&
         (text.substr(4, 6) == "1AY&SY"sv || text.substr(4, 6) == "\x17rE8P\x90"sv))
@@ -248,17 +249,27 @@ piece_cause compression_of(const char* piece, std::size_t length)
     return piece_cause::none;
 }
 
-// A name as a shell word: as it is where that is safe, else quoted.
-std::string shell_word(const std::string& name)
+// A name as a shell word that names it: as it is where that is safe, in
+// single quotes where it is printable, else as $'...' with every other byte
+// escaped, so that the word is printable and one line.
+std::string shell_word(std::string_view name)
 {
     if (!name.empty() &&
         name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                "0123456789._/-+,:@%") == std::string::npos)
-        return name;
-    std::string quoted = "'";
-    for (char c : name)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+        return std::string(name);
+    bool printable = std::ranges::all_of(name, [](char c) { return c >= 0x20 && c < 0x7f; });
+    std::string word = printable ? "'" : "$'";
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '\'')
+            word += printable ? "'\\''" : "\\'";
+        else if (!printable && (c == '\\' || byte < 0x20 || byte >= 0x7f))
+            word += {'\\', 'x', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+        else
+            word += c;
+    }
+    return word + "'";
 }
 
 // Reads one input line by line as its pieces come. A first piece of
@@ -329,9 +340,7 @@ struct line_checker {
             ++counts.allowed; // expected: no problem, no message
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
-            // A line that an allowed pattern matches is not trusted either.
-            if (keep_listing() && whole &&
-                (work.options.allowed_count == 0 || !allowed_line(work.options, piece, length)))
+            if (keep_listing() && whole)
                 ok = list(piece);
         } else {
             if (fate == piece_fate::suspect) {
@@ -423,9 +432,10 @@ struct line_checker {
     bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
     {
         bool newline = piece[length - 1] == '\n';
-        if (!allowing && length == 1 && newline) {
-            // A line of exactly max_piece characters: its newline is nothing.
-            bool ok = take(work.held, held, first_text, true, false) && reject(piece, 1);
+        if (!allowing && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
+            // A card image, a line of exactly max_piece characters: its
+            // newline, or carriage return and newline, is nothing.
+            bool ok = take(work.held, held, first_text, true, false) && reject(piece, length);
             held = 0;
             end_line();
             return ok;
@@ -433,7 +443,9 @@ struct line_checker {
         if (!allowing) // the second piece: may the split line be allowed?
             allowing = work.options.allowed_count > 0 && dropped(work.held, held, first_text) &&
                        allowed_line(work.options, work.held, held);
-        if (allowing && held + length <= sizeof work.held && dropped(piece, length, text_length)) {
+        // Up to sizeof work.held characters, the newline aside.
+        if (allowing && held + length - newline <= sizeof work.held &&
+            dropped(piece, length, text_length)) {
             if (ends)
                 allow_held(held / max_piece + 1, held + length - newline);
             else
@@ -456,7 +468,7 @@ struct line_checker {
         messages.write(1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {},
                        [&](text_builder& out) {
                            const input_name& name = messages.name;
-                           std::string word = shell_word(name.shown);
+                           std::string word = shell_word(name.given);
                            out.say(facts_of(format).message, ' ');
                            if (!name.standard_input)
                                out.say(std::string_view(word), ' ');
@@ -667,7 +679,8 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     if (name != nullptr) {
         leaving most = most_left(c);
         line.say(",\"verdict\":\"", verdict_names[std::size_t(verdict_of(c))],
-                 "\",\"final_newline\":", c.unfinished == 0 ? "true" : "false",
+                 "\",\"final_newline\":",
+                 c.compressed > 0 ? "null" : c.unfinished == 0 ? "true" : "false",
                  ",\"left_layout\":");
         if (most.pieces > 0)
             line.say("{\"column\":", scan_step_columns[most.step] + 1, ",\"shift\":", most.shift,

@@ -196,8 +196,9 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
         verdict.shift = after(r, left);
 }
 
-// The length of the UTF-8 character of several bytes at p, within end; 0
-// for any other byte.
+// The length of the valid UTF-8 character of several bytes at p, within
+// end; 0 for any other byte. Valid: no overlong form, no surrogate, nothing
+// past U+10FFFF, as the second byte's range says.
 std::size_t multibyte_length(const unsigned char* p, const unsigned char* end)
 {
     std::size_t n = *p >= 0xc2 && *p <= 0xdf   ? 2
@@ -206,92 +207,94 @@ std::size_t multibyte_length(const unsigned char* p, const unsigned char* end)
                                                : 0;
     if (n == 0 || end - p < std::ptrdiff_t(n))
         return 0;
-    for (std::size_t i = 1; i < n; ++i)
+    unsigned low = *p == 0xe0 ? 0xa0 : *p == 0xf0 ? 0x90 : 0x80;
+    unsigned high = *p == 0xed ? 0x9f : *p == 0xf4 ? 0x8f : 0xbf;
+    if (p[1] < low || p[1] > high)
+        return 0;
+    for (std::size_t i = 2; i < n; ++i)
         if ((p[i] & 0xc0) != 0x80)
             return 0;
     return n;
 }
 
-// The columns, from 0, between the number before each step and the step:
-// the texts there are what a shift found at the step may be put down to.
-constexpr auto columns_after_number = [] {
-    std::array<std::pair<std::size_t, std::size_t>, scan_steps.size()> columns{};
-    for (std::size_t s = 0; s < scan_steps.size(); ++s)
-        columns[s] = {number_before[s] == no_number ? 0 : step_end(number_before[s]),
-                      scan_step_columns[s]};
-    return columns;
-}();
-
-// Whether a byte there, for the step the reading left the layout at, is 0x80
-// or above: tested a word at a time, as every shifted record is.
-[[gnu::always_inline]] inline bool high_byte_before(const char* piece, std::size_t text_length,
-                                                    std::size_t step)
+// Whether a byte from 0x80 stands in the first 64 columns, which hold every
+// text field: tested together, as every piece that does not convert from its
+// own columns is.
+static_assert(field_places[field_count - 2].column + field_places[field_count - 2].width <= 64);
+[[gnu::always_inline]] inline bool high_byte_in_texts(const char* piece, std::size_t text_length)
 {
-    auto [from, to] = columns_after_number[step];
-    to = std::min(to, text_length);
-    if (to < from + 8) {
-        for (; from < to; ++from)
-            if (static_cast<unsigned char>(piece[from]) >= 0x80)
-                return true;
-        return false;
-    }
-    std::uint64_t any = 0, word;
-    for (; from + 8 < to; from += 8)
-        any |= (std::memcpy(&word, piece + from, 8), word);
-    std::memcpy(&word, piece + to - 8, 8);
-    return ((any | word) & 0x8080808080808080) != 0;
+    if (text_length < 64)
+        return std::any_of(piece, piece + text_length,
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    byte_block any = load_block(piece) | load_block(piece + 16) | load_block(piece + 32) |
+                     load_block(piece + 48);
+    return block_bits(byte_block(any >= 0x80)) != 0;
 }
 
-// The UTF-8 characters of several bytes in field f's own columns.
+// The first text field holding UTF-8 characters of several bytes, and them.
 struct utf8_characters {
-    std::size_t characters = 0, bytes = 0, first = 0; // first: the column of the first, from 0
+    std::size_t field = field_count;
+    std::size_t characters = 0, bytes = 0, first = 0; // first: its column, from 0
 };
 
-utf8_characters multibyte_in(const char* piece, std::size_t text_length, std::size_t f)
+// The piece laid out as a writer that counts characters and not bytes lays
+// it: a text field's UTF-8 character of several bytes takes one column (its
+// first byte stands for it). Returns the length of the text laid, or 0 where
+// no text field holds such a character.
+std::size_t laid_by_characters(const char* piece, std::size_t text_length, char* laid,
+                                utf8_characters& found)
 {
-    utf8_characters found;
-    const field_place& place = field_places[f];
     auto p = reinterpret_cast<const unsigned char*>(piece);
-    const unsigned char* end = p + std::min(text_length, place.column + place.width);
-    for (const unsigned char* c = p + place.column; c < end; ++c) {
-        if (std::size_t n = multibyte_length(c, end)) {
-            found.first = found.characters++ == 0 ? std::size_t(c - p) : found.first;
-            found.bytes += n;
-            c += n - 1;
+    const unsigned char* end = p + text_length;
+    std::size_t in = 0, out = 0;
+    for (std::size_t f = 0; f < field_count; ++f) {
+        const field_place& place = field_places[f];
+        if (fields[f].shape != shape_text)
+            continue;
+        for (; out < place.column && in < text_length; ++out)
+            laid[out] = piece[in++];
+        for (std::size_t c = 0; c < place.width && in < text_length; ++c) {
+            std::size_t n = multibyte_length(p + in, end);
+            if (n > 0 && (found.field == field_count || found.field == f)) {
+                found.first = found.field == field_count ? in : found.first;
+                found.field = f;
+                ++found.characters;
+                found.bytes += n;
+            }
+            laid[out++] = piece[in];
+            in += n > 0 ? n : 1;
         }
     }
-    return found;
+    while (in < text_length)
+        laid[out++] = piece[in++];
+    return found.field == field_count ? 0 : out;
 }
 
-// A reading that left the layout late because one text field, between the
-// number before and where it left, holds UTF-8 characters of several bytes
-// whose extra bytes are the shift, is put down to them: its writer counted
-// characters, not bytes.
+// A piece that does not convert from its own columns is put down to a
+// text's UTF-8 characters of several bytes where, laid out by characters,
+// it would: its writer counted characters, not bytes. The verdict then names
+// the first such text, and the later fields read late by its extra bytes.
 void find_multibyte_text(const char* piece, std::size_t text_length, std::uint64_t line_column,
                          piece_verdict& verdict)
 {
-    auto [after_number, left_at] = columns_after_number[verdict.left];
-    std::size_t holder = field_count, first = 0;
-    std::ptrdiff_t extra = 0;
-    for (std::size_t f = 0; f < field_count; ++f) {
-        const field_place& place = field_places[f];
-        if (fields[f].shape != shape_text || place.column < after_number ||
-            place.column + place.width > left_at)
-            continue;
-        utf8_characters found = multibyte_in(piece, text_length, f);
-        if (found.characters == 0)
-            continue;
-        if (holder != field_count)
-            return; // in more than one field
-        holder = f;
-        extra = std::ptrdiff_t(found.bytes - found.characters);
-        first = found.first;
-    }
-    if (holder == field_count || extra != verdict.shift)
+    char laid[max_piece + 64] = {};
+    utf8_characters found;
+    std::size_t laid_length = laid_by_characters(piece, text_length, laid, found);
+    if (laid_length == 0)
+        return;
+    piece_verdict trial{};
+    trial.fate = piece_fate::converted;
+    read_record(laid, laid_length, trial.record);
+    if (trial.record.count != field_count)
+        return;
+    judge_complete(laid, laid_length, trial);
+    if (trial.fate != piece_fate::converted)
         return;
     verdict.cause = piece_cause::multibyte_text;
-    verdict.step = field_places[holder].step;
-    verdict.column = line_column + first + 1;
+    verdict.step = field_places[found.field].step;
+    verdict.left = verdict.step + 1;
+    verdict.shift = std::ptrdiff_t(found.bytes - found.characters);
+    verdict.column = line_column + found.first + 1;
 }
 
 // The reason of the message on a piece, put together at the end of a text.
@@ -471,8 +474,10 @@ struct explanation : text_builder {
     // column late".
     void multibyte()
     {
-        std::size_t f = scan_step_fields[verdict.step];
-        utf8_characters found = multibyte_in(piece, text_length, f);
+        char laid[max_piece + 64];
+        utf8_characters found;
+        laid_by_characters(piece, text_length, laid, found);
+        std::size_t f = found.field;
         say(fields[f].name, " holds ", found.characters, facts_of(verdict.cause).message,
             found.characters == 1 ? " of " : "s of ", found.bytes, " bytes, so ");
         add_shift(verdict.shift);
@@ -561,7 +566,7 @@ void verdict_detail::judge_further(const char* piece, std::size_t length, std::s
             if (!complete)
                 judge_dropped(piece, text_length, shape, line_column, verdict);
             place_cause(shape, text_length, line_column, verdict);
-            if (verdict.shift > 0 && high_byte_before(piece, text_length, verdict.left))
+            if (high_byte_in_texts(piece, text_length))
                 find_multibyte_text(piece, text_length, line_column, verdict);
             return;
         }

@@ -100,7 +100,7 @@ inline constexpr cause_facts cause_table[] = {
     {"xz", "xz data", {}, "xz data, not read: read it as xzcat", {}, false, cause_place::judged},
     {"zstd", "zstd data", {}, "zstd data, not read: read it as zstdcat", {}, false,
      cause_place::judged},
-    {"line_split", "line of %n characters or more", {},
+    {"line_split", "line longer than %n characters", {},
      "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
      "own", {}, false, cause_place::judged},
 };

@@ -127,13 +127,68 @@ bool same_file(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// A file v2check writes, named by an option.
+// Where a path that names nothing yet would be made: the folder that would
+// hold it and its name there, links in its last part followed. False where
+// that folder is missing, errno saying why.
+bool future_place(const char* path, struct stat& folder, std::string& name)
+{
+    std::string p = path;
+    char target[4096];
+    for (int links = 0; links < 40; ++links) {
+        ssize_t n = ::readlink(p.c_str(), target, sizeof target - 1);
+        if (n < 0)
+            break;
+        std::string to(target, std::size_t(n));
+        std::size_t slash = p.rfind('/');
+        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
+    }
+    std::size_t slash = p.rfind('/');
+    name = slash == std::string::npos ? p : p.substr(slash + 1);
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+    if (p.empty() || name.empty() || name == "." || name == "..") {
+        errno = p.empty() ? ENOENT : EISDIR;
+        return false;
+    }
+    if (::stat(dir.c_str(), &folder) != 0)
+        return false;
+    if (!S_ISDIR(folder.st_mode) || ::access(dir.c_str(), W_OK | X_OK) != 0) {
+        errno = S_ISDIR(folder.st_mode) ? errno : ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+// A file as it is, or, not there yet, the folder and name it would have.
+struct file_place {
+    bool exists = false;
+    struct stat file = {}; // the file, or the folder it would be made in
+    std::string name;      // its name in that folder, where it is not there yet
+
+    // Of a name given, where it is or could be made.
+    bool find(const char* path)
+    {
+        exists = ::stat(path, &file) == 0;
+        return exists || future_place(path, file, name);
+    }
+    // Two names of one file; a terminal or /dev/null keeps nothing and may be shared.
+    bool same(const file_place& other) const
+    {
+        return exists ? other.exists && !S_ISCHR(file.st_mode) && same_file(file, other.file)
+                      : !other.exists && name == other.name && same_file(file, other.file);
+    }
+};
+
+// A file v2check writes, named by an option: opened in two steps, so that
+// nothing is made or emptied before every output can be opened and none of
+// them is also an input, standard output or standard error.
 struct output_file {
     const char* option; // "--rejects"
     const char* what;   // "the rejects file"
     v2list::output_buffer& out;
     const char* path = nullptr; // none asked for
-    std::string shown;          // the path, escaped
+    std::string shown = {};     // the path, escaped
+    int fd = -1;                // opened, not yet emptied
+    file_place place = {};
 };
 
 [[noreturn]] void refuse(const output_file& file, const char* why, const char* what = "")
@@ -141,41 +196,55 @@ struct output_file {
     errx(2, "%s=%s: %s%s; not written", file.option, file.shown.c_str(), why, what);
 }
 
-// Refuses, before any file is opened for writing, one that is also an input
-// (emptied before it is read), standard output (the report writes over it)
-// or the other file written. A terminal or /dev/null keeps nothing, and may
-// be shared.
+// Opens an existing file as it is, or finds where a new one would be made.
+void prepare_output_file(output_file& file)
+{
+    if (file.path == nullptr)
+        return;
+    file.shown = v2list::escaped_text(file.path);
+    file.fd = ::open(file.path, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    file_place& place = file.place;
+    place.exists = file.fd >= 0;
+    if (place.exists ? ::fstat(file.fd, &place.file) != 0
+                     : errno != ENOENT || !future_place(file.path, place.file, place.name))
+        err(2, "%s=%s", file.option, file.shown.c_str());
+}
+
+// Refuses a file that is also standard output or error (the report and the
+// errors would write over it), the other output, or an input, one not yet
+// there included (emptied before it is read, or made empty).
 void check_output_file(const output_file& file, const output_file& other, char* const* names,
                        int name_count)
 {
-    struct stat out, seen;
-    if (file.path == nullptr || ::stat(file.path, &out) != 0 || S_ISCHR(out.st_mode))
+    if (file.path == nullptr)
         return;
-    if (::fstat(STDOUT_FILENO, &seen) == 0 && same_file(out, seen))
-        refuse(file, "is also standard output");
-    if (other.path != nullptr && ::stat(other.path, &seen) == 0 && same_file(out, seen))
+    file_place seen;
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO})
+        if ((seen.exists = ::fstat(fd, &seen.file) == 0) && file.place.same(seen))
+            refuse(file, fd == STDOUT_FILENO ? "is also standard output" : "is also standard error");
+    if (other.path != nullptr && file.place.same(other.place))
         refuse(file, "is also ", other.what);
     for (int i = 0; i < name_count; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
-        if ((is_stdin ? ::fstat(STDIN_FILENO, &seen) : ::stat(names[i], &seen)) == 0 &&
-            same_file(out, seen))
+        bool found = is_stdin ? (seen.exists = ::fstat(STDIN_FILENO, &seen.file) == 0)
+                              : seen.find(names[i]);
+        if (found && file.place.same(seen))
             refuse(file, is_stdin ? "is also standard input, which is read" : "is also an input");
     }
 }
 
-// Opens it; one that did not exist may still turn out to be the other file.
-void open_output_file(output_file& file, const output_file& other)
+// Makes or empties it: every output could be opened and none is refused.
+void open_output_file(output_file& file)
 {
     if (file.path == nullptr)
         return;
-    int fd = ::open(file.path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
+    if (!file.place.exists)
+        file.fd = ::open(file.path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    else if (S_ISREG(file.place.file.st_mode) && ::ftruncate(file.fd, 0) != 0)
+        file.fd = -1;
+    if (file.fd < 0)
         err(2, "%s=%s", file.option, file.shown.c_str());
-    struct stat out, seen;
-    if (other.out.fd >= 0 && ::fstat(fd, &out) == 0 && !S_ISCHR(out.st_mode) &&
-        ::fstat(other.out.fd, &seen) == 0 && same_file(out, seen))
-        refuse(file, "is also ", other.what);
-    v2list::open_output(file.out, fd);
+    v2list::open_output(file.out, file.fd);
 }
 
 } // namespace
@@ -189,8 +258,8 @@ int main(int argc, char** argv)
     v2list::open_output(work.rejects, -1);
     v2list::open_output(work.listing, -1);
     v2list::open_output(work.report, STDOUT_FILENO);
-    output_file rejects{"--rejects", "the rejects file", work.rejects, nullptr, {}};
-    output_file listing{"--listing", "the listing", work.listing, nullptr, {}};
+    output_file rejects{"--rejects", "the rejects file", work.rejects};
+    output_file listing{"--listing", "the listing", work.listing};
     const char* label = "<stdin>";
     const char* show_line = "auto";
     bool count_only = false;
@@ -256,13 +325,14 @@ int main(int argc, char** argv)
     char* standard_input[] = {const_cast<char*>("-")};
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
-    // The command line is accepted: only now is a file opened for writing.
-    for (output_file* file : {&rejects, &listing})
-        file->shown = file->path != nullptr ? v2list::escaped_text(file->path) : "";
+    // The command line is accepted: only now are the outputs opened, and
+    // made or emptied once all of them can be.
+    prepare_output_file(rejects);
+    prepare_output_file(listing);
     check_output_file(rejects, listing, names, name_count);
     check_output_file(listing, rejects, names, name_count);
-    open_output_file(rejects, listing);
-    open_output_file(listing, rejects);
+    open_output_file(rejects);
+    open_output_file(listing);
     if (work.listing.fd >= 0)
         v2list::write_header(work.listing);
 
@@ -321,10 +391,11 @@ int main(int argc, char** argv)
     }
     using v2list::file_verdict;
     auto files = [&](file_verdict verdict) { return total.verdicts[std::size_t(verdict)]; };
+    // -q stops at the first problem, which is a 1 whatever it leaves unread.
     int status = trouble ? 2
-                 : files(file_verdict::problems) + files(file_verdict::other_layout) +
-                             files(file_verdict::compressed) >
-                         0
+                 : stopped || files(file_verdict::problems) + files(file_verdict::other_layout) +
+                                      files(file_verdict::compressed) >
+                                  0
                      ? 1
                      : 0;
     return flush_or_fail(work.report, status);
