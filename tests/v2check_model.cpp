@@ -1,0 +1,287 @@
+#include "v2check_model.hpp"
+
+#include <cctype>
+#include <cstdio>
+#include <regex.h>
+
+#include "input_record.hpp"
+#include "output_listing.hpp"
+#include "stdio_reference.hpp"
+
+namespace v2check_model {
+
+namespace {
+
+// What the manual page says: pieces of at most 80 characters, and an
+// allowed line of up to 81,920.
+constexpr std::size_t longest_piece = 80, longest_allowed = 81920;
+
+// One conversion of the scan format: its columns, and what it reads.
+struct conversion {
+    std::size_t column, width;
+    char kind; // 'c' characters, 'd' a number, '-' a literal
+    bool assigns;
+};
+
+// The layout, read off the scan format text: "%14c" is 14 columns of text.
+std::vector<conversion> layout()
+{
+    std::vector<conversion> all;
+    std::size_t column = 0;
+    for (const char* f = v2list::scan_format; *f != '\0'; ++f) {
+        conversion c{column, 1, '-', false};
+        if (*f == '%') {
+            c.assigns = *++f != '*';
+            f += !c.assigns;
+            if (std::isdigit(static_cast<unsigned char>(*f)))
+                c.width = std::size_t(std::strtoul(f, const_cast<char**>(&f), 10));
+            c.kind = *f;
+        }
+        all.push_back(c);
+        column += c.width;
+    }
+    return all;
+}
+
+const std::vector<conversion> conversions = layout();
+
+bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+// The length of the valid UTF-8 character of several bytes at text[at], or 0.
+std::size_t utf8_length(const std::string& text, std::size_t at)
+{
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    std::size_t n = byte(0) >> 5 == 6 ? 2 : byte(0) >> 4 == 14 ? 3 : byte(0) >> 3 == 30 ? 4 : 0;
+    if (n == 0 || at + n > text.size())
+        return 0;
+    std::uint32_t code = byte(0) & (0x7f >> n);
+    for (std::size_t i = 1; i < n; ++i) {
+        if (byte(i) >> 6 != 2)
+            return 0;
+        code = code << 6 | (byte(i) & 0x3f);
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    bool surrogate = code >= 0xd800 && code <= 0xdfff;
+    return code >= least[n] && code <= 0x10ffff && !surrogate ? n : 0;
+}
+
+// The text laid out by characters: each text field takes as many
+// characters as it has columns, a UTF-8 character standing in one column.
+std::string laid_by_characters(const std::string& text)
+{
+    std::string laid;
+    std::size_t at = 0;
+    for (const conversion& c : conversions) {
+        for (std::size_t i = 0; i < c.width && at < text.size(); ++i) {
+            std::size_t n = c.kind == 'c' && c.width > 1 ? utf8_length(text, at) : 0;
+            laid += text[at];
+            at += n > 0 ? n : 1;
+        }
+    }
+    return laid + text.substr(std::min(at, text.size()));
+}
+
+// A number's own value: its columns hold a signed decimal number, white
+// space before or after it, and nothing else.
+std::optional<std::string> own_number(const std::string& own)
+{
+    int value = 0, used = 0;
+    char format[16];
+    std::snprintf(format, sizeof format, "%%%zud%%n", own.size());
+    if (std::sscanf(own.c_str(), format, &value, &used) != 1)
+        return std::nullopt;
+    for (std::size_t i = std::size_t(used); i < own.size(); ++i)
+        if (!std::isspace(static_cast<unsigned char>(own[i])))
+            return std::nullopt;
+    return std::to_string(value);
+}
+
+std::string trimmed(std::string text)
+{
+    return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+// The fate of the text before any zero byte, as v2list reads it.
+std::string fate_of_text(const std::string& text)
+{
+    v2list::reference_record record{};
+    if (v2list::reference_read_record(text.c_str(), text.size(), record) != v2list::field_count)
+        return "dropped";
+    std::vector<std::string> values = v2list::fields_of(record);
+    bool control = false;
+    std::size_t field = 0;
+    for (const conversion& c : conversions) {
+        // Every field but the last is shown; is it as its own columns hold it?
+        if (!c.assigns || field + 1 == values.size())
+            continue;
+        std::string own = text.substr(c.column, c.width);
+        const std::string& value = values[field++];
+        if (c.kind == 'd' ? own_number(own) != value
+            : c.width > 1 ? trimmed(own) != value
+                          : own.empty() || own[0] != value[0])
+            return "shifted";
+        if (c.kind == 'c')
+            for (char byte : own)
+                control = control || is_control(static_cast<unsigned char>(byte));
+    }
+    return control ? "suspect" : "converted";
+}
+
+// The first piece of a line without its newline matches an allowed pattern.
+bool allowed_line(const options& given, const std::string& piece)
+{
+    std::string text = piece.substr(0, piece.size() - (piece.back() == '\n'));
+    for (const std::string& pattern : given.allow) {
+        regex_t compiled;
+        if (regcomp(&compiled, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+            continue;
+        regmatch_t whole{0, regoff_t(text.size())};
+        bool match = regexec(&compiled, text.c_str(), 1, &whole, REG_STARTEND) == 0;
+        regfree(&compiled);
+        if (match)
+            return true;
+    }
+    return false;
+}
+
+// The input cut into lines of pieces, as fgets with room for 80 characters cuts it.
+std::vector<std::vector<std::string>> lines_of(const std::string& input)
+{
+    std::vector<std::vector<std::string>> lines;
+    FILE* in = input.empty() ? nullptr : fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    char piece[longest_piece + 1];
+    bool line_ended = true;
+    for (long at = 0; in != nullptr && std::fgets(piece, sizeof piece, in) != nullptr;) {
+        long next = std::ftell(in);
+        if (line_ended)
+            lines.emplace_back();
+        lines.back().push_back(input.substr(std::size_t(at), std::size_t(next - at)));
+        line_ended = lines.back().back().back() == '\n';
+        at = next;
+    }
+    if (in != nullptr)
+        std::fclose(in);
+    return lines;
+}
+
+bool compressed(const std::string& input)
+{
+    auto starts = [&](const std::string& magic) { return input.rfind(magic, 0) == 0; };
+    bool skippable = input.size() >= 4 && (input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18";
+    bool bzip2 = input.size() >= 10 && starts("BZh") && input[3] >= '1' && input[3] <= '9' &&
+                 (input.substr(4, 6) == "1AY&SY" || input.substr(4, 6) == "\x17rE8P\x90");
+    return starts("\x1f\x8b\x08") || starts(std::string("\xfd" "7zXZ\0", 6)) ||
+           starts("\x28\xb5\x2f\xfd") || skippable || bzip2;
+}
+
+// One file; false where -q stops at a problem in it.
+bool check_file(const std::string& input, const options& given, file_report& file, report& all)
+{
+    if (compressed(input)) {
+        file.verdict = "compressed";
+        file.final_newline = "null";
+        file.messages.push_back({1, "compressed", false});
+        return !given.quiet;
+    }
+    std::uint64_t off_layout = 0, number = 0;
+    for (const std::vector<std::string>& pieces : lines_of(input)) {
+        ++number;
+        std::string whole;
+        for (const std::string& piece : pieces)
+            whole += piece;
+        // A card image: 80 characters and a newline, or a carriage return and
+        // a newline, which v2list reads as a piece that holds nothing.
+        bool card = pieces.size() == 2 && pieces[0].size() == longest_piece &&
+                    (pieces[1] == "\n" || pieces[1] == "\r\n");
+        std::vector<std::string> read(pieces.begin(), pieces.end() - card);
+        std::vector<std::string> fates;
+        std::vector<bool> multibyte;
+        bool converts = false, off = false;
+        for (const std::string& piece : read) {
+            bool by_characters = false;
+            fates.push_back(piece_fate(piece, &by_characters));
+            multibyte.push_back(by_characters);
+            converts = converts || fates.back() != "dropped";
+            off = off || fates.back() == "dropped" || fates.back() == "shifted";
+        }
+        ++file.lines;
+        file.pieces += read.size();
+        std::size_t characters = whole.size() - (whole.back() == '\n');
+        if (!converts && allowed_line(given, read[0]) &&
+            (read.size() == 1 || characters <= longest_allowed)) {
+            file.allowed += read.size();
+            continue;
+        }
+        bool split = read.size() > 1, problem = split;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            if (i == 1)
+                file.messages.push_back({number, "split", false});
+            const std::string& fate = fates[i];
+            file.converted += fate != "dropped";
+            file.dropped += fate == "dropped";
+            file.shifted += fate == "shifted";
+            file.suspect += fate == "suspect";
+            if (fate != "converted")
+                file.messages.push_back({number, fate, multibyte[i]});
+            problem = problem || fate != "converted";
+        }
+        file.split += split;
+        off_layout += off;
+        if (!problem) {
+            char line[256];
+            all.listing.append(line, v2list::reference_convert_piece(read[0].data(), read[0].size(),
+                                                                     line, sizeof line));
+            continue;
+        }
+        all.rejects += whole;
+        if (given.quiet)
+            return false;
+    }
+    file.final_newline = input.empty() || input.back() == '\n' ? "true" : "false";
+    file.verdict = file.lines == 0                                               ? "empty"
+                   : 2 * off_layout > file.lines                                 ? "other_layout"
+                   : file.dropped + file.shifted + file.suspect + file.split > 0 ? "problems"
+                                                                                 : "clean";
+    return true;
+}
+
+} // namespace
+
+std::string piece_fate(const std::string& piece, bool* multibyte)
+{
+    std::string text = piece.substr(0, piece.find('\0'));
+    std::string fate = fate_of_text(text);
+    std::string laid = laid_by_characters(text);
+    if (multibyte != nullptr)
+        *multibyte = (fate == "dropped" || fate == "shifted") && laid != text &&
+                     (fate_of_text(laid) == "converted" || fate_of_text(laid) == "suspect");
+    return fate;
+}
+
+report check(const std::vector<std::optional<std::string>>& inputs, const options& given)
+{
+    report all;
+    all.listing = std::string(v2list::listing_header) + "\n";
+    bool trouble = false, problems = false;
+    for (const std::optional<std::string>& input : inputs) {
+        file_report& file = all.files.emplace_back();
+        if (!input) {
+            file.unread = trouble = true;
+            continue;
+        }
+        if (!check_file(*input, given, file, all)) {
+            all.status = trouble ? 2 : 1;
+            return all;
+        }
+        problems = problems || (file.verdict != "clean" && file.verdict != "empty");
+        if (file.messages.size() > given.most)
+            file.messages.resize(given.most);
+    }
+    all.status = trouble ? 2 : problems ? 1 : 0;
+    return all;
+}
+
+} // namespace v2check_model
