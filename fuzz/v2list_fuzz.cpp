@@ -1,9 +1,10 @@
 // libFuzzer target: any bytes, cut into pieces as the converter cuts them;
 // every piece read and written by the converter, by each of its two ways
 // (the plain copy, the reader and writer), and by the C library's sscanf and
-// snprintf with the same format texts, and judged by v2check; the whole
-// listing by the conversion loop and by the plain stdio program, and
-// v2check's counts of the whole. Any difference aborts.
+// snprintf with the same format texts, and judged by v2check and by its
+// model; the whole listing by the conversion loop and by the plain stdio
+// program, and v2check's counts, verdict, listing and rejects of the whole
+// by its model. Any difference aborts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "plain_copy.hpp"
 #include "stdio_reference.hpp"
 #include "text_builder.hpp"
+#include "v2check_model.hpp"
 
 namespace {
 
@@ -68,6 +70,10 @@ void check_piece(const std::string& piece)
     v2list::judge_piece(piece.data(), piece.size(), text_length, 0, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
+    bool multibyte = false;
+    if (v2check_model::piece_fate(piece, &multibyte) != v2list::fate_name(verdict.fate) ||
+        multibyte != (verdict.cause == v2list::piece_cause::multibyte_text))
+        differ("v2check's verdict and its model's", piece);
     char reason[1024];
     v2list::text_builder words{reason, sizeof reason};
     if (verdict.fate != v2list::piece_fate::converted)
@@ -91,21 +97,43 @@ int memory_file(const std::string& input)
     return fd;
 }
 
-// What v2check counts in the whole input.
-v2list::check_counts check_in_memory(const std::string& input)
+// What a memory file written from its start holds.
+std::string memory_file_text(int fd)
+{
+    std::string text(std::size_t(lseek(fd, 0, SEEK_CUR)), '\0');
+    if (pread(fd, text.data(), text.size(), 0) != ssize_t(text.size()))
+        std::abort();
+    close(fd);
+    return text;
+}
+
+// v2check on the whole input against its model: the counts, the verdict,
+// the listing and the rejects.
+void check_against_model(const std::string& input)
 {
     static v2list::check_work work;
     work.options = {false, false, false, 0, nullptr, 0}; // count only
-    v2list::open_output(work.rejects, -1);
-    v2list::open_output(work.listing, -1);
+    int listing = memfd_create("listing", 0), rejects = memfd_create("rejects", 0);
+    v2list::open_output(work.rejects, rejects);
+    v2list::open_output(work.listing, listing);
     v2list::open_output(work.report, -1);
-    v2list::check_counts counts{};
+    v2list::write_header(work.listing);
+    v2list::check_counts c{};
     int in = memory_file(input);
     static const v2list::input_name name = v2list::name_input("input", false);
-    if (v2list::check_input(work, in, name, counts).read_error != 0)
+    if (v2list::check_input(work, in, name, c).read_error != 0 ||
+        !v2list::flush_output(work.listing) || !v2list::flush_output(work.rejects))
         std::abort();
     close(in);
-    return counts;
+    v2check_model::report model = v2check_model::check({input}, {});
+    const v2check_model::file_report& m = model.files[0];
+    auto verdict = v2list::verdict_names[std::size_t(v2list::verdict_of(c))];
+    if (c.lines != m.lines || c.pieces != m.pieces || c.converted != m.converted ||
+        c.shifted != m.shifted || c.suspect != m.suspect || c.dropped != m.dropped ||
+        c.split != m.split || verdict != m.verdict)
+        differ("v2check's counts and its model's", input);
+    if (memory_file_text(listing) != model.listing || memory_file_text(rejects) != model.rejects)
+        differ("v2check's listing or rejects and its model's", input);
 }
 
 // The listing the conversion loop writes for input, through memory files.
@@ -117,12 +145,8 @@ std::string convert_in_memory(const std::string& input)
     static v2list::conversion work;
     if (v2list::convert(work, in, out).error != 0)
         std::abort();
-    std::string listing(std::size_t(lseek(out, 0, SEEK_CUR)), '\0');
-    if (pread(out, listing.data(), listing.size(), 0) != ssize_t(listing.size()))
-        std::abort();
     close(in);
-    close(out);
-    return listing;
+    return memory_file_text(out);
 }
 
 } // namespace
@@ -130,11 +154,7 @@ std::string convert_in_memory(const std::string& input)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string input(reinterpret_cast<const char*>(data), size);
-    // Pieces as fgets with room for 80 characters cuts them; v2check does
-    // not count the newline of a line of exactly 80 characters, which holds
-    // nothing.
-    std::size_t pieces = 0;
-    bool line_start = true, card = false;
+    // Pieces as fgets with room for 80 characters cuts them.
     for (std::size_t start = 0; start < input.size();) {
         std::size_t window = std::min(input.size() - start, v2list::max_piece);
         const void* newline = std::memchr(input.data() + start, '\n', window);
@@ -142,20 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             newline ? std::size_t(static_cast<const char*>(newline) - input.data()) - start + 1
                     : window;
         check_piece(input.substr(start, length));
-        bool ends_line = input[start + length - 1] == '\n';
-        pieces += !(card && length == 1 && ends_line);
-        card = line_start && length == v2list::max_piece && !ends_line;
-        line_start = ends_line;
         start += length;
     }
-    std::string listing = v2list::reference_listing(input);
-    if (convert_in_memory(input) != listing)
+    if (convert_in_memory(input) != v2list::reference_listing(input))
         differ("listings", input);
-    v2list::check_counts counts = check_in_memory(input);
-    std::size_t lines = std::size_t(std::count(listing.begin(), listing.end(), '\n'));
-    // Compressed data is said once and not read.
-    if (counts.compressed > 0 ? counts.pieces != 0
-                              : counts.pieces != pieces || counts.converted != lines - 1)
-        differ("v2check's counts and the listing", input);
+    check_against_model(input);
     return 0;
 }

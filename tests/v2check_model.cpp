@@ -76,7 +76,7 @@ std::string laid_by_characters(const std::string& text)
     std::size_t at = 0;
     for (const conversion& c : conversions) {
         for (std::size_t i = 0; i < c.width && at < text.size(); ++i) {
-            std::size_t n = c.kind == 'c' && c.width > 1 ? utf8_length(text, at) : 0;
+            std::size_t n = c.assigns && c.kind == 'c' && c.width > 1 ? utf8_length(text, at) : 0;
             laid += text[at];
             at += n > 0 ? n : 1;
         }
