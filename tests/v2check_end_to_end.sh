@@ -65,11 +65,13 @@ check "nightly: the rejects" "$(printf '%s\n%s\n' "${record:0:40}" "${record:0:5
 "$v2check" -c --rejects="$work/trouble.bad" "$work/trouble" > /dev/null
 check "rejects: every line whole, a split one too" "$(cat "$work/trouble")" "$(cat "$work/trouble.bad")"
 
-# Files a user names: nothing written before the command line is accepted,
-# no rejects file that is also read or is standard output, a failed write
-# said at once and no summary short of the input.
+# Files a user names: nothing written before the command line is accepted
+# and every output can be opened, no output that is also read (if only it
+# were made), standard output or standard error, a failed write said at
+# once and no summary short of the input.
 cp "$work/clean" "$work/input"
 echo yesterday > "$work/old.rej"
+ln -s nowhere "$work/dangling"
 while IFS='|' read -r args want_status want_err; do
     eval "\"\$v2check\" $args" > "$work/out" 2> "$work/err"; status=$?
     check "$args: status" "$want_status" "$status"
@@ -86,7 +88,16 @@ done <<'TABLE'
 --listing="$work/input" "$work/input"|2|v2check: --listing=input: is also an input; not written
 --listing="$work/old.rej" --rejects="$work/old.rej" "$work/input"|2|v2check: --rejects=old.rej: is also the listing; not written
 --listing=/dev/full "$work/input"|2|v2check: input: --listing=/dev/full: write error: No space left on device
+--listing="$work/made" "$work/made"|2|v2check: --listing=made: is also an input; not written
+--rejects="$work/dangling" "$work/nowhere"|2|v2check: --rejects=dangling: is also an input; not written
+--rejects="$work/old.rej" --listing="$work/" "$work/input"|2|v2check: --listing=: Is a directory
+--listing="$work/missing/x" --rejects="$work/old.rej" "$work/input"|2|v2check: --listing=missing/x: No such file or directory
+--rejects="$work/old.rej" --listing= "$work/input"|2|v2check: --listing=: No such file or directory
+--rejects="$work/old.rej" --listing=/dev/stderr "$work/input"|2|v2check: --listing=/dev/stderr: is also standard error; not written
 TABLE
+check "an output also named as a missing input: not made" "" "$(ls "$work/made" "$work/nowhere" 2> /dev/null)"
+"$v2check" --listing=/dev/null --rejects=/dev/null "$work/trouble" > /dev/null
+check "/dev/null may be an output" 1 "$?"
 check "rejects given twice: the last holds" "$(cat "$work/trouble")" "$(cat "$work/new.rej")"
 "$v2check" --rejects="$work/closed.rej" "$work/trouble" >&- 2> "$work/err"; status=$?
 check "standard output closed: status and message" "2 v2check: write error: Bad file descriptor" "$status $(cat "$work/err")"
@@ -208,23 +219,6 @@ check "full disk: message" "v2check: write error: No space left on device" "$(ca
 check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]" "$("$v2check" --help | head -n 1)"
 check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
 
-# Exactly the records v2list converts, over lines of every kind.
-cat "$examples/records.txt" "$work/trouble" "$work/clean" > "$work/mixed"
-check "converts what v2list converts" "$(($("$v2list" < "$work/mixed" | wc -l) - 1))" \
-    "$("$v2check" -c "$work/mixed" | head -n 1 | sed 's/.*read: \([0-9]*\) record.*/\1/')"
-
-# One pass for a nightly job. The listing is what v2list writes for the
-# lines with no problem, file by file: a record an allowed pattern matches too.
-for args in "$examples/records.txt" "$here/golden/causes.txt" \
-    "$examples/records.txt $work/trouble $here/golden/causes.txt" "--allow=^ANDERSON $examples/records.txt"; do
-    eval "\"\$v2check\" --format=json --listing=\"\$work/listing\" $args" > "$work/out"
-    for file in $args; do
-        [ "${file#--}" == "$file" ] || continue
-        grep -F "\"type\":\"problem\",\"file\":\"$file\"" "$work/out" | sed 's/.*"line":\([0-9]*\).*/\1/' > "$work/bad"
-        awk 'NR == FNR { bad[$1]; next } !(FNR in bad)' "$work/bad" "$file"
-    done | "$v2list" > "$work/kept"
-    check "listing of $args: v2list's lines for the lines kept" "$(cat "$work/kept")" "$(cat "$work/listing")"
-done
 # A verdict on each file, and whether its last line has a newline.
 while IFS='|' read -r name lines want want_status; do
     eval "printf $lines" > "$work/lines"
@@ -259,6 +253,16 @@ zstd|\x5a\x2a\x4d\x18\x04\x00\x00\x00|zstdcat
 TABLE
 check "text that begins as bzip2's signature does is text" "verdict: clean" \
     "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
+odd_gz=$work/$'new\nline\'s.gz'
+printf '\x1f\x8b\x08' > "$odd_gz"
+word=$("$v2check" "$odd_gz" | sed -n 's/.* read it as zcat \(.*\) | v2check .*/\1/p')
+check "compressed: the command names the file, one line" "$odd_gz" "$(eval "printf %s $word")"
+check "compressed: no last line to speak of" '"final_newline":null' \
+    "$("$v2check" --format=json "$odd_gz" | grep -o '"final_newline":[a-z]*')"
+label=$(printf 'x%.0s' {1..1990})'"'
+check "a long reason with a byte to escape: whole" \
+    "\"reason\":\"gzip data, not read: read it as zcat | v2check --label='${label%\"}\\\"'\",\"piece\"" \
+    "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label="$label" | grep -o '"reason":.*,"piece"')"
 check "compressed standard input: how to read it" \
     '"reason":"gzip data, not read: read it as zcat | v2check --label='"'"'new part.gz'"'"'"' \
     "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label='new part.gz' | grep -o '"reason":"[^"]*"')"
