@@ -680,7 +680,9 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
         leaving most = most_left(c);
         line.say(",\"verdict\":\"", verdict_names[std::size_t(verdict_of(c))],
                  "\",\"final_newline\":",
-                 c.compressed > 0 ? "null" : c.unfinished == 0 ? "true" : "false",
+                 c.compressed > 0    ? "null"
+                 : c.unfinished == 0 ? "true"
+                                     : "false",
                  ",\"left_layout\":");
         if (most.pieces > 0)
             line.say("{\"column\":", scan_step_columns[most.step] + 1, ",\"shift\":", most.shift,

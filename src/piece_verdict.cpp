@@ -107,7 +107,7 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length, cons
 
 // A complete record is converted, or shifted at that first field.
 [[gnu::always_inline]] inline void judge_complete(const char* piece, std::size_t text_length,
-                                                piece_verdict& verdict)
+                                                  piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
     if (in_own_columns(r, std::make_index_sequence<scan_steps.size()>()))
@@ -243,7 +243,7 @@ struct utf8_characters {
 // first byte stands for it). Returns the length of the text laid, or 0 where
 // no text field holds such a character.
 std::size_t laid_by_characters(const char* piece, std::size_t text_length, char* laid,
-                                utf8_characters& found)
+                               utf8_characters& found)
 {
     auto p = reinterpret_cast<const unsigned char*>(piece);
     const unsigned char* end = p + text_length;
@@ -275,8 +275,8 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
 // text's UTF-8 characters of several bytes where, laid out by characters,
 // it would: its writer counted characters, not bytes. The verdict then names
 // the first such text, and the later fields read late by its extra bytes.
-[[gnu::cold]] void find_multibyte_text(const char* piece, std::size_t text_length, std::uint64_t line_column,
-                         piece_verdict& verdict)
+[[gnu::cold]] void find_multibyte_text(const char* piece, std::size_t text_length,
+                                       std::uint64_t line_column, piece_verdict& verdict)
 {
     char laid[max_piece + 64] = {};
     utf8_characters found;

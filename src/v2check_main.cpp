@@ -221,13 +221,14 @@ void check_output_file(const output_file& file, const output_file& other, char* 
     file_place seen;
     for (int fd : {STDOUT_FILENO, STDERR_FILENO})
         if ((seen.exists = ::fstat(fd, &seen.file) == 0) && file.place.same(seen))
-            refuse(file, fd == STDOUT_FILENO ? "is also standard output" : "is also standard error");
+            refuse(file,
+                   fd == STDOUT_FILENO ? "is also standard output" : "is also standard error");
     if (other.path != nullptr && file.place.same(other.place))
         refuse(file, "is also ", other.what);
     for (int i = 0; i < name_count; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
-        bool found = is_stdin ? (seen.exists = ::fstat(STDIN_FILENO, &seen.file) == 0)
-                              : seen.find(names[i]);
+        bool found =
+            is_stdin ? (seen.exists = ::fstat(STDIN_FILENO, &seen.file) == 0) : seen.find(names[i]);
         if (found && file.place.same(seen))
             refuse(file, is_stdin ? "is also standard input, which is read" : "is also an input");
     }

@@ -151,7 +151,8 @@ bool allowed_line(const options& given, const std::string& piece)
 std::vector<std::vector<std::string>> lines_of(const std::string& input)
 {
     std::vector<std::vector<std::string>> lines;
-    FILE* in = input.empty() ? nullptr : fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    FILE* in =
+        input.empty() ? nullptr : fmemopen(const_cast<char*>(input.data()), input.size(), "r");
     char piece[longest_piece + 1];
     bool line_ended = true;
     for (long at = 0; in != nullptr && std::fgets(piece, sizeof piece, in) != nullptr;) {
@@ -170,10 +171,14 @@ std::vector<std::vector<std::string>> lines_of(const std::string& input)
 bool compressed(const std::string& input)
 {
     auto starts = [&](const std::string& magic) { return input.rfind(magic, 0) == 0; };
-    bool skippable = input.size() >= 4 && (input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18";
+    bool skippable =
+        input.size() >= 4 && (input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18";
     bool bzip2 = input.size() >= 10 && starts("BZh") && input[3] >= '1' && input[3] <= '9' &&
                  (input.substr(4, 6) == "1AY&SY" || input.substr(4, 6) == "\x17rE8P\x90");
-    return starts("\x1f\x8b\x08") || starts(std::string("\xfd" "7zXZ\0", 6)) ||
+    return starts("\x1f\x8b\x08") ||
+           starts(std::string("\xfd"
+                              "7zXZ\0",
+                              6)) ||
            starts("\x28\xb5\x2f\xfd") || skippable || bzip2;
 }
 

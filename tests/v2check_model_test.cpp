@@ -79,7 +79,8 @@ run_result run_v2check(const trial& t)
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        int in = open(input.c_str(), O_RDONLY), out = open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open(input.c_str(), O_RDONLY),
+            out = open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open("/dev/null", O_WRONLY);
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(126);
@@ -88,8 +89,8 @@ run_result run_v2check(const trial& t)
     }
     int status = 0;
     waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(report),
-            slurp(dir + "/listing"), slurp(dir + "/rejects")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(report), slurp(dir + "/listing"),
+            slurp(dir + "/rejects")};
 }
 
 // A JSON member's value as its text: a number, true, false, null, or a
@@ -110,13 +111,14 @@ std::string expected_file(const v2check_model::file_report& file)
 {
     std::ostringstream text;
     for (const message& m : file.messages)
-        text << "problem " << m.line << ' ' << m.fate << (m.multibyte ? " multibyte_text" : "") << '\n';
+        text << "problem " << m.line << ' ' << m.fate << (m.multibyte ? " multibyte_text" : "")
+             << '\n';
     if (file.unread)
         return text.str() + "unread\n";
     text << "summary lines " << file.lines << " pieces " << file.pieces << " converted "
-         << file.converted << " shifted " << file.shifted << " dropped " << file.dropped << " split "
-         << file.split << " suspect " << file.suspect << " allowed " << file.allowed << " verdict "
-         << file.verdict << " final_newline " << file.final_newline << '\n';
+         << file.converted << " shifted " << file.shifted << " dropped " << file.dropped
+         << " split " << file.split << " suspect " << file.suspect << " allowed " << file.allowed
+         << " verdict " << file.verdict << " final_newline " << file.final_newline << '\n';
     return text.str();
 }
 
@@ -185,7 +187,8 @@ void expect_agreement(trial t)
         EXPECT_EQ(reported[i], expected_file(model.files[i])) << "file " << i;
 }
 
-const std::string record = "ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001";
+const std::string record =
+    "ANDERSON KARL 0314 PLT0042-A  Y BOILER PLATE    N  120 NY REF0000000000001";
 
 std::string with_name(const std::string& name, const std::string& numbers = "0314")
 {
@@ -224,23 +227,29 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
         {"-q exits 1 on a line of 160 characters", trial_of({long_line}, {"-q"})},
         {"-q without outputs stops inside the line", trial_of({long_line}, {"-q", "bare"})},
         {"-q stops at the first bad file", trial_of({good, long_line, good + "short\n"}, {"-q"})},
-        {"-q: a missing file after a bad one is not read", trial_of({long_line, std::nullopt}, {"-q"})},
+        {"-q: a missing file after a bad one is not read",
+         trial_of({long_line, std::nullopt}, {"-q"})},
         {"a record an --allow pattern matches is listed",
          trial_of({"HDR\n" + good + with_name("HANSEN KARL   ") + "\nTRL\n"}, {"--allow=^[A-Z]"})},
-        {"CRLF card images are one line each", trial_of({card + "\r\n" + card + "\r\n" + card + "\n"})},
+        {"CRLF card images are one line each",
+         trial_of({card + "\r\n" + card + "\r\n" + card + "\n"})},
         {"UTF-8 padded in characters, in bytes beside a padded number, and filling its field",
-         trial_of({with_name("M\xc3\x9cLLER KARL   ") + "\n" + with_name("M\xc3\x9cLLER KARL  ", " 714") +
-                   "\n" + with_name("J\xc3\x98RGENSEN KARL") + "\n"})},
+         trial_of({with_name("M\xc3\x9cLLER KARL   ") + "\n" +
+                   with_name("M\xc3\x9cLLER KARL  ", " 714") + "\n" +
+                   with_name("J\xc3\x98RGENSEN KARL") + "\n"})},
         {"UTF-8 in text15 padded in bytes beside padded digits",
          trial_of({record.substr(0, 32) + "\xc3\x9cOILER PLATE  " + record.substr(47, 4) + " 12" +
                    record.substr(54) + "\n"})},
         {"overlong, surrogate and too large UTF-8 are no characters, nor 0xc0 and 0xc1",
-         trial_of({with_name("M\xe0\x80\x80LLER KARL   ") + "\n" + with_name("M\xed\xa0\x80LLER KARL   ") +
-                   "\n" + with_name("M\xf4\x90\x80\x80LLER KARL   ") + "\n" +
-                   with_name("M\xc0\x80LLER KARL   ") + "\n" + with_name("M\xc1\xbfLLER KARL   ") + "\n"})},
+         trial_of({with_name("M\xe0\x80\x80LLER KARL   ") + "\n" +
+                   with_name("M\xed\xa0\x80LLER KARL   ") + "\n" +
+                   with_name("M\xf4\x90\x80\x80LLER KARL   ") + "\n" +
+                   with_name("M\xc0\x80LLER KARL   ") + "\n" + with_name("M\xc1\xbfLLER KARL   ") +
+                   "\n"})},
         {"an allowed line of exactly 81,920 characters",
          trial_of({header + "\n" + good, header}, {"--allow=^H"})},
-        {"an allowed line of 81,921 characters is split", trial_of({header + "x\n"}, {"--allow=^H"})},
+        {"an allowed line of 81,921 characters is split",
+         trial_of({header + "x\n"}, {"--allow=^H"})},
         {"zstd after a skippable frame",
          trial_of({std::string("\x50\x2a\x4d\x18\x00\x00\x00\x00", 8) + good})},
         {"text that begins as bzip2 does", trial_of({"BZh9" + record.substr(4) + "\n"})},
@@ -249,7 +258,8 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
                    with_name("A             ", "0 14") + "\n"})},
         {"exactly half the lines off the layout is problems, not other_layout",
          trial_of({good + "short\n", good + good + "short\nshort\n"})},
-        {"a suspect-only file exits 1", trial_of({record.substr(0, 5) + "\t" + record.substr(6) + "\n"})},
+        {"a suspect-only file exits 1",
+         trial_of({record.substr(0, 5) + "\t" + record.substr(6) + "\n"})},
         {"a missing file among others", trial_of({good, std::nullopt, "short\n"}, {"-m1"})},
     };
     for (const auto& c : cases) {
@@ -261,21 +271,31 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
 // A line of one of the kinds partners send, with its line end.
 std::string partner_line(std::mt19937_64& random)
 {
-    auto pick = [&](std::initializer_list<const char*> from) { return std::string(from.begin()[random() % from.size()]); };
+    auto pick = [&](std::initializer_list<const char*> from) {
+        return std::string(from.begin()[random() % from.size()]);
+    };
     std::string r = v2list::generate_record(random);
     switch (random() % 16) {
     case 0: return v2list::generate_shifted_record(random) + "\n";
     case 1: return r + std::to_string(100000 + random() % 900000) + pick({"\r\n", "\n", "\r\n"});
-    case 2: return pick({"HDR20261209", "TRL 0001417", "T 1417 RECORDS", "H", ""}) + pick({"\n", "\r\n"});
-    case 3: return pick({"J\xc3\x98RGENSEN KARL", "M\xc3\x9cLLER KARL  ", "M\xc3\x9cLLER KARL ",
-                         "\xc3\x89MILE ZOLA    ", "\xe2\x82\xac" "URO SA      ", "\xf0\x9f\x98\x80" "SMILE       "}) +
-                   pick({"0314", " 714", "07 3", "0314"}) + r.substr(18) + "\n";
+    case 2:
+        return pick({"HDR20261209", "TRL 0001417", "T 1417 RECORDS", "H", ""}) +
+               pick({"\n", "\r\n"});
+    case 3:
+        return pick({"J\xc3\x98RGENSEN KARL", "M\xc3\x9cLLER KARL  ", "M\xc3\x9cLLER KARL ",
+                     "\xc3\x89MILE ZOLA    ",
+                     "\xe2\x82\xac"
+                     "URO SA      ",
+                     "\xf0\x9f\x98\x80"
+                     "SMILE       "}) +
+               pick({"0314", " 714", "07 3", "0314"}) + r.substr(18) + "\n";
     case 4: return "M\xdcLLER KARL   " + r.substr(14) + "\n"; // Latin-1
     case 5: r[random() % r.size()] = pick({"\t", "\x7f", "\x01", "\r"})[0]; return r + "\n";
     case 6: r[random() % r.size()] = '\0'; return r + "\n";
     case 7: {
         std::string line = r + r + r + r;
-        return line.substr(0, std::stoul(pick({"79", "80", "81", "159", "160", "161", "240"}))) + "\n";
+        return line.substr(0, std::stoul(pick({"79", "80", "81", "159", "160", "161", "240"}))) +
+               "\n";
     }
     case 8: return r + r + pick({"\n", ""});
     case 9: return r.substr(0, random() % 80) + "\n";
@@ -308,7 +328,8 @@ TEST(v2check_model, agrees_over_generated_partner_files)
     for (int i = 0; i < 300; ++i) {
         trial t;
         for (std::size_t n = 1 + random() % 3; n > 0; --n)
-            t.files.push_back(random() % 25 == 0 ? std::nullopt : std::optional(partner_file(random)));
+            t.files.push_back(random() % 25 == 0 ? std::nullopt
+                                                 : std::optional(partner_file(random)));
         if (random() % 4 == 0 && t.files[0])
             t.stdin_at = 0;
         for (std::size_t n = random() % 3; n > 0; --n)
