@@ -140,7 +140,10 @@ bool future_place(const char* path, struct stat& folder, std::string& name)
             break;
         std::string to(target, std::size_t(n));
         std::size_t slash = p.rfind('/');
-        p = to[0] == '/' || slash == std::string::npos ? to : p.substr(0, slash + 1) + to;
+        if (to[0] == '/' || slash == std::string::npos)
+            p = to;
+        else
+            p.erase(slash + 1) += to;
     }
     std::size_t slash = p.rfind('/');
     name = slash == std::string::npos ? p : p.substr(slash + 1);
