@@ -221,7 +221,14 @@ std::size_t multibyte_length(const unsigned char* p, const unsigned char* end)
 // Whether a byte from 0x80 stands in the first 64 columns, which hold every
 // text field: tested together, as every piece that does not convert from its
 // own columns is.
-static_assert(field_places[field_count - 2].column + field_places[field_count - 2].width <= 64);
+constexpr std::size_t texts_end = [] {
+    std::size_t end = 0;
+    for (std::size_t f = 0; f < field_count; ++f)
+        if (fields[f].shape == shape_text)
+            end = std::max(end, field_places[f].column + field_places[f].width);
+    return end;
+}();
+static_assert(texts_end <= 64);
 [[gnu::always_inline]] inline bool high_byte_in_texts(const char* piece, std::size_t text_length)
 {
     if (text_length < 64)
