@@ -443,8 +443,8 @@ struct line_checker {
         if (!allowing) // the second piece: may the split line be allowed?
             allowing = work.options.allowed_count > 0 && dropped(work.held, held, first_text) &&
                        allowed_line(work.options, work.held, held);
-        // Up to sizeof work.held characters, the newline aside.
-        if (allowing && held + length - newline <= sizeof work.held &&
+        // Up to most_held characters, the newline aside.
+        if (allowing && held + length - newline <= check_work::most_held &&
             dropped(piece, length, text_length)) {
             if (ends)
                 allow_held(held / max_piece + 1, held + length - newline);

@@ -64,8 +64,11 @@ struct check_work {
     output_buffer listing; // the listing of the records to trust; fd -1 for none
     check_options options;
     // A line not yet judged: its first piece of max_piece, or a split line
-    // that may be allowed.
-    char held[1024 * max_piece];
+    // that may be allowed, of up to most_held characters. The byte after
+    // them stays zero: regexec may look for a terminator, whatever
+    // REG_STARTEND says.
+    static constexpr std::size_t most_held = 1024 * max_piece;
+    char held[most_held + 1];
 };
 
 // A file's name as given (for standard input, its label), escaped for the
