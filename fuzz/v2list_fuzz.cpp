@@ -71,7 +71,8 @@ void check_piece(const std::string& piece)
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
     bool multibyte = false;
-    if (v2check_model::piece_fate(piece, &multibyte) != v2list::fate_name(verdict.fate) ||
+    if (v2check_model::piece_fate(piece, &multibyte) !=
+            v2list::fate_names[std::size_t(verdict.fate)] ||
         multibyte != (verdict.cause == v2list::piece_cause::multibyte_text))
         differ("v2check's verdict and its model's", piece);
     char reason[1024];

@@ -86,8 +86,9 @@ struct message_writer {
             text.append(shown.data(), shown.size());
         }
         if (json) {
-            text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"", fate_name(fate),
-                     "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
+            text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"",
+                     fate_names[std::size_t(fate)], "\",\"cause\":\"", facts_of(cause).code,
+                     "\",\"field\":");
             put_field(text, cause_field(cause, step));
             // The reason is written in place, and escaped where it must be.
             text.put(",\"reason\":\"");
@@ -114,7 +115,7 @@ struct message_writer {
             report.used += text.used;
             return true;
         }
-        text.say(':', line, ':', column, ": ", fate_name(fate), ": ");
+        text.say(':', line, ':', column, ": ", fate_names[std::size_t(fate)], ": ");
         put_reason(text);
         text.put('\n');
         if (work.options.show_line) {

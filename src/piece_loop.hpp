@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "byte_blocks.hpp"
-#include "descriptor_ready.hpp"
+#include "output_buffer.hpp"
 
 namespace v2list {
 

@@ -23,11 +23,6 @@ inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
 inline constexpr std::string_view fate_names[] = {"dropped", "shifted",    "suspect",
                                                   "split",   "compressed", "converted"};
 
-inline std::string_view fate_name(piece_fate fate)
-{
-    return fate_names[std::size_t(fate)];
-}
-
 enum class piece_cause : unsigned char {
     none,              // converted from its own columns
     columns_blank,     // a number's own columns are blank, and it read on past them

@@ -16,29 +16,6 @@
 
 namespace v2list {
 
-// Up to 64 characters are copied with a few moves that may overlap, as a
-// library call costs more than the copy for so few.
-[[gnu::always_inline]] inline void copy_characters(char* to, const char* from, std::size_t length)
-{
-    if (length > 64) {
-        std::memcpy(to, from, length);
-    } else if (length >= 16) {
-        for (std::size_t i = 0; i + 16 < length; i += 16)
-            std::memcpy(to + i, from + i, 16);
-        std::memcpy(to + length - 16, from + length - 16, 16);
-    } else if (length >= 8) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + length - 8, from + length - 8, 8);
-    } else if (length >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + length - 4, from + length - 4, 4);
-    } else if (length > 0) {
-        to[0] = from[0];
-        to[length / 2] = from[length / 2];
-        to[length - 1] = from[length - 1];
-    }
-}
-
 // How a byte not shown as it is is written: as C writes it ("\t", "\x7f"),
 // or in a JSON string ("\u0009"), a byte from 0x80 standing for U+0080-U+00FF.
 enum class escape_style : unsigned char { text, json };
@@ -71,7 +48,7 @@ struct text_builder {
             __builtin_unreachable(); // there is always room for the terminator
         if (length >= size - used)
             length = size - 1 - used;
-        copy_characters(text + used, characters, length);
+        std::memcpy(text + used, characters, length);
         used += length;
     }
     // A text of Length characters, known when the code is compiled.

@@ -20,7 +20,7 @@ namespace v2list {
 
 void PrintTo(piece_fate fate, std::ostream* out)
 {
-    *out << fate_name(fate);
+    *out << fate_names[std::size_t(fate)];
 }
 
 namespace {
