@@ -128,7 +128,7 @@ void check_against_model(const std::string& input)
     close(in);
     v2check_model::report model = v2check_model::check({input}, {});
     const v2check_model::file_report& m = model.files[0];
-    auto verdict = v2list::verdict_names[std::size_t(v2list::verdict_of(c))];
+    auto verdict = v2list::verdict_table[std::size_t(v2list::verdict_of(c))].name;
     if (c.lines != m.lines || c.pieces != m.pieces || c.converted != m.converted ||
         c.shifted != m.shifted || c.suspect != m.suspect || c.dropped != m.dropped ||
         c.split != m.split || verdict != m.verdict)

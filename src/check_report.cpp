@@ -213,6 +213,15 @@ file_verdict verdict_of(const check_counts& file)
     return file_verdict::clean;
 }
 
+int verdicts_status(const check_counts& total)
+{
+    int status = 0;
+    for (std::size_t v = 0; v < verdict_count; ++v)
+        if (total.verdicts[v] > 0)
+            status = std::max(status, verdict_table[v].status);
+    return status;
+}
+
 namespace {
 
 // Whether a line's first piece, without its newline, matches an allowed
@@ -679,7 +688,7 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
              ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed);
     if (name != nullptr) {
         leaving most = most_left(c);
-        line.say(",\"verdict\":\"", verdict_names[std::size_t(verdict_of(c))],
+        line.say(",\"verdict\":\"", verdict_table[std::size_t(verdict_of(c))].name,
                  "\",\"final_newline\":",
                  c.compressed > 0    ? "null"
                  : c.unfinished == 0 ? "true"
@@ -692,7 +701,8 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
             line.put("null");
     } else {
         for (std::size_t v = 0; v < verdict_count; ++v)
-            line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_names[v], "\":", c.verdicts[v]);
+            line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_table[v].name,
+                     "\":", c.verdicts[v]);
         line.put('}');
     }
     line.put(",\"causes\":[");
@@ -763,11 +773,11 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         line.put("verdicts:");
         for (std::size_t v = 0, said = 0; v < verdict_count; ++v)
             if (c.verdicts[v] > 0)
-                line.say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_names[v]);
+                line.say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_table[v].name);
         line.put('\n');
     } else {
         file_verdict verdict = verdict_of(c);
-        line.say("verdict: ", verdict_names[std::size_t(verdict)]);
+        line.say("verdict: ", verdict_table[std::size_t(verdict)].name);
         std::size_t top[3];
         if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
             line.put(": the commonest line length is ");

@@ -16,13 +16,17 @@
 
 namespace v2list {
 
-// What a file comes to: every line converts from its own columns or is
-// allowed; some do not; more than half do not; it is compressed data; it
-// has no line.
+// What a file comes to, and the exit status it asks for: every line
+// converts from its own columns or is allowed; some do not; more than half
+// do not; it is compressed data; it has no line.
 enum class file_verdict : unsigned char { clean, problems, other_layout, compressed, empty };
-inline constexpr std::string_view verdict_names[] = {"clean", "problems", "other_layout",
-                                                     "compressed", "empty"};
-inline constexpr std::size_t verdict_count = std::size(verdict_names);
+struct verdict_facts {
+    std::string_view name;
+    int status;
+};
+inline constexpr verdict_facts verdict_table[] = {
+    {"clean", 0}, {"problems", 1}, {"other_layout", 1}, {"compressed", 1}, {"empty", 0}};
+inline constexpr std::size_t verdict_count = std::size(verdict_table);
 
 struct check_counts {
     // Converted counts the shifted and suspect; allowed: dropped, but expected.
@@ -43,6 +47,9 @@ struct check_counts {
 };
 
 file_verdict verdict_of(const check_counts& file);
+
+// The exit status the files' verdicts ask for: the highest of them.
+int verdicts_status(const check_counts& total);
 
 void add_counts(check_counts& total, const check_counts& more);
 

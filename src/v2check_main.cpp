@@ -88,6 +88,33 @@ int flush_or_fail(v2list::output_buffer& report, int status)
     return 2;
 }
 
+int write_or_fail(v2list::output_buffer& report, const char* text, int status)
+{
+    v2list::append_output(report, text, std::strlen(text));
+    return flush_or_fail(report, status);
+}
+
+// The count -m gives: plain decimal digits, no sign, no white space.
+unsigned long long message_count(const char* given)
+{
+    char* end;
+    errno = 0;
+    unsigned long long most = std::strtoull(given, &end, 10);
+    if (*given == '\0' || std::strspn(given, "0123456789") != std::strlen(given) || errno != 0)
+        errx(2, "%s: not a count of messages (see v2check --help)",
+             v2list::escaped_text(given).c_str());
+    return most;
+}
+
+void compile_pattern(regex_t& pattern, const char* given)
+{
+    if (int error = regcomp(&pattern, given, REG_EXTENDED | REG_NOSUB)) {
+        char why[256];
+        regerror(error, &pattern, why, sizeof why);
+        errx(2, "--allow=%s: %s", v2list::escaped_text(given).c_str(), why);
+    }
+}
+
 // Says what is wrong with the option getopt_long stopped at (c is ':' for a
 // missing value), as it was given: the long option's whole argument where it
 // was one (optopt, when not 0, is its value), else the short option.
@@ -251,38 +278,21 @@ void open_output_file(output_file& file)
     v2list::open_output(file.out, file.fd);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Reads the options into work and the files it writes; an option given
+// wrongly ends the program. Returns the status of --help or --version, or
+// -1 to go on.
+int read_options(int argc, char** argv, v2list::check_work& work, output_file& rejects,
+                 output_file& listing, const char*& label)
 {
-    hold_standard_descriptors();
-    static v2list::check_work work;
     static regex_t allowed[64];
     work.options = {false, false, false, UINT64_MAX, allowed, 0};
-    v2list::open_output(work.rejects, -1);
-    v2list::open_output(work.listing, -1);
-    v2list::open_output(work.report, STDOUT_FILENO);
-    output_file rejects{"--rejects", "the rejects file", work.rejects};
-    output_file listing{"--listing", "the listing", work.listing};
-    const char* label = "<stdin>";
     const char* show_line = "auto";
     bool count_only = false;
     opterr = 0; // its messages are said here, in v2check's words
     for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
         switch (c) {
         case 'c': count_only = true; break;
-        case 'm': {
-            // Plain decimal digits: no sign, no white space.
-            char* end;
-            errno = 0;
-            unsigned long long most = std::strtoull(optarg, &end, 10);
-            if (*optarg == '\0' || std::strspn(optarg, "0123456789") != std::strlen(optarg) ||
-                errno != 0)
-                errx(2, "%s: not a count of messages (see v2check --help)",
-                     v2list::escaped_text(optarg).c_str());
-            work.options.max_messages = most;
-            break;
-        }
+        case 'm': work.options.max_messages = message_count(optarg); break;
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
         case option_label: label = optarg; break;
@@ -291,41 +301,112 @@ int main(int argc, char** argv)
                 errx(2, "--format=%s: say text or json", v2list::escaped_text(optarg).c_str());
             work.options.json = std::strcmp(optarg, "json") == 0;
             break;
-        case option_allow: {
+        case option_allow:
             if (work.options.allowed_count == std::size(allowed))
                 errx(2, "--allow: at most %zu patterns", std::size(allowed));
-            regex_t& pattern = allowed[work.options.allowed_count];
-            if (int error = regcomp(&pattern, optarg, REG_EXTENDED | REG_NOSUB)) {
-                char why[256];
-                regerror(error, &pattern, why, sizeof why);
-                errx(2, "--allow=%s: %s", v2list::escaped_text(optarg).c_str(), why);
-            }
-            ++work.options.allowed_count;
+            compile_pattern(allowed[work.options.allowed_count++], optarg);
             break;
-        }
         case option_rejects: rejects.path = optarg; break;
         case option_listing: listing.path = optarg; break;
-        case option_help:
-            v2list::append_output(work.report, usage, sizeof usage - 1);
-            return flush_or_fail(work.report, 0);
-        case option_version: {
-            const char version[] = "v2check " V2LIST_VERSION "\n";
-            v2list::append_output(work.report, version, sizeof version - 1);
-            return flush_or_fail(work.report, 0);
-        }
+        case option_help: return write_or_fail(work.report, usage, 0);
+        case option_version: return write_or_fail(work.report, "v2check " V2LIST_VERSION "\n", 0);
         default: return bad_option(argv, c);
         }
     }
     if (count_only)
         work.options.max_messages = 0;
-    if (std::strcmp(show_line, "always") == 0) {
+    if (std::strcmp(show_line, "always") == 0)
         work.options.show_line = true;
-    } else if (std::strcmp(show_line, "auto") == 0) {
+    else if (std::strcmp(show_line, "auto") == 0)
         work.options.show_line = isatty(STDOUT_FILENO) == 1;
-    } else if (std::strcmp(show_line, "never") != 0) {
+    else if (std::strcmp(show_line, "never") != 0)
         errx(2, "--show-line=%s: say auto, always or never",
              v2list::escaped_text(show_line).c_str());
+    return -1;
+}
+
+// How the check of the inputs went, over all of them.
+struct run {
+    bool trouble = false;   // an input not read to its end, or a failed write
+    bool stopped = false;   // -q met a problem
+    bool cut_short = false; // a failed write to an output file stopped the check
+    std::uint64_t unread = 0;
+    int verdicts = 0; // the status the files' verdicts ask for
+};
+
+// Checks one input, counted in counts; empty, or why it was not read to
+// its end.
+std::string check_one(v2list::check_work& work, const char* path, const v2list::input_name& name,
+                      const output_file* const (&outputs)[2], v2list::check_counts& counts,
+                      run& state)
+{
+    if (state.cut_short)
+        return "not read: the check stopped at a failed write";
+    int fd = name.standard_input ? STDIN_FILENO : ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    counts = {};
+    v2list::pieces_end end = v2list::check_input(work, fd, name, counts);
+    state.stopped = end.stopped;
+    if (!name.standard_input)
+        ::close(fd);
+    if (end.read_error != 0)
+        return std::string("read error: ") + std::strerror(end.read_error);
+    for (const output_file* file : outputs)
+        if (file->out.error != 0)
+            return std::string(file->option) + "=" + file->shown +
+                   ": write error: " + std::strerror(file->out.error);
+    return {};
+}
+
+// Checks every input in turn, each with its summary, or its error said once
+// and no summary; then the total where there are several.
+run check_all(v2list::check_work& work, char* const* names, int name_count, const char* label,
+              const output_file* const (&outputs)[2])
+{
+    bool json = work.options.json && !work.options.quiet;
+    if (json)
+        v2list::write_report_start(work.report, V2LIST_VERSION);
+    static v2list::check_counts counts, total;
+    run state;
+    for (int i = 0; i < name_count && work.report.error == 0 && !state.stopped; ++i) {
+        bool is_stdin = std::strcmp(names[i], "-") == 0;
+        v2list::input_name name = v2list::name_input(is_stdin ? label : names[i], is_stdin);
+        std::string reason = check_one(work, names[i], name, outputs, counts, state);
+        if (reason.empty()) {
+            v2list::add_counts(total, counts);
+            if (!work.options.quiet && work.report.error == 0)
+                v2list::write_summary(work.report, json, &name, name_count > 1, counts);
+            continue;
+        }
+        if (!state.cut_short)
+            warnx("%s: %s", name.shown.c_str(), reason.c_str());
+        state.cut_short = work.rejects.error != 0 || work.listing.error != 0;
+        state.trouble = true;
+        ++state.unread;
+        if (json)
+            v2list::write_unread(work.report, name, reason.c_str());
     }
+    if (name_count > 1 && !work.options.quiet && work.report.error == 0)
+        v2list::write_summary(work.report, json, nullptr, true, total, state.unread);
+    state.verdicts = v2list::verdicts_status(total);
+    return state;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    hold_standard_descriptors();
+    static v2list::check_work work;
+    v2list::open_output(work.rejects, -1);
+    v2list::open_output(work.listing, -1);
+    v2list::open_output(work.report, STDOUT_FILENO);
+    output_file rejects{"--rejects", "the rejects file", work.rejects};
+    output_file listing{"--listing", "the listing", work.listing};
+    const char* label = "<stdin>";
+    if (int status = read_options(argc, argv, work, rejects, listing, label); status >= 0)
+        return status;
     char* standard_input[] = {const_cast<char*>("-")};
     char** names = optind < argc ? argv + optind : standard_input;
     int name_count = optind < argc ? argc - optind : 1;
@@ -340,67 +421,16 @@ int main(int argc, char** argv)
     if (work.listing.fd >= 0)
         v2list::write_header(work.listing);
 
-    bool json = work.options.json && !work.options.quiet;
-    if (json)
-        v2list::write_report_start(work.report, V2LIST_VERSION);
-    static v2list::check_counts counts, total;
-    bool trouble = false, stopped = false, cut_short = false;
-    std::uint64_t unread = 0; // files not read to their end
-    for (int i = 0; i < name_count && work.report.error == 0 && !stopped; ++i) {
-        bool is_stdin = std::strcmp(names[i], "-") == 0;
-        v2list::input_name name = v2list::name_input(is_stdin ? label : names[i], is_stdin);
-        // A file not read to its end has its error, said once, and no summary.
-        std::string reason;
-        int fd = cut_short ? -1 : is_stdin ? STDIN_FILENO : ::open(names[i], O_RDONLY | O_CLOEXEC);
-        if (cut_short) {
-            reason = "not read: the check stopped at a failed write";
-        } else if (fd < 0) {
-            reason = std::strerror(errno);
-        } else {
-            counts = {};
-            v2list::pieces_end end = v2list::check_input(work, fd, name, counts);
-            stopped = end.stopped;
-            if (!is_stdin)
-                ::close(fd);
-            if (end.read_error != 0)
-                reason = std::string("read error: ") + std::strerror(end.read_error);
-            for (const output_file* file : {&rejects, &listing})
-                if (reason.empty() && file->out.error != 0)
-                    reason = std::string(file->option) + "=" + file->shown +
-                             ": write error: " + std::strerror(file->out.error);
-        }
-        if (reason.empty()) {
-            v2list::add_counts(total, counts);
-            if (!work.options.quiet && work.report.error == 0)
-                v2list::write_summary(work.report, json, &name, name_count > 1, counts);
-            continue;
-        }
-        if (!cut_short)
-            warnx("%s: %s", name.shown.c_str(), reason.c_str());
-        cut_short = work.rejects.error != 0 || work.listing.error != 0;
-        trouble = true;
-        ++unread;
-        if (json)
-            v2list::write_unread(work.report, name, reason.c_str());
-    }
-    if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, json, nullptr, true, total, unread);
-    for (const output_file* file : {&rejects, &listing}) {
-        if (file->out.fd >= 0 && !cut_short &&
+    const output_file* const outputs[2] = {&rejects, &listing};
+    run state = check_all(work, names, name_count, label, outputs);
+    for (const output_file* file : outputs) {
+        if (file->out.fd >= 0 && !state.cut_short &&
             (!v2list::flush_output(file->out) || ::close(file->out.fd) != 0)) {
             warnx("%s=%s: write error: %s", file->option, file->shown.c_str(),
                   std::strerror(file->out.error != 0 ? file->out.error : errno));
-            trouble = true;
+            state.trouble = true;
         }
     }
-    using v2list::file_verdict;
-    auto files = [&](file_verdict verdict) { return total.verdicts[std::size_t(verdict)]; };
     // -q stops at the first problem, which is a 1 whatever it leaves unread.
-    int status = trouble ? 2
-                 : stopped || files(file_verdict::problems) + files(file_verdict::other_layout) +
-                                      files(file_verdict::compressed) >
-                                  0
-                     ? 1
-                     : 0;
-    return flush_or_fail(work.report, status);
+    return flush_or_fail(work.report, state.trouble ? 2 : state.stopped ? 1 : state.verdicts);
 }
