@@ -58,6 +58,80 @@ struct message_writer {
         return true;
     }
 
+    // Room for the message and its name, written first: opening, then the
+    // name whole. A name too long to share the buffer with a message goes
+    // first.
+    [[gnu::always_inline]] bool start(text_builder& text, std::string_view opening)
+    {
+        output_buffer& report = work.report;
+        const std::string& shown = work.options.json ? name.json : name.shown;
+        bool long_name = shown.size() > sizeof report.buffer / 2;
+        if (!make_room(text, long_name ? 0 : shown.size()))
+            return false;
+        text.append(opening.data(), opening.size());
+        if (!long_name) {
+            text.append(shown.data(), shown.size());
+            return true;
+        }
+        report.used += text.used;
+        return append_output(report, shown.data(), shown.size()) && make_room(text);
+    }
+
+    // The JSON object's members after the name; the reason is written in
+    // place, and escaped where it must be.
+    template <typename Reason>
+    [[gnu::always_inline]] static void
+    put_json_members(text_builder& text, std::uint64_t line, std::uint64_t column, piece_fate fate,
+                     piece_cause cause, std::size_t step, std::string_view piece,
+                     std::string_view listing, Reason&& put_reason)
+    {
+        text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"",
+                 fate_names[std::size_t(fate)], "\",\"cause\":\"", facts_of(cause).code,
+                 "\",\"field\":");
+        put_field(text, cause_field(cause, step));
+        text.put(",\"reason\":\"");
+        std::size_t reason = text.used;
+        put_reason(text);
+        std::size_t length = text.used - reason;
+        if (text_builder::shown_run(text.text + reason, 0, length) < length) {
+            std::string words(text.text + reason, length); // rare: a name or a byte to escape
+            text.used = reason;
+            text.put_escaped(words.data(), length, escape_style::json);
+        }
+        text.put("\",\"piece\":");
+        bool as_is = text.put_json(piece.data(), piece.size());
+        if (!listing.empty()) {
+            // The listing holds the piece's characters, its own and digits.
+            text.put(",\"listing\":");
+            if (as_is)
+                text.say('"', listing, '"');
+            else
+                text.put_json(listing.data(), listing.size());
+        }
+        text.put("}\n");
+    }
+
+    // The caret view, and a note of the line v2list writes.
+    static void put_caret_view(text_builder& text, std::string_view view, std::size_t caret,
+                               std::string_view listing)
+    {
+        std::size_t before = std::min(caret, view.size());
+        text.put("  ");
+        std::size_t shown_before = text.used;
+        text.put_escaped(view.data(), before, escape_style::text);
+        shown_before = text.used - shown_before;
+        text.put_escaped(view.data() + before, view.size() - before, escape_style::text);
+        text.put('\n');
+        for (std::size_t i = 0; i < shown_before + 2; ++i)
+            text.put(' ');
+        text.put("^\n");
+        if (!listing.empty()) {
+            text.put("  note: v2list writes \"");
+            text.put_escaped(listing.data(), listing.size(), escape_style::text);
+            text.put("\"\n");
+        }
+    }
+
     // A message written straight into the report, the name whole: on the
     // cause at step, put_reason(text_builder&) putting its reason, with the
     // piece without its newline, what the caret view shows and where its
@@ -68,75 +142,20 @@ struct message_writer {
                std::string_view listing, Reason&& put_reason)
     {
         ++written;
-        output_buffer& report = work.report;
         text_builder text{nullptr, 0};
         bool json = work.options.json;
-        const std::string& shown = json ? name.json : name.shown;
-        // A name too long to share the buffer with a message goes first.
-        bool long_name = shown.size() > sizeof report.buffer / 2;
-        if (!make_room(text, long_name ? 0 : shown.size()))
+        if (!start(text, json ? "{\"type\":\"problem\",\"file\":" : ""))
             return false;
-        if (json)
-            text.put("{\"type\":\"problem\",\"file\":");
-        if (long_name) {
-            report.used += text.used;
-            if (!append_output(report, shown.data(), shown.size()) || !make_room(text))
-                return false;
-        } else {
-            text.append(shown.data(), shown.size());
-        }
         if (json) {
-            text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"",
-                     fate_names[std::size_t(fate)], "\",\"cause\":\"", facts_of(cause).code,
-                     "\",\"field\":");
-            put_field(text, cause_field(cause, step));
-            // The reason is written in place, and escaped where it must be.
-            text.put(",\"reason\":\"");
-            std::size_t reason = text.used;
+            put_json_members(text, line, column, fate, cause, step, piece, listing, put_reason);
+        } else {
+            text.say(':', line, ':', column, ": ", fate_names[std::size_t(fate)], ": ");
             put_reason(text);
-            std::size_t length = text.used - reason;
-            if (text_builder::shown_run(text.text + reason, 0, length) < length) {
-                std::string words(text.text + reason, length); // rare: a name or a byte to escape
-                text.used = reason;
-                text.put_escaped(words.data(), length, escape_style::json);
-            }
-            text.put('"');
-            text.put(",\"piece\":");
-            bool as_is = text.put_json(piece.data(), piece.size());
-            if (!listing.empty()) {
-                // The listing holds the piece's characters, its own and digits.
-                text.put(",\"listing\":");
-                if (as_is)
-                    text.say('"', listing, '"');
-                else
-                    text.put_json(listing.data(), listing.size());
-            }
-            text.put("}\n");
-            report.used += text.used;
-            return true;
-        }
-        text.say(':', line, ':', column, ": ", fate_names[std::size_t(fate)], ": ");
-        put_reason(text);
-        text.put('\n');
-        if (work.options.show_line) {
-            // The caret view, and a note of the line v2list writes.
-            std::size_t before = std::min(caret, view.size());
-            text.put("  ");
-            std::size_t shown_before = text.used;
-            text.put_escaped(view.data(), before, escape_style::text);
-            shown_before = text.used - shown_before;
-            text.put_escaped(view.data() + before, view.size() - before, escape_style::text);
             text.put('\n');
-            for (std::size_t i = 0; i < shown_before + 2; ++i)
-                text.put(' ');
-            text.put("^\n");
-            if (!listing.empty()) {
-                text.put("  note: v2list writes \"");
-                text.put_escaped(listing.data(), listing.size(), escape_style::text);
-                text.put("\"\n");
-            }
+            if (work.options.show_line)
+                put_caret_view(text, view, caret, listing);
         }
-        report.used += text.used;
+        work.report.used += text.used;
         return true;
     }
 
@@ -725,6 +744,126 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     append_output(report, text, line.used);
 }
 
+// The text summary of a file or of the total, put together line by line.
+struct summary_text : text_builder {
+    const check_counts& c;
+
+    // A count and its noun, one or many, then what follows.
+    void count(std::uint64_t n, const char* noun, const char* then)
+    {
+        say(n, noun, n != 1 ? "s" : "", then);
+    }
+    // A line length, where the last counts all longer than a piece.
+    void length(std::size_t n)
+    {
+        if (n > max_piece)
+            say("over ", max_piece);
+        else
+            put_number(n);
+    }
+
+    // "N lines and N pieces read: N records converted, ..."
+    void counts_line(std::uint64_t unread)
+    {
+        count(c.lines, " line", " and ");
+        count(c.pieces, " piece", " read: ");
+        count(c.converted, " record", " converted, ");
+        say(c.shifted, " of them shifted");
+        if (c.suspect > 0)
+            say(" and ", c.suspect, " suspect");
+        put("; ");
+        count(c.dropped, " piece", " dropped; ");
+        if (c.allowed > 0)
+            say(c.allowed, " allowed; ");
+        count(c.split, " line", " split");
+        if (unread > 0) {
+            put("; ");
+            count(unread, " file", " unread");
+        }
+        put('\n');
+    }
+
+    // The total's count of files of each verdict.
+    void verdicts_line()
+    {
+        put("verdicts:");
+        for (std::size_t v = 0, said = 0; v < verdict_count; ++v)
+            if (c.verdicts[v] > 0)
+                say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_table[v].name);
+        put('\n');
+    }
+
+    // A file's verdict; in another layout, its commonest length and where
+    // most lines leave the layout; and a last line without its newline.
+    void verdict_line()
+    {
+        file_verdict verdict = verdict_of(c);
+        say("verdict: ", verdict_table[std::size_t(verdict)].name);
+        std::size_t top[3];
+        if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
+            put(": the commonest line length is ");
+            length(top[0]);
+            leaving most = most_left(c);
+            if (most.pieces > 0) {
+                if (2 * most.pieces > c.lines) {
+                    put("; most lines read ");
+                } else {
+                    put("; ");
+                    count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
+                }
+                put_shift(*this, most.shift);
+                say(" from column ", scan_step_columns[most.step] + 1);
+            }
+        }
+        put('\n');
+        if (c.unfinished > 0)
+            put("the last line has no newline: the file may be cut short\n");
+    }
+
+    // Where lines are dropped, the commonest lengths show another layout.
+    void lengths_line()
+    {
+        std::size_t top[3];
+        std::size_t found = commonest_lengths(c, top);
+        bool none = c.converted == 0 && found > 0; // then the commonest alone
+        put(none ? "no record converted: the commonest line length is "
+                 : "commonest line lengths: ");
+        for (std::size_t i = 0; i < (none ? 1 : found); ++i) {
+            if (i > 0)
+                put(", ");
+            length(top[i]);
+            put(" (");
+            count(c.lengths[top[i]], " line", ")");
+        }
+        if (none)
+            say("; a record has ", record_length, " columns");
+        put('\n');
+    }
+};
+
+// The tally, most frequent first; a cause and its count a line, as
+// "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.
+void write_tally(output_buffer& report, const check_counts& c)
+{
+    tally_row rows[most_rows];
+    std::size_t found = tally(c, rows);
+    for (std::size_t i = 0; i < found; ++i) {
+        const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
+        bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
+        std::string_view fate = fate_names[rows[i].fate];
+        char text[256];
+        text_builder row{text, sizeof text};
+        row.put_number(rows[i].count, 8);
+        row.say(' ', fate);
+        for (std::size_t pad = fate.size(); pad < 7; ++pad)
+            row.put(' ');
+        row.put("  ");
+        put_words(row, one_column ? facts.tally_one : facts.tally, rows[i].step);
+        row.put('\n');
+        append_output(report, text, row.used);
+    }
+}
+
 } // namespace
 
 void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
@@ -735,107 +874,22 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         return;
     }
     char text[1024];
-    text_builder line{text, sizeof text};
-    // A count and its noun, one or many, then what follows.
-    auto count = [&line](std::uint64_t n, const char* noun, const char* then) {
-        line.say(n, noun, n != 1 ? "s" : "", then);
-    };
-    // A line length, where the last counts all longer than a piece.
-    auto length = [&line](std::size_t n) {
-        if (n > max_piece)
-            line.say("over ", max_piece);
-        else
-            line.put_number(n);
-    };
+    summary_text lines{{text, sizeof text}, c};
     if (name == nullptr) {
-        line.put("total: ");
+        lines.put("total: ");
     } else if (named) {
         append_output(report, name->shown.data(), name->shown.size());
-        line.put(": ");
+        lines.put(": ");
     }
-    count(c.lines, " line", " and ");
-    count(c.pieces, " piece", " read: ");
-    count(c.converted, " record", " converted, ");
-    line.say(c.shifted, " of them shifted");
-    if (c.suspect > 0)
-        line.say(" and ", c.suspect, " suspect");
-    line.put("; ");
-    count(c.dropped, " piece", " dropped; ");
-    if (c.allowed > 0)
-        line.say(c.allowed, " allowed; ");
-    count(c.split, " line", " split");
-    if (unread > 0) {
-        line.put("; ");
-        count(unread, " file", " unread");
-    }
-    line.put('\n');
-    if (name == nullptr) {
-        line.put("verdicts:");
-        for (std::size_t v = 0, said = 0; v < verdict_count; ++v)
-            if (c.verdicts[v] > 0)
-                line.say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_table[v].name);
-        line.put('\n');
-    } else {
-        file_verdict verdict = verdict_of(c);
-        line.say("verdict: ", verdict_table[std::size_t(verdict)].name);
-        std::size_t top[3];
-        if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
-            line.put(": the commonest line length is ");
-            length(top[0]);
-            leaving most = most_left(c);
-            if (most.pieces > 0) {
-                if (2 * most.pieces > c.lines) {
-                    line.put("; most lines read ");
-                } else {
-                    line.put("; ");
-                    count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
-                }
-                put_shift(line, most.shift);
-                line.say(" from column ", scan_step_columns[most.step] + 1);
-            }
-        }
-        line.put('\n');
-        if (c.unfinished > 0)
-            line.put("the last line has no newline: the file may be cut short\n");
-    }
-    // Where lines are dropped, the commonest lengths show another layout.
-    if (c.dropped > 0) {
-        std::size_t top[3];
-        std::size_t found = commonest_lengths(c, top);
-        bool none = c.converted == 0 && found > 0; // then the commonest alone
-        line.put(none ? "no record converted: the commonest line length is "
-                      : "commonest line lengths: ");
-        for (std::size_t i = 0; i < (none ? 1 : found); ++i) {
-            if (i > 0)
-                line.put(", ");
-            length(top[i]);
-            line.put(" (");
-            count(c.lengths[top[i]], " line", ")");
-        }
-        if (none)
-            line.say("; a record has ", record_length, " columns");
-        line.put('\n');
-    }
-    append_output(report, text, line.used);
-
-    // The tally, most frequent first; a cause and its count a line.
-    tally_row rows[most_rows];
-    std::size_t found = tally(c, rows);
-    for (std::size_t i = 0; i < found; ++i) {
-        const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
-        bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
-        // "%8llu %-7s  %s\n": the count right-justified in 8, the fate in 7.
-        std::string_view fate = fate_names[rows[i].fate];
-        text_builder row_line{text, sizeof text};
-        row_line.put_number(rows[i].count, 8);
-        row_line.say(' ', fate);
-        for (std::size_t pad = fate.size(); pad < 7; ++pad)
-            row_line.put(' ');
-        row_line.put("  ");
-        put_words(row_line, one_column ? facts.tally_one : facts.tally, rows[i].step);
-        row_line.put('\n');
-        append_output(report, text, row_line.used);
-    }
+    lines.counts_line(unread);
+    if (name == nullptr)
+        lines.verdicts_line();
+    else
+        lines.verdict_line();
+    if (c.dropped > 0)
+        lines.lengths_line();
+    append_output(report, text, lines.used);
+    write_tally(report, c);
 }
 
 } // namespace v2list
