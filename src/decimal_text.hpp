@@ -52,6 +52,18 @@ constexpr char* put_decimal_digits(Integer value, char* end)
     return end;
 }
 
+// Writes value as %d does, its sign and at least Least digits, to end just
+// before end; returns where it starts.
+template <std::size_t Least = 1, typename Integer>
+constexpr char* put_signed_decimal(Integer value, char* end)
+{
+    char* start = put_decimal_digits<Least>(value, end);
+    if constexpr (std::is_signed_v<Integer>)
+        if (value < 0)
+            *--start = '-';
+    return start;
+}
+
 // How many digits put_decimal_digits writes for value, at least one.
 template <typename Integer>
 constexpr std::size_t decimal_digits(Integer value)

@@ -184,9 +184,7 @@ template <print_step Step, std::size_t Width>
             out[0] = '-';
     } else {
         char text[12];
-        char* start = put_decimal_digits(value, std::end(text));
-        if (value < 0)
-            *--start = '-';
+        char* start = put_signed_decimal(value, std::end(text));
         auto length = std::size_t(std::end(text) - start);
         std::memcpy(Step.left ? out : out + Width - length, start, length);
     }

@@ -87,9 +87,7 @@ struct text_builder {
             put_char(' ');
         if (length >= size - used)
             return; // cut off whole
-        put_decimal_digits(value, text + used + length);
-        if (negative)
-            text[used] = '-';
+        put_signed_decimal(value, text + used + length);
         used += length;
     }
     // A literal text, a terminated one or a view, a character or a number.
