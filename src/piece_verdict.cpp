@@ -171,26 +171,26 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
     verdict.fate = piece_fate::dropped;
     verdict.step = verdict.left = left;
     verdict.shift = 0;
+    verdict.stopped = r.ran_out
+                          ? (shape.zero ? piece_cause::zero_byte : piece_cause::line_too_short)
+                      : scan_steps[stop].kind == scan_step::literal ? piece_cause::literal_missing
+                      : is_sign(piece[r.from(stop)])                ? piece_cause::takes_sign
+                                                                    : piece_cause::not_a_digit;
     if (shape.whole && !shape.zero && shape.characters < shape.need) {
         bool empty = shape.characters == 0 && shape.newline && line_column == 0;
         verdict.cause = empty ? piece_cause::empty_line : piece_cause::line_too_short;
         verdict.step = stop;
     } else if (after(r, left) >= 0 && own_columns_blank(piece, text_length, left)) {
         verdict.cause = piece_cause::columns_blank; // whatever follows
-    } else if (r.ran_out && shape.zero) {
+    } else if (verdict.stopped == piece_cause::zero_byte) {
         verdict.cause = piece_cause::zero_byte;
         verdict.step = step_at(text_length); // the step whose columns it stands in
     } else if (left != stop) {
         verdict.cause = scan_steps[left].kind != scan_step::number ? piece_cause::line_too_short
                         : after(r, left) < 0                       ? piece_cause::stops_short
                                                                    : piece_cause::skips_white_space;
-    } else if (r.ran_out) {
-        verdict.cause = piece_cause::line_too_short;
-    } else if (scan_steps[stop].kind == scan_step::literal) {
-        verdict.cause = piece_cause::literal_missing;
     } else {
-        verdict.cause =
-            is_sign(piece[r.from(stop)]) ? piece_cause::takes_sign : piece_cause::not_a_digit;
+        verdict.cause = verdict.stopped;
     }
     if (verdict.cause == piece_cause::columns_blank || verdict.cause == piece_cause::stops_short ||
         verdict.cause == piece_cause::skips_white_space)
@@ -351,13 +351,13 @@ struct explanation : text_builder {
         put_shift(*this, shift);
     }
 
-    // Where the scan stopped and why, where nothing shifted before.
+    // Where the scan stopped and why, as the verdict says.
     void stop()
     {
         std::size_t stop = r.steps_run - 1;
         const scan_step& step = scan_steps[stop];
         std::size_t from = r.from(stop);
-        if (r.ran_out && shape.zero) {
+        if (verdict.stopped == piece_cause::zero_byte) {
             // Named by the layout's columns the zero byte stands in.
             std::size_t in = step_at(text_length);
             say("the line ends at column ", line_column + text_length + 1,
@@ -365,7 +365,7 @@ struct explanation : text_builder {
                 text_length > scan_step_columns[in] ? "in " : "before ");
             return add_step(in);
         }
-        if (r.ran_out) {
+        if (verdict.stopped == piece_cause::line_too_short) {
             // The step the end cut short: the one before, if it got less
             // than its width.
             std::size_t last = stop - (stop > 0);
@@ -374,13 +374,13 @@ struct explanation : text_builder {
             say("the line ends ", inside ? "in " : "before ");
             return add_step(inside ? last : stop);
         }
-        if (step.kind == scan_step::literal) {
+        if (verdict.stopped == piece_cause::literal_missing) {
             say("column ", line_column + from + 1, " holds ");
             add_quoted(piece + from, 1);
             return put_words(*this, facts_of(piece_cause::literal_missing).message, stop);
         }
         add_step(stop);
-        if (is_sign(piece[from])) {
+        if (verdict.stopped == piece_cause::takes_sign) {
             // The sign and what follows it: "number1 finds "-x" at column 15".
             std::size_t to = r.to(stop);
             put(" finds ");

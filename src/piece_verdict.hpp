@@ -118,6 +118,9 @@ struct piece_verdict {
     // (negative: early) it read after it; shift 0 where it never left.
     std::size_t left;
     std::ptrdiff_t shift;
+    // Why the reading of a dropped piece stopped: zero_byte, line_too_short
+    // (its text ran out), literal_missing, takes_sign or not_a_digit.
+    piece_cause stopped;
     bool plain;          // settled as a plain piece, without a reading
     input_record record; // read, where not settled as plain
 };
