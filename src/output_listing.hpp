@@ -174,7 +174,7 @@ template <copy_op Op>
 // A number written as print step Step has it into its place of Width
 // characters, with the template's spaces as padding.
 template <print_step Step, std::size_t Width>
-[[gnu::always_inline]] inline void put_number(char* out, std::int32_t value)
+[[gnu::always_inline]] inline void print_number(char* out, std::int32_t value)
 {
     if constexpr (Step.zero && !Step.left) {
         // A negative value has fewer digits than its place: the sign takes
@@ -201,7 +201,7 @@ template <std::size_t... I>
 [[gnu::always_inline]] inline void print_numbers(const input_record& record, char* line,
                                                  std::index_sequence<I...>)
 {
-    (put_number<print_steps[plan.numbers[I].print_step], plan.numbers[I].width>(
+    (print_number<print_steps[plan.numbers[I].print_step], plan.numbers[I].width>(
          line + plan.numbers[I].to, record.values[plan.numbers[I].field]),
      ...);
 }
