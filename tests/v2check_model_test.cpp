@@ -267,6 +267,20 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
         {"a suspect-only file exits 1",
          trial_of({record.substr(0, 5) + "\t" + record.substr(6) + "\n"})},
         {"a missing file among others", trial_of({good, std::nullopt, "short\n"}, {"-m1"})},
+        {"each verdict, and a file cut short",
+         trial_of({good, "", good + good + "short\n",
+                   good + "short\n" + with_name(record.substr(0, 14), " 703"),
+                   good + record.substr(0, 70)})},
+        {"card images, and a trailer of 80 characters without a newline allowed",
+         trial_of({card + "\n" + card + "\nTRL" + std::string(77, '0')}, {"--allow=^TRL"})},
+        {"a header of 200 characters allowed; one glued to a record split",
+         trial_of(
+             {"HDR" + std::string(197, '0') + "\n" + good, "HDR" + std::string(77, '0') + good},
+             {"--allow=^HDR"})},
+        {"a zero byte seen by --allow, and a tab a number skips",
+         trial_of({std::string("HDR\0x\n", 6) + record.substr(0, 14) + "\t3\t4" +
+                   record.substr(18) + "\n"},
+                  {"--allow=^HDR$"})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
