@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -43,12 +44,25 @@ std::string slurp(const std::string& path)
     return text.str();
 }
 
+// A folder for the runs' files, removed when the tests end.
+struct work_folder {
+    std::string path;
+    work_folder()
+    {
+        char pattern[] = "/tmp/v2check_model.XXXXXX";
+        path = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
+    }
+    ~work_folder()
+    {
+        if (path != "/tmp")
+            std::filesystem::remove_all(path);
+    }
+};
+
 run_result run_v2check(const trial& t)
 {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/v2check_model.XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
+    static const work_folder folder;
+    const std::string& dir = folder.path;
     std::vector<std::string> args = {V2CHECK_PROGRAM, "--format=json"};
     if (t.options.quiet)
         args.emplace_back("-q");
