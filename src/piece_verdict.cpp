@@ -19,6 +19,13 @@ bool is_sign(char c)
     return c == '-' || c == '+';
 }
 
+// Where character at (from 0) of a piece that starts at line_column (from
+// 0) stands in its line, counted from 1 as every column v2check writes is.
+constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at)
+{
+    return line_column + at + 1;
+}
+
 // How many columns late (negative: early) step, or the one before, ended.
 std::ptrdiff_t after(const input_record& r, std::size_t step)
 {
@@ -302,7 +309,7 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
     verdict.step = field_places[found.field].step;
     verdict.left = verdict.step + 1;
     verdict.shift = std::ptrdiff_t(found.bytes - found.characters);
-    verdict.column = line_column + found.first + 1;
+    verdict.column = column_in_line(line_column, found.first);
 }
 
 // The reason of the message on a piece, put together at the end of a text.
@@ -313,6 +320,8 @@ struct explanation : text_builder {
     piece_shape shape;
     const piece_verdict& verdict;
     const input_record& r = verdict.record;
+
+    std::uint64_t column(std::size_t at) const { return column_in_line(line_column, at); }
 
     void add_quoted(const char* characters, std::size_t length)
     {
@@ -325,9 +334,9 @@ struct explanation : text_builder {
     void add_columns(std::size_t from, std::size_t to)
     {
         if (to <= from + 1)
-            say("column ", line_column + from + 1);
+            say("column ", column(from));
         else
-            say("columns ", line_column + from + 1, '-', line_column + to);
+            say("columns ", column(from), '-', column(to - 1));
     }
 
     // What a scan step reads: its field, or what it skips.
@@ -360,7 +369,7 @@ struct explanation : text_builder {
         if (verdict.stopped == piece_cause::zero_byte) {
             // Named by the layout's columns the zero byte stands in.
             std::size_t in = step_at(text_length);
-            say("the line ends at column ", line_column + text_length + 1,
+            say("the line ends at column ", column(text_length),
                 facts_of(piece_cause::zero_byte).message,
                 text_length > scan_step_columns[in] ? "in " : "before ");
             return add_step(in);
@@ -375,7 +384,7 @@ struct explanation : text_builder {
             return add_step(inside ? last : stop);
         }
         if (verdict.stopped == piece_cause::literal_missing) {
-            say("column ", line_column + from + 1, " holds ");
+            say("column ", column(from), " holds ");
             add_quoted(piece + from, 1);
             return put_words(*this, facts_of(piece_cause::literal_missing).message, stop);
         }
@@ -385,14 +394,14 @@ struct explanation : text_builder {
             std::size_t to = r.to(stop);
             put(" finds ");
             add_quoted(piece + from, step.width > 1 && to < text_length ? 2 : 1);
-            say(" at column ", line_column + from + 1,
+            say(" at column ", column(from),
                 step.width == 1 || to < text_length
                     ? facts_of(piece_cause::takes_sign).message
                     : std::string_view(", a sign, then the line ends"));
         } else if (from < text_length) {
             put(" finds ");
             add_quoted(piece + from, 1);
-            say(" at column ", line_column + from + 1, facts_of(piece_cause::not_a_digit).message);
+            say(" at column ", column(from), facts_of(piece_cause::not_a_digit).message);
         } else {
             put(" finds no digit before the line ends");
         }
@@ -412,13 +421,13 @@ struct explanation : text_builder {
             add_columns(scan_step_columns[step], step_end(step));
             put(scan_steps[step].width > 1 ? facts.message : facts.message_one);
         } else if (verdict.cause != piece_cause::stops_short) {
-            say(facts.message, line_column + scan_step_columns[step] + 1);
+            say(facts.message, column(scan_step_columns[step]));
         } else if (to < text_length) {
             put(facts.message);
             add_quoted(piece + to, 1);
-            say(" in column ", line_column + to + 1);
+            say(" in column ", column(to));
         } else {
-            say(" stops at column ", line_column + to + 1, ", where the line ends");
+            say(" stops at column ", column(to), ", where the line ends");
         }
     }
 
@@ -429,11 +438,10 @@ struct explanation : text_builder {
         if (line_column == 0 && shape.whole)
             say("the ", last, "line has ", shape.characters, characters);
         else if (shape.whole)
-            say("the rest of the ", last, "line from column ", line_column + 1, " has ",
-                shape.characters, characters);
+            say("the rest of the ", last, "line from column ", column(0), " has ", shape.characters,
+                characters);
         else
-            say("the piece from column ", line_column + 1, " has ", shape.characters,
-                " characters");
+            say("the piece from column ", column(0), " has ", shape.characters, " characters");
         std::string_view needs = facts_of(piece_cause::line_too_short).message;
         if (shape.whole && shape.characters < shape.need && shape.newline)
             say(needs, shape.need, " and its newline");
@@ -537,7 +545,7 @@ void place_cause(const piece_shape& shape, std::size_t text_length, std::uint64_
     case cause_place::line_end: at = shape.characters; break;
     case cause_place::judged: return;
     }
-    verdict.column = line_column + at + 1;
+    verdict.column = column_in_line(line_column, at);
 }
 
 // Converted from its own columns: suspect where a field the line shows as
@@ -554,7 +562,7 @@ void find_control_character(const char* piece, std::size_t text_length, std::uin
         verdict.cause = piece_cause::control_character;
         verdict.field = shown_field_at[c];
         verdict.step = field_places[verdict.field].step;
-        verdict.column = line_column + c + 1;
+        verdict.column = column_in_line(line_column, c);
         return;
     }
 }
