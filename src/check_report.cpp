@@ -169,9 +169,8 @@ struct message_writer {
         std::size_t listing_length = 0;
         if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        std::uint64_t column = verdict.column;
-        return write(line, column, verdict.fate, verdict.cause, verdict.step, shown, shown,
-                     std::size_t(column - 1 - line_column), {listing, listing_length},
+        return write(line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
+                     verdict.step, shown, shown, verdict.at, {listing, listing_length},
                      [&](text_builder& out) {
                          explain(verdict, piece, length, text_length, line_column, out);
                      });

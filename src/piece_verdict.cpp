@@ -19,13 +19,6 @@ bool is_sign(char c)
     return c == '-' || c == '+';
 }
 
-// Where character at (from 0) of a piece that starts at line_column (from
-// 0) stands in its line, counted from 1 as every column v2check writes is.
-constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at)
-{
-    return line_column + at + 1;
-}
-
 // How many columns late (negative: early) step, or the one before, ended.
 std::ptrdiff_t after(const input_record& r, std::size_t step)
 {
@@ -290,7 +283,7 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
 // it would: its writer counted characters, not bytes. The verdict then names
 // the first such text, and the later fields read late by its extra bytes.
 [[gnu::cold]] void find_multibyte_text(const char* piece, std::size_t text_length,
-                                       std::uint64_t line_column, piece_verdict& verdict)
+                                       piece_verdict& verdict)
 {
     char laid[max_piece + 64] = {};
     utf8_characters found;
@@ -309,7 +302,7 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
     verdict.step = field_places[found.field].step;
     verdict.left = verdict.step + 1;
     verdict.shift = std::ptrdiff_t(found.bytes - found.characters);
-    verdict.column = column_in_line(line_column, found.first);
+    verdict.at = found.first;
 }
 
 // The reason of the message on a piece, put together at the end of a text.
@@ -509,8 +502,8 @@ struct explanation : text_builder {
         case piece_cause::multibyte_text: return multibyte();
         case piece_cause::control_character:
             say(fields[verdict.field].name, " shows ");
-            add_quoted(piece + (verdict.column - 1 - line_column), 1);
-            return say(" from column ", verdict.column, facts_of(verdict.cause).message);
+            add_quoted(piece + verdict.at, 1);
+            return say(" from column ", column(verdict.at), facts_of(verdict.cause).message);
         case piece_cause::empty_line: return put(facts_of(verdict.cause).message);
         case piece_cause::line_too_short: return short_line();
         case piece_cause::zero_byte:
@@ -532,26 +525,22 @@ struct explanation : text_builder {
 };
 
 // Where a message on the verdict points, as its cause's place says.
-void place_cause(const piece_shape& shape, std::size_t text_length, std::uint64_t line_column,
-                 piece_verdict& verdict)
+void place_cause(const piece_shape& shape, std::size_t text_length, piece_verdict& verdict)
 {
     const input_record& r = verdict.record;
-    std::size_t at = 0; // in the piece
     switch (facts_of(verdict.cause).place) {
-    case cause_place::step_columns: at = scan_step_columns[verdict.step]; break;
-    case cause_place::step_end: at = r.to(verdict.step); break;
-    case cause_place::step_start: at = r.from(verdict.step); break;
-    case cause_place::text_end: at = text_length; break;
-    case cause_place::line_end: at = shape.characters; break;
-    case cause_place::judged: return;
+    case cause_place::step_columns: verdict.at = scan_step_columns[verdict.step]; break;
+    case cause_place::step_end: verdict.at = r.to(verdict.step); break;
+    case cause_place::step_start: verdict.at = r.from(verdict.step); break;
+    case cause_place::text_end: verdict.at = text_length; break;
+    case cause_place::line_end: verdict.at = shape.characters; break;
+    case cause_place::judged: break;
     }
-    verdict.column = column_in_line(line_column, at);
 }
 
 // Converted from its own columns: suspect where a field the line shows as
 // characters holds a control character.
-void find_control_character(const char* piece, std::size_t text_length, std::uint64_t line_column,
-                            piece_verdict& verdict)
+void find_control_character(const char* piece, std::size_t text_length, piece_verdict& verdict)
 {
     using namespace verdict_detail;
     for (std::size_t c = 0; c < std::min(text_length, record_length); ++c) {
@@ -562,7 +551,7 @@ void find_control_character(const char* piece, std::size_t text_length, std::uin
         verdict.cause = piece_cause::control_character;
         verdict.field = shown_field_at[c];
         verdict.step = field_places[verdict.field].step;
-        verdict.column = column_in_line(line_column, c);
+        verdict.at = c;
         return;
     }
 }
@@ -581,14 +570,14 @@ void verdict_detail::judge_further(const char* piece, std::size_t length, std::s
             piece_shape shape = complete ? piece_shape{} : shape_of(piece, length, text_length);
             if (!complete)
                 judge_dropped(piece, text_length, shape, line_column, verdict);
-            place_cause(shape, text_length, line_column, verdict);
+            place_cause(shape, text_length, verdict);
             if (high_byte_in_texts(piece, text_length))
-                find_multibyte_text(piece, text_length, line_column, verdict);
+                find_multibyte_text(piece, text_length, verdict);
             return;
         }
     }
     if (may_show_control(piece, text_length))
-        find_control_character(piece, text_length, line_column, verdict);
+        find_control_character(piece, text_length, verdict);
 }
 
 void explain(const piece_verdict& verdict, const char* piece, std::size_t length,

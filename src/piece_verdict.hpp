@@ -108,12 +108,19 @@ inline const cause_facts& facts_of(piece_cause cause)
     return cause_table[std::size_t(cause)];
 }
 
+// Where character at (from 0) of a piece that starts at line_column (from
+// 0) stands in its line, counted from 1 as every column v2check writes is.
+constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at)
+{
+    return line_column + at + 1;
+}
+
 struct piece_verdict {
     piece_fate fate;
     piece_cause cause;
     std::size_t step;  // the step the cause is about: the number that shifted, the step that failed
     std::size_t field; // the field shown shifted or with a control character
-    std::uint64_t column; // where a message on it points, counted from 1 in the line
+    std::size_t at;    // where a message on it points: a character of the piece, from 0
     // Where the reading left the layout for good, and how many columns late
     // (negative: early) it read after it; shift 0 where it never left.
     std::size_t left;
@@ -191,7 +198,7 @@ std::size_t write_read_line(const piece_verdict& verdict, char* line);
                                                std::size_t text_length, std::uint64_t line_column,
                                                piece_verdict& verdict)
 {
-    // step, field and column are set with every cause but none.
+    // step, field and at are set with every cause but none.
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
     verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
