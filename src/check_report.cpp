@@ -300,35 +300,22 @@ std::string shell_word(std::string_view name)
     return word + "'";
 }
 
-// Reads one input line by line as its pieces come. A first piece of
-// max_piece characters waits for the next: the line may end with it (its
-// newline alone is nothing), or go on, split. A split line whose first piece
-// is dropped and allowed waits in work.held until any piece of it converts,
-// and is then taken piece by piece, or else allowed whole.
-struct line_checker {
+// What the pieces of a line come to: each counted, a record to trust
+// listed, a problem said, and a line with a problem rejected as it was.
+struct line_outputs {
     check_work& work;
     check_counts& counts;
     message_writer messages;
-    std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
-    bool problem = false, line_problem = false;
-    bool line_off = false;                // the line does not convert from its own columns
-    bool first = true;                    // no piece taken yet
-    bool last_newline = true;             // the last piece ended with a newline
-    std::size_t held = 0, first_text = 0; // characters held, and the first piece's text
-    bool allowing = false;                // the held line may be allowed
-    char tail[split_tail - 3] = {};       // of the last piece a line went on after
+    bool line_problem = false; // the line goes to the rejects
+    bool line_off = false;     // the line does not convert from its own columns
     piece_verdict verdict{};
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
-
-    void end_line()
+    bool any_problem() const
     {
-        ++counts.lines;
-        ++counts.lengths[std::min<std::uint64_t>(column, max_piece + 1)];
-        ++line;
-        column = 0;
-        line_problem = line_off = false;
+        return counts.dropped + counts.shifted + counts.suspect + counts.split + counts.compressed >
+               0;
     }
 
     // The line v2list writes for a record to trust goes to the listing.
@@ -347,18 +334,12 @@ struct line_checker {
         return !keep_rejects() || !line_problem || append_output(work.rejects, text, length);
     }
 
-    // A piece as v2list takes it: judged, counted, said, and rejected with
-    // its line. whole: it is all of its line, which may be allowed; ends:
-    // the line ends with it.
-    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
-    {
-        return take_inline(piece, length, text_length, whole, ends);
-    }
-
-    // Inlined where a line is one piece, the common case, which it makes
-    // measurably faster (doc/performance.md).
-    [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
-                                            std::size_t text_length, bool whole, bool ends)
+    // A piece as v2list takes it, starting at column of line: judged,
+    // counted, said, and rejected with its line. whole: it is all of its
+    // line, which may be allowed.
+    [[gnu::always_inline]] bool piece(const char* piece, std::size_t length,
+                                      std::size_t text_length, std::uint64_t line,
+                                      std::uint64_t column, bool whole)
     {
         ++counts.pieces;
         bool ok = true;
@@ -380,32 +361,26 @@ struct line_checker {
                 counts.off_layout += !line_off;
                 line_off = true;
             }
-            problem = line_problem = true;
+            line_problem = true;
             ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
             if (verdict.shift != 0)
                 ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
             if (messages.wanted())
                 ok = messages.write(line, verdict, piece, length, text_length, column);
         }
-        ok = ok && reject(piece, length);
-        if (length == max_piece) // the end of a piece a line may go on after
-            std::memcpy(tail, piece + max_piece - (split_tail - 3), split_tail - 3);
-        column += length - (piece[length - 1] == '\n');
-        if (ends)
-            end_line();
-        return ok;
+        return ok && reject(piece, length);
     }
 
-    // The line goes on past its first piece, to second: split, said before
-    // its later pieces' messages, the caret view showing the cut.
-    bool split(const char* second, std::size_t length)
+    // The line goes on past its first piece, first, to second: split, said
+    // before its later pieces' messages, the caret view showing the cut.
+    bool split(std::uint64_t line, const char* first, const char* second, std::size_t length)
     {
         ++counts.split;
         ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
         if (!messages.wanted())
             return true;
         char caret_view[split_tail + max_piece] = "...";
-        std::memcpy(caret_view + 3, tail, split_tail - 3);
+        std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(caret_view + split_tail, second, later);
         return messages.write(line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
@@ -415,72 +390,18 @@ struct line_checker {
                               });
     }
 
-    bool dropped(const char* piece, std::size_t length, std::size_t text_length)
-    {
-        judge_piece(piece, length, text_length, column, verdict);
-        return verdict.fate == piece_fate::dropped;
-    }
-
-    void hold(const char* piece, std::size_t length, std::size_t text_length)
-    {
-        if (held == 0)
-            first_text = text_length;
-        std::memcpy(work.held + held, piece, length);
-        held += length;
-    }
-
-    // The held line, and more characters of it, allowed whole.
-    void allow_held(std::size_t pieces, std::size_t characters)
+    // Pieces of a line allowed whole.
+    void allowed(std::size_t pieces)
     {
         counts.pieces += pieces;
         counts.allowed += pieces;
-        column += characters;
-        held = 0;
-        allowing = false;
-        end_line();
     }
 
-    // The held pieces taken one by one, the line being split.
-    bool take_held(const char* next, std::size_t next_length)
+    void line_end(std::uint64_t characters)
     {
-        line_problem = true;
-        problem = true;
-        bool ok = take(work.held, max_piece, first_text, false, false);
-        ok = ok && split(held > max_piece ? work.held + max_piece : next,
-                         held > max_piece ? max_piece : next_length);
-        for (std::size_t at = max_piece; ok && at < held; at += max_piece)
-            ok = take(work.held + at, max_piece, text_length_of(work.held + at, max_piece), false,
-                      false);
-        held = 0;
-        allowing = false;
-        return ok;
-    }
-
-    // A piece of a line whose first pieces are held.
-    bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
-    {
-        bool newline = piece[length - 1] == '\n';
-        if (!allowing && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
-            // A card image, a line of exactly max_piece characters: its
-            // newline, or carriage return and newline, is nothing.
-            bool ok = take(work.held, held, first_text, true, false) && reject(piece, length);
-            held = 0;
-            end_line();
-            return ok;
-        }
-        if (!allowing) // the second piece: may the split line be allowed?
-            allowing = work.options.allowed_count > 0 && dropped(work.held, held, first_text) &&
-                       allowed_line(work.options, work.held, held);
-        // Up to most_held characters, the newline aside.
-        if (allowing && held + length - newline <= check_work::most_held &&
-            dropped(piece, length, text_length)) {
-            if (ends)
-                allow_held(held / max_piece + 1, held + length - newline);
-            else
-                hold(piece, length, text_length);
-            return true;
-        }
-        return take_held(piece, length) && take(piece, length, text_length, false, ends);
+        ++counts.lines;
+        ++counts.lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
+        line_problem = line_off = false;
     }
 
     // The input begins with a compressed format's signature: one message,
@@ -489,7 +410,6 @@ struct line_checker {
     {
         ++counts.compressed;
         ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
-        problem = true;
         if (!messages.wanted())
             return; // a failed write is in the report's error
         std::string_view shown(piece, length - (piece[length - 1] == '\n'));
@@ -503,45 +423,145 @@ struct line_checker {
                            out.say("| v2check --label=", std::string_view(word));
                        });
     }
+};
+
+// Cuts an input's pieces into lines as they come. A first piece of max_piece
+// characters waits in work.held for the next: the line may end with it (a
+// card image, whose newline alone is nothing), or go on, split. A split line
+// whose first piece is dropped and allowed waits there while its pieces are
+// dropped, and is then allowed whole, or taken piece by piece at the first
+// that is not.
+struct line_reader {
+    check_work& work;
+    line_outputs out;
+    std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
+    std::size_t held = 0; // max_piece, or more where the line may be allowed
+    bool first = true;    // no piece read yet
+
+    void end_line()
+    {
+        out.line_end(column);
+        ++line;
+        column = 0;
+    }
+
+    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
+    {
+        return take_inline(piece, length, text_length, whole, ends);
+    }
+
+    // Inlined where a line is one piece, the common case, which it makes
+    // measurably faster (doc/performance.md).
+    [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
+                                            std::size_t text_length, bool whole, bool ends)
+    {
+        bool ok = out.piece(piece, length, text_length, line, column, whole);
+        column += length - (piece[length - 1] == '\n');
+        if (ends)
+            end_line();
+        return ok;
+    }
+
+    // A held piece, of max_piece characters, taken.
+    bool take_held_piece(std::size_t at, bool whole, bool ends)
+    {
+        const char* piece = work.held + at;
+        return take(piece, max_piece, text_length_of(piece, max_piece), whole, ends);
+    }
+
+    bool dropped(const char* piece, std::size_t length)
+    {
+        judge_piece(piece, length, text_length_of(piece, length), column, out.verdict);
+        return out.verdict.fate == piece_fate::dropped;
+    }
+
+    // The held pieces taken one by one, the line being split after the first.
+    bool take_split(const char* next, std::size_t next_length)
+    {
+        out.line_problem = true;
+        bool later_held = held > max_piece;
+        bool ok = take_held_piece(0, false, false) &&
+                  out.split(line, work.held, later_held ? work.held + max_piece : next,
+                            later_held ? max_piece : next_length);
+        for (std::size_t at = max_piece; ok && at < held; at += max_piece)
+            ok = take_held_piece(at, false, false);
+        held = 0;
+        return ok;
+    }
+
+    // A piece of a line whose first pieces are held.
+    bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
+    {
+        bool newline = piece[length - 1] == '\n';
+        if (held == max_piece && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
+            // A card image, a line of exactly max_piece characters: its
+            // newline, or carriage return and newline, is nothing.
+            bool ok = take_held_piece(0, true, false) && out.reject(piece, length);
+            held = 0;
+            end_line();
+            return ok;
+        }
+        bool allowing = held > max_piece || (work.options.allowed_count > 0 &&
+                                             dropped(work.held, held) &&
+                                             allowed_line(work.options, work.held, held));
+        // Up to most_held characters, the newline aside.
+        if (!allowing || held + length - newline > check_work::most_held || !dropped(piece, length))
+            return take_split(piece, length) && take(piece, length, text_length, false, ends);
+        if (ends) {
+            allow_held(held / max_piece + 1, held + length - newline);
+        } else {
+            std::memcpy(work.held + held, piece, length);
+            held += length;
+        }
+        return true;
+    }
+
+    // The held line, and characters of it in all, allowed whole.
+    void allow_held(std::size_t pieces, std::size_t characters)
+    {
+        out.allowed(pieces);
+        column += characters;
+        held = 0;
+        end_line();
+    }
 
     bool on_piece(const char* piece, std::size_t length, std::size_t text_length)
     {
         if (first) {
             first = false;
             if (piece_cause format = compression_of(piece, length); format != piece_cause::none) {
-                compressed(piece, length, format);
+                out.compressed(piece, length, format);
                 return false;
             }
         }
-        last_newline = piece[length - 1] == '\n';
-        bool ends = last_newline || length < max_piece;
+        out.counts.unfinished = piece[length - 1] != '\n';
+        bool ends = !out.counts.unfinished || length < max_piece;
         if (held == 0 && column == 0 && ends)
             return take_inline(piece, length, text_length, true, true) &&
-                   !(problem && work.options.quiet);
+                   !(work.options.quiet && out.any_problem());
         bool ok = true;
-        if (held > 0)
+        if (held > 0) {
             ok = go_on(piece, length, text_length, ends);
-        else if (column == 0 && !ends)
-            hold(piece, length, text_length); // the line may end with this piece
-        else
-            ok = take(piece, length, text_length, column == 0, ends);
+        } else if (column == 0) { // the line may end with this piece
+            std::memcpy(work.held, piece, length);
+            held = length;
+        } else {
+            ok = take(piece, length, text_length, false, ends);
+        }
         bool line_done = column == 0 && held == 0;
-        return ok && !(problem && work.options.quiet && (line_done || !keep_rejects()));
+        return ok && !(work.options.quiet && out.any_problem() && (line_done || !out.keep_rejects()));
     }
 
-    // At the end of the input, a last line held or of max_piece ends.
+    // At the end of the input, a last line held ends.
     bool finish()
     {
-        counts.unfinished = !last_newline;
-        if (held > 0 && allowing) {
+        if (held > max_piece) {
             allow_held(held / max_piece, held);
             return true;
         }
-        if (held > 0) {
-            // A last line of max_piece characters without a newline.
-            bool ok = take(work.held, held, first_text, true, true);
+        if (held > 0) { // a last line of max_piece characters without a newline
             held = 0;
-            return ok;
+            return take_held_piece(0, true, true);
         }
         if (column > 0)
             end_line();
@@ -553,7 +573,7 @@ struct line_checker {
 
 pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
 {
-    line_checker lines{work, counts, {work, name}};
+    line_reader lines{work, {work, counts, {work, name}}};
     pieces_end end = for_each_piece(
         work.input, fd,
         [&](const char* piece, std::size_t length, std::size_t text_length) {
@@ -561,18 +581,18 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
         },
         [&] {
             return flush_output(work.report) &&
-                   (!lines.keep_rejects() || flush_output(work.rejects)) &&
-                   (!lines.keep_listing() || flush_output(work.listing));
+                   (!lines.out.keep_rejects() || flush_output(work.rejects)) &&
+                   (!lines.out.keep_listing() || flush_output(work.listing));
         });
     // Flushed before the summary, which must not hide a failure.
     if (end.read_error == 0 && !end.stopped && lines.finish()) {
-        if (lines.keep_rejects())
+        if (lines.out.keep_rejects())
             flush_output(work.rejects);
-        if (lines.keep_listing())
+        if (lines.out.keep_listing())
             flush_output(work.listing);
     }
     counts.verdicts[std::size_t(verdict_of(counts))] = 1;
-    return {end.read_error, work.options.quiet && lines.problem};
+    return {end.read_error, work.options.quiet && lines.out.any_problem()};
 }
 
 namespace {
