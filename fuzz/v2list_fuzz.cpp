@@ -19,6 +19,7 @@
 #include "conversion_loop.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
+#include "piece_reason.hpp"
 #include "piece_verdict.hpp"
 #include "plain_copy.hpp"
 #include "stdio_reference.hpp"
@@ -78,7 +79,7 @@ void check_piece(const std::string& piece)
     char reason[1024];
     v2list::text_builder words{reason, sizeof reason};
     if (verdict.fate != v2list::piece_fate::converted)
-        v2list::explain(verdict, piece.data(), piece.size(), text_length, 0, words);
+        v2list::explain(verdict, piece.data(), text_length, 0, words);
     if (verdict.fate == v2list::piece_fate::shifted) {
         std::string_view named = verdict.cause == v2list::piece_cause::multibyte_text
                                      ? v2list::cause_field(verdict.cause, verdict.step)

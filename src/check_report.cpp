@@ -10,6 +10,7 @@
 
 #include "conversion_loop.hpp"
 #include "output_listing.hpp"
+#include "piece_reason.hpp"
 #include "text_builder.hpp"
 
 namespace v2list {
@@ -172,7 +173,7 @@ struct message_writer {
         return write(line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
                      verdict.step, shown, shown, verdict.at, {listing, listing_length},
                      [&](text_builder& out) {
-                         explain(verdict, piece, length, text_length, line_column, out);
+                         explain(verdict, piece, text_length, line_column, out);
                      });
     }
 };

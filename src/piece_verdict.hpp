@@ -115,6 +115,15 @@ constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at
     return line_column + at + 1;
 }
 
+// The parts of a piece a dropped piece's verdict and reason talk of.
+struct piece_shape {
+    bool zero;              // a zero byte ends the text
+    bool newline;           // the piece ends its line with a newline
+    bool whole;             // the piece ends its line
+    std::size_t characters; // of text, without the newline
+    std::size_t need;       // characters a record needs, so ended
+};
+
 struct piece_verdict {
     piece_fate fate;
     piece_cause cause;
@@ -128,7 +137,9 @@ struct piece_verdict {
     // Why the reading of a dropped piece stopped: zero_byte, line_too_short
     // (its text ran out), literal_missing, takes_sign or not_a_digit.
     piece_cause stopped;
-    bool plain;          // settled as a plain piece, without a reading
+    piece_shape shape;      // of a dropped piece
+    std::size_t characters; // multibyte_text: the text's UTF-8 characters of several bytes
+    bool plain;             // settled as a plain piece, without a reading
     input_record record; // read, where not settled as plain
 };
 
@@ -206,12 +217,6 @@ std::size_t write_read_line(const piece_verdict& verdict, char* line);
         verdict_detail::judge_further(piece, length, text_length, line_column, verdict);
 }
 
-struct text_builder;
-
-// Puts the reason of the message on a piece with a problem: the cause first.
-void explain(const piece_verdict& verdict, const char* piece, std::size_t length,
-             std::size_t text_length, std::uint64_t line_column, text_builder& out);
-
 // The line v2list writes for a piece the verdict converts; returns its length.
 [[gnu::always_inline]] inline std::size_t verdict_line(const piece_verdict& verdict,
                                                        const char* piece, char* line)
@@ -222,17 +227,13 @@ void explain(const piece_verdict& verdict, const char* piece, std::size_t length
     return verdict_detail::write_read_line(verdict, line);
 }
 
-// What the cause's step reads, in the tally's words: its field's name,
-// "a number", "the literal" or "ignored columns".
-std::string_view step_subject(std::size_t step);
+// How many columns late (negative: early) the reading of step ended.
+inline std::ptrdiff_t ended_late(const input_record& r, std::size_t step)
+{
+    return std::ptrdiff_t(r.to(step)) - std::ptrdiff_t(step_end(step));
+}
 
-// The field a cause at step is about, or empty for none.
-std::string_view cause_field(piece_cause cause, std::size_t step);
-
-// Puts words, the %s, %c and %n in them filled in for step.
-void put_words(text_builder& out, std::string_view words, std::size_t step);
-
-// Puts "N column(s) late", or early for a negative shift.
-void put_shift(text_builder& out, std::ptrdiff_t shift);
+// The step whose own columns hold column (from 0).
+std::size_t step_at(std::size_t column);
 
 } // namespace v2list

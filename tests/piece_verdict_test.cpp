@@ -12,6 +12,7 @@
 #include "input_record.hpp"
 #include "output_listing.hpp"
 #include "piece_generator.hpp"
+#include "piece_reason.hpp"
 #include "piece_verdict.hpp"
 #include "stdio_reference.hpp"
 #include "text_builder.hpp"
@@ -87,7 +88,7 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
         ASSERT_EQ(verdict.field, first) << testing::PrintToString(piece);
         char reason[1024];
         text_builder words{reason, sizeof reason};
-        explain(verdict, piece.data(), piece.size(), text_length, 0, words);
+        explain(verdict, piece.data(), text_length, 0, words);
         std::string said(reason, words.used);
         ASSERT_NE(said.find(fields[first].name), std::string::npos) << said;
         ++shifted[fields[first].shape];
