@@ -73,7 +73,7 @@ void check_piece(const std::string& piece)
         differ("v2check's verdict and the count", piece);
     bool multibyte = false;
     if (v2check_model::piece_fate(piece, &multibyte) !=
-            v2list::fate_names[std::size_t(verdict.fate)] ||
+            v2list::fate_table[std::size_t(verdict.fate)].name ||
         multibyte != (verdict.cause == v2list::piece_cause::multibyte_text))
         differ("v2check's verdict and its model's", piece);
     char reason[1024];

@@ -37,6 +37,78 @@ void put_field(text_builder& text, std::string_view field)
         text.say('"', field, '"');
 }
 
+// A problem as both reports say it.
+struct problem_message {
+    std::uint64_t line, column; // the column counted from 1
+    piece_fate fate;
+    piece_cause cause;
+    std::size_t step;         // the step the cause is about
+    std::string_view piece;   // without its newline
+    std::string_view view;    // what the caret view shows, and where its caret goes
+    std::size_t caret;
+    std::string_view listing; // the line v2list writes without its newline, or empty
+};
+
+// The JSON report's object after its name; the reason is written in place,
+// and escaped where it must be.
+template <typename Reason>
+[[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m,
+                                                    Reason&& put_reason)
+{
+    text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"",
+             fate_table[std::size_t(m.fate)].name, "\",\"cause\":\"", facts_of(m.cause).code,
+             "\",\"field\":");
+    put_field(text, cause_field(m.cause, m.step));
+    text.put(",\"reason\":\"");
+    std::size_t reason = text.used;
+    put_reason(text);
+    std::size_t length = text.used - reason;
+    if (text_builder::shown_run(text.text + reason, 0, length) < length) {
+        std::string words(text.text + reason, length); // rare: a name or a byte to escape
+        text.used = reason;
+        text.put_escaped(words.data(), length, escape_style::json);
+    }
+    text.put("\",\"piece\":");
+    bool as_is = text.put_json(m.piece.data(), m.piece.size());
+    if (!m.listing.empty()) {
+        // The listing holds the piece's characters, its own and digits.
+        text.put(",\"listing\":");
+        if (as_is)
+            text.say('"', m.listing, '"');
+        else
+            text.put_json(m.listing.data(), m.listing.size());
+    }
+    text.put("}\n");
+}
+
+// The text report's message after its name: "LINE:COLUMN: FATE: REASON",
+// then the caret view and a note of the line v2list writes where asked.
+template <typename Reason>
+[[gnu::always_inline]] inline void put_text_message(text_builder& text, const problem_message& m,
+                                                    bool show_line, Reason&& put_reason)
+{
+    text.say(':', m.line, ':', m.column, ": ", fate_table[std::size_t(m.fate)].name, ": ");
+    put_reason(text);
+    text.put('\n');
+    if (!show_line)
+        return;
+    std::size_t before = std::min(m.caret, m.view.size());
+    text.put("  ");
+    std::size_t shown_before = text.used;
+    text.put_escaped(m.view.data(), before, escape_style::text);
+    shown_before = text.used - shown_before;
+    text.put_escaped(m.view.data() + before, m.view.size() - before, escape_style::text);
+    text.put('\n');
+    for (std::size_t i = 0; i < shown_before + 2; ++i)
+        text.put(' ');
+    text.put("^\n");
+    if (!m.listing.empty()) {
+        text.put("  note: v2list writes \"");
+        text.put_escaped(m.listing.data(), m.listing.size(), escape_style::text);
+        text.put("\"\n");
+    }
+}
+
 // The messages of one input.
 struct message_writer {
     check_work& work;
@@ -78,84 +150,20 @@ struct message_writer {
         return append_output(report, shown.data(), shown.size()) && make_room(text);
     }
 
-    // The JSON object's members after the name; the reason is written in
-    // place, and escaped where it must be.
+    // A message written straight into the report, the name whole,
+    // put_reason(text_builder&) putting its reason.
     template <typename Reason>
-    [[gnu::always_inline]] static void
-    put_json_members(text_builder& text, std::uint64_t line, std::uint64_t column, piece_fate fate,
-                     piece_cause cause, std::size_t step, std::string_view piece,
-                     std::string_view listing, Reason&& put_reason)
-    {
-        text.say(",\"line\":", line, ",\"column\":", column, ",\"kind\":\"",
-                 fate_names[std::size_t(fate)], "\",\"cause\":\"", facts_of(cause).code,
-                 "\",\"field\":");
-        put_field(text, cause_field(cause, step));
-        text.put(",\"reason\":\"");
-        std::size_t reason = text.used;
-        put_reason(text);
-        std::size_t length = text.used - reason;
-        if (text_builder::shown_run(text.text + reason, 0, length) < length) {
-            std::string words(text.text + reason, length); // rare: a name or a byte to escape
-            text.used = reason;
-            text.put_escaped(words.data(), length, escape_style::json);
-        }
-        text.put("\",\"piece\":");
-        bool as_is = text.put_json(piece.data(), piece.size());
-        if (!listing.empty()) {
-            // The listing holds the piece's characters, its own and digits.
-            text.put(",\"listing\":");
-            if (as_is)
-                text.say('"', listing, '"');
-            else
-                text.put_json(listing.data(), listing.size());
-        }
-        text.put("}\n");
-    }
-
-    // The caret view, and a note of the line v2list writes.
-    static void put_caret_view(text_builder& text, std::string_view view, std::size_t caret,
-                               std::string_view listing)
-    {
-        std::size_t before = std::min(caret, view.size());
-        text.put("  ");
-        std::size_t shown_before = text.used;
-        text.put_escaped(view.data(), before, escape_style::text);
-        shown_before = text.used - shown_before;
-        text.put_escaped(view.data() + before, view.size() - before, escape_style::text);
-        text.put('\n');
-        for (std::size_t i = 0; i < shown_before + 2; ++i)
-            text.put(' ');
-        text.put("^\n");
-        if (!listing.empty()) {
-            text.put("  note: v2list writes \"");
-            text.put_escaped(listing.data(), listing.size(), escape_style::text);
-            text.put("\"\n");
-        }
-    }
-
-    // A message written straight into the report, the name whole: on the
-    // cause at step, put_reason(text_builder&) putting its reason, with the
-    // piece without its newline, what the caret view shows and where its
-    // caret goes, and the line v2list writes without its newline (or empty).
-    template <typename Reason>
-    bool write(std::uint64_t line, std::uint64_t column, piece_fate fate, piece_cause cause,
-               std::size_t step, std::string_view piece, std::string_view view, std::size_t caret,
-               std::string_view listing, Reason&& put_reason)
+    bool write(const problem_message& m, Reason&& put_reason)
     {
         ++written;
         text_builder text{nullptr, 0};
         bool json = work.options.json;
         if (!start(text, json ? "{\"type\":\"problem\",\"file\":" : ""))
             return false;
-        if (json) {
-            put_json_members(text, line, column, fate, cause, step, piece, listing, put_reason);
-        } else {
-            text.say(':', line, ':', column, ": ", fate_names[std::size_t(fate)], ": ");
-            put_reason(text);
-            text.put('\n');
-            if (work.options.show_line)
-                put_caret_view(text, view, caret, listing);
-        }
+        if (json)
+            put_json_message(text, m, put_reason);
+        else
+            put_text_message(text, m, work.options.show_line, put_reason);
         work.report.used += text.used;
         return true;
     }
@@ -170,8 +178,8 @@ struct message_writer {
         std::size_t listing_length = 0;
         if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        return write(line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
-                     verdict.step, shown, shown, verdict.at, {listing, listing_length},
+        return write({line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
+                      verdict.step, shown, shown, verdict.at, {listing, listing_length}},
                      [&](text_builder& out) {
                          explain(verdict, piece, text_length, line_column, out);
                      });
@@ -315,8 +323,10 @@ struct line_outputs {
     bool keep_listing() const { return work.listing.fd >= 0; }
     bool any_problem() const
     {
-        return counts.dropped + counts.shifted + counts.suspect + counts.split + counts.compressed >
-               0;
+        std::uint64_t problems = 0;
+        for (std::size_t f = 0; f < problem_fates; ++f)
+            problems += counts.*fate_table[f].count;
+        return problems > 0;
     }
 
     // The line v2list writes for a record to trust goes to the listing.
@@ -353,12 +363,9 @@ struct line_outputs {
             if (keep_listing() && whole)
                 ok = list(piece);
         } else {
-            if (fate == piece_fate::suspect) {
-                ++counts.converted;
-                ++counts.suspect;
-            } else {
-                ++(fate == piece_fate::dropped ? counts.dropped : counts.shifted);
-                counts.converted += fate == piece_fate::shifted;
+            ++(counts.*fate_table[std::size_t(fate)].count);
+            counts.converted += fate != piece_fate::dropped;
+            if (fate != piece_fate::suspect) {
                 counts.off_layout += !line_off;
                 line_off = true;
             }
@@ -384,8 +391,8 @@ struct line_outputs {
         std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(caret_view + split_tail, second, later);
-        return messages.write(line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
-                              {second, later}, {caret_view, split_tail + later}, split_tail, {},
+        return messages.write({line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
+                               {second, later}, {caret_view, split_tail + later}, split_tail, {}},
                               [](text_builder& out) {
                                   put_words(out, facts_of(piece_cause::line_split).message, 0);
                               });
@@ -414,7 +421,7 @@ struct line_outputs {
         if (!messages.wanted())
             return; // a failed write is in the report's error
         std::string_view shown(piece, length - (piece[length - 1] == '\n'));
-        messages.write(1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {},
+        messages.write({1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {}},
                        [&](text_builder& out) {
                            const input_name& name = messages.name;
                            std::string word = shell_word(name.given);
@@ -749,7 +756,7 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     std::size_t count = tally(c, rows);
     for (std::size_t i = 0; i < count; ++i) {
         auto cause = piece_cause(rows[i].cause);
-        line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", fate_names[rows[i].fate],
+        line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", fate_table[rows[i].fate].name,
                  "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
         put_field(line, cause_field(cause, rows[i].step));
         line.say(",\"count\":", rows[i].count, '}');
@@ -870,7 +877,7 @@ void write_tally(output_buffer& report, const check_counts& c)
     for (std::size_t i = 0; i < found; ++i) {
         const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
         bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
-        std::string_view fate = fate_names[rows[i].fate];
+        std::string_view fate = fate_table[rows[i].fate].name;
         char text[256];
         text_builder row{text, sizeof text};
         row.put_number(rows[i].count, 8);

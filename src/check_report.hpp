@@ -46,6 +46,17 @@ struct check_counts {
     std::uint64_t verdicts[verdict_count]; // files
 };
 
+// Each fate's name, as the reports write it, and the count it adds one to.
+struct fate_facts {
+    std::string_view name;
+    std::uint64_t check_counts::*count;
+};
+inline constexpr fate_facts fate_table[] = {
+    {"dropped", &check_counts::dropped}, {"shifted", &check_counts::shifted},
+    {"suspect", &check_counts::suspect}, {"split", &check_counts::split},
+    {"compressed", &check_counts::compressed}, {"converted", &check_counts::converted}};
+static_assert(std::size(fate_table) == problem_fates + 1);
+
 file_verdict verdict_of(const check_counts& file);
 
 // The exit status the files' verdicts ask for: the highest of them.

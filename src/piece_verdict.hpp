@@ -13,15 +13,13 @@
 
 namespace v2list {
 
-// The fates of a piece, the problems first, and their names. shifted:
+// The fates of a piece, the problems first. shifted:
 // converted with a field from columns not its own; suspect: from its own, but
 // a field the line shows holds a control character; split: of a line, that
 // goes on past its first piece; compressed: of an input that is compressed
 // data, and not read.
 enum class piece_fate : unsigned char { dropped, shifted, suspect, split, compressed, converted };
 inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
-inline constexpr std::string_view fate_names[] = {"dropped", "shifted",    "suspect",
-                                                  "split",   "compressed", "converted"};
 
 enum class piece_cause : unsigned char {
     none,              // converted from its own columns

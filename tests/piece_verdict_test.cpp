@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "check_report.hpp"
 #include "conversion_loop.hpp"
 #include "input_record.hpp"
 #include "output_listing.hpp"
@@ -21,7 +22,7 @@ namespace v2list {
 
 void PrintTo(piece_fate fate, std::ostream* out)
 {
-    *out << fate_names[std::size_t(fate)];
+    *out << fate_table[std::size_t(fate)].name;
 }
 
 namespace {
