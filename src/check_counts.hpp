@@ -1,0 +1,87 @@
+// What v2check counts of an input, the fates and verdicts it counts, and
+// the tally of causes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <string_view>
+
+#include "input_record.hpp"
+#include "piece_loop.hpp"
+#include "piece_verdict.hpp"
+
+namespace v2list {
+
+// What a file comes to, and the exit status it asks for: every line
+// converts from its own columns or is allowed; some do not; more than half
+// do not; it is compressed data; it has no line.
+enum class file_verdict : unsigned char { clean, problems, other_layout, compressed, empty };
+struct verdict_facts {
+    std::string_view name;
+    int status;
+};
+inline constexpr verdict_facts verdict_table[] = {
+    {"clean", 0}, {"problems", 1}, {"other_layout", 1}, {"compressed", 1}, {"empty", 0}};
+inline constexpr std::size_t verdict_count = std::size(verdict_table);
+
+struct check_counts {
+    // Converted counts the shifted and suspect; allowed: dropped, but expected.
+    std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
+    // Lines that do not convert from their own columns, allowed ones aside;
+    // files whose last line has no newline; compressed files.
+    std::uint64_t off_layout, unfinished, compressed;
+    // The problems by fate, cause and the step it is about; the tally puts
+    // the steps of a field or of ignored columns together.
+    std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
+    // Lines by their length without the newline, the last all longer.
+    std::uint64_t lengths[max_piece + 2];
+    // Pieces dropped or shifted by the step where their reading left the
+    // layout and how many columns late it read (early below max_piece): no
+    // more than a piece has.
+    std::uint64_t left_layout[scan_steps.size()][2 * max_piece + 1];
+    std::uint64_t verdicts[verdict_count]; // files
+};
+
+// Each fate's name, as the reports write it, and the count it adds one to.
+struct fate_facts {
+    std::string_view name;
+    std::uint64_t check_counts::*count;
+};
+inline constexpr fate_facts fate_table[] = {
+    {"dropped", &check_counts::dropped}, {"shifted", &check_counts::shifted},
+    {"suspect", &check_counts::suspect}, {"split", &check_counts::split},
+    {"compressed", &check_counts::compressed}, {"converted", &check_counts::converted}};
+static_assert(std::size(fate_table) == problem_fates + 1);
+
+file_verdict verdict_of(const check_counts& file);
+
+// The exit status the files' verdicts ask for: the highest of them.
+int verdicts_status(const check_counts& total);
+
+void add_counts(check_counts& total, const check_counts& more);
+
+// The commonest line lengths, most lines first and of as many the shortest,
+// in top (room for three); returns how many.
+std::size_t commonest_lengths(const check_counts& counts, std::size_t* top);
+
+// One row of the tally: a count of problems of one fate, cause and step.
+struct tally_row {
+    std::uint64_t count;
+    std::size_t fate, cause, step;
+};
+inline constexpr std::size_t most_rows = problem_fates * cause_count * scan_steps.size();
+
+// The tally, most frequent first, then by fate, cause and step, in rows
+// (room for most_rows); returns how many.
+std::size_t tally(const check_counts& c, tally_row* rows);
+
+// Where the most pieces that left the layout left it, and by how much.
+struct leaving {
+    std::size_t step;
+    std::ptrdiff_t shift;
+    std::uint64_t pieces; // 0 where none left it
+};
+leaving most_left(const check_counts& c);
+
+} // namespace v2list

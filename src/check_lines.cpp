@@ -1,0 +1,370 @@
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "check_report.hpp"
+#include "report_messages.hpp"
+
+namespace v2list {
+
+namespace {
+
+// How much of the piece before the cut a split line's caret view shows.
+constexpr std::size_t split_tail = 24;
+
+// Whether a line's first piece, without its newline, matches an allowed
+// pattern; a zero byte is a character like any other there.
+bool allowed_line(const check_options& options, const char* piece, std::size_t length)
+{
+    regmatch_t text[1];
+    text[0].rm_so = 0;
+    text[0].rm_eo = regoff_t(length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
+    for (std::size_t i = 0; i < options.allowed_count; ++i)
+        if (regexec(&options.allowed[i], piece, 1, text, REG_STARTEND) == 0)
+            return true;
+    return false;
+}
+
+// The compressed format whose signature an input's first piece begins
+// with, or none. bzip2's "BZh" could begin a record: it counts with its
+// block size and the magic of a first block or of the end of the data.
+piece_cause compression_of(const char* piece, std::size_t length)
+{
+    using namespace std::string_view_literals;
+    std::string_view text(piece, length);
+    if (text.starts_with("\x1f\x8b\x08"sv))
+        return piece_cause::gzip;
+    if (text.starts_with("\xfd"
+                         "7zXZ\0"sv))
+        return piece_cause::xz;
+    // A zstd frame, or a skippable frame before one (as pzstd writes).
+    if (text.starts_with("\x28\xb5\x2f\xfd"sv) ||
+        (text.size() >= 4 && (text[0] & 0xf0) == 0x50 && text.substr(1, 3) == "\x2a\x4d\x18"sv))
+        return piece_cause::zstd;
+    if (text.size() >= 10 && text.starts_with("BZh"sv) && text[3] >= '1' && text[3] <= '9' &&
+        (text.substr(4, 6) == "1AY&SY"sv || text.substr(4, 6) == "\x17rE8P\x90"sv))
+        return piece_cause::bzip2;
+    return piece_cause::none;
+}
+
+// A name as a shell word that names it: as it is where that is safe, in
+// single quotes where it is printable, else as $'...' with every other byte
+// escaped, so that the word is printable and one line.
+std::string shell_word(std::string_view name)
+{
+    if (!name.empty() &&
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789._/-+,:@%") == std::string::npos)
+        return std::string(name);
+    bool printable = std::ranges::all_of(name, [](char c) { return c >= 0x20 && c < 0x7f; });
+    std::string word = printable ? "'" : "$'";
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '\'')
+            word += printable ? "'\\''" : "\\'";
+        else if (!printable && (c == '\\' || byte < 0x20 || byte >= 0x7f))
+            word += {'\\', 'x', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+        else
+            word += c;
+    }
+    return word + "'";
+}
+
+// What the pieces of a line come to: each counted, a record to trust
+// listed, a problem said, and a line with a problem rejected as it was.
+struct line_outputs {
+    check_work& work;
+    check_counts& counts;
+    message_writer messages;
+    bool line_problem = false; // the line goes to the rejects
+    bool line_off = false;     // the line does not convert from its own columns
+    piece_verdict verdict{};
+
+    bool keep_rejects() const { return work.rejects.fd >= 0; }
+    bool keep_listing() const { return work.listing.fd >= 0; }
+    bool any_problem() const
+    {
+        std::uint64_t problems = 0;
+        for (std::size_t f = 0; f < problem_fates; ++f)
+            problems += counts.*fate_table[f].count;
+        return problems > 0;
+    }
+
+    // The line v2list writes for a record to trust goes to the listing.
+    bool list(const char* piece)
+    {
+        output_buffer& listing = work.listing;
+        if (sizeof listing.buffer - listing.used < max_line && !flush_output(listing))
+            return false;
+        listing.used += verdict_line(verdict, piece, listing.buffer + listing.used);
+        return true;
+    }
+
+    // The characters of a line with a problem go to the rejects as they were.
+    bool reject(const char* text, std::size_t length)
+    {
+        return !keep_rejects() || !line_problem || append_output(work.rejects, text, length);
+    }
+
+    // A piece as v2list takes it, starting at column of line: judged,
+    // counted, said, and rejected with its line. whole: it is all of its
+    // line, which may be allowed.
+    [[gnu::always_inline]] bool piece(const char* piece, std::size_t length,
+                                      std::size_t text_length, std::uint64_t line,
+                                      std::uint64_t column, bool whole)
+    {
+        ++counts.pieces;
+        bool ok = true;
+        judge_piece(piece, length, text_length, column, verdict);
+        piece_fate fate = verdict.fate;
+        if (fate == piece_fate::dropped && whole && allowed_line(work.options, piece, length)) {
+            ++counts.allowed; // expected: no problem, no message
+        } else if (fate == piece_fate::converted) {
+            ++counts.converted;
+            if (keep_listing() && whole)
+                ok = list(piece);
+        } else {
+            ++(counts.*fate_table[std::size_t(fate)].count);
+            counts.converted += fate != piece_fate::dropped;
+            if (fate != piece_fate::suspect) {
+                counts.off_layout += !line_off;
+                line_off = true;
+            }
+            line_problem = true;
+            ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
+            if (verdict.shift != 0)
+                ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
+            if (messages.wanted())
+                ok = messages.write(line, verdict, piece, length, text_length, column);
+        }
+        return ok && reject(piece, length);
+    }
+
+    // The line goes on past its first piece, first, to second: split, said
+    // before its later pieces' messages, the caret view showing the cut.
+    bool split(std::uint64_t line, const char* first, const char* second, std::size_t length)
+    {
+        ++counts.split;
+        ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
+        if (!messages.wanted())
+            return true;
+        char caret_view[split_tail + max_piece] = "...";
+        std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
+        std::size_t later = length - (second[length - 1] == '\n');
+        std::memcpy(caret_view + split_tail, second, later);
+        return messages.write({line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
+                               {second, later}, {caret_view, split_tail + later}, split_tail, {}},
+                              [](text_builder& out) {
+                                  put_words(out, facts_of(piece_cause::line_split).message, 0);
+                              });
+    }
+
+    // Pieces of a line allowed whole.
+    void allowed(std::size_t pieces)
+    {
+        counts.pieces += pieces;
+        counts.allowed += pieces;
+    }
+
+    void line_end(std::uint64_t characters)
+    {
+        ++counts.lines;
+        ++counts.lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
+        line_problem = line_off = false;
+    }
+
+    // The input begins with a compressed format's signature: one message,
+    // and nothing more is read.
+    void compressed(const char* piece, std::size_t length, piece_cause format)
+    {
+        ++counts.compressed;
+        ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
+        if (!messages.wanted())
+            return; // a failed write is in the report's error
+        std::string_view shown(piece, length - (piece[length - 1] == '\n'));
+        messages.write({1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {}},
+                       [&](text_builder& out) {
+                           const input_name& name = messages.name;
+                           std::string word = shell_word(name.given);
+                           out.say(facts_of(format).message, ' ');
+                           if (!name.standard_input)
+                               out.say(std::string_view(word), ' ');
+                           out.say("| v2check --label=", std::string_view(word));
+                       });
+    }
+};
+
+// Cuts an input's pieces into lines as they come. A first piece of max_piece
+// characters waits in work.held for the next: the line may end with it (a
+// card image, whose newline alone is nothing), or go on, split. A split line
+// whose first piece is dropped and allowed waits there while its pieces are
+// dropped, and is then allowed whole, or taken piece by piece at the first
+// that is not.
+struct line_reader {
+    check_work& work;
+    line_outputs out;
+    std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
+    std::size_t held = 0; // max_piece, or more where the line may be allowed
+    bool first = true;    // no piece read yet
+
+    void end_line()
+    {
+        out.line_end(column);
+        ++line;
+        column = 0;
+    }
+
+    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
+    {
+        return take_inline(piece, length, text_length, whole, ends);
+    }
+
+    // Inlined where a line is one piece, the common case, which it makes
+    // measurably faster (doc/performance.md).
+    [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
+                                            std::size_t text_length, bool whole, bool ends)
+    {
+        bool ok = out.piece(piece, length, text_length, line, column, whole);
+        column += length - (piece[length - 1] == '\n');
+        if (ends)
+            end_line();
+        return ok;
+    }
+
+    // A held piece, of max_piece characters, taken.
+    bool take_held_piece(std::size_t at, bool whole, bool ends)
+    {
+        const char* piece = work.held + at;
+        return take(piece, max_piece, text_length_of(piece, max_piece), whole, ends);
+    }
+
+    bool dropped(const char* piece, std::size_t length)
+    {
+        judge_piece(piece, length, text_length_of(piece, length), column, out.verdict);
+        return out.verdict.fate == piece_fate::dropped;
+    }
+
+    // The held pieces taken one by one, the line being split after the first.
+    bool take_split(const char* next, std::size_t next_length)
+    {
+        out.line_problem = true;
+        bool later_held = held > max_piece;
+        bool ok = take_held_piece(0, false, false) &&
+                  out.split(line, work.held, later_held ? work.held + max_piece : next,
+                            later_held ? max_piece : next_length);
+        for (std::size_t at = max_piece; ok && at < held; at += max_piece)
+            ok = take_held_piece(at, false, false);
+        held = 0;
+        return ok;
+    }
+
+    // A piece of a line whose first pieces are held.
+    bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
+    {
+        bool newline = piece[length - 1] == '\n';
+        if (held == max_piece && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
+            // A card image, a line of exactly max_piece characters: its
+            // newline, or carriage return and newline, is nothing.
+            bool ok = take_held_piece(0, true, false) && out.reject(piece, length);
+            held = 0;
+            end_line();
+            return ok;
+        }
+        bool allowing = held > max_piece || (work.options.allowed_count > 0 &&
+                                             dropped(work.held, held) &&
+                                             allowed_line(work.options, work.held, held));
+        // Up to most_held characters, the newline aside.
+        if (!allowing || held + length - newline > check_work::most_held || !dropped(piece, length))
+            return take_split(piece, length) && take(piece, length, text_length, false, ends);
+        if (ends) {
+            allow_held(held / max_piece + 1, held + length - newline);
+        } else {
+            std::memcpy(work.held + held, piece, length);
+            held += length;
+        }
+        return true;
+    }
+
+    // The held line, and characters of it in all, allowed whole.
+    void allow_held(std::size_t pieces, std::size_t characters)
+    {
+        out.allowed(pieces);
+        column += characters;
+        held = 0;
+        end_line();
+    }
+
+    [[gnu::always_inline]] bool on_piece(const char* piece, std::size_t length,
+                                         std::size_t text_length)
+    {
+        if (first) {
+            first = false;
+            if (piece_cause format = compression_of(piece, length); format != piece_cause::none) {
+                out.compressed(piece, length, format);
+                return false;
+            }
+        }
+        bool newline = piece[length - 1] == '\n';
+        out.counts.unfinished = !newline;
+        bool ends = newline || length < max_piece;
+        if (held == 0 && column == 0 && ends)
+            return take_inline(piece, length, text_length, true, true) &&
+                   !(work.options.quiet && out.any_problem());
+        bool ok = true;
+        if (held > 0) {
+            ok = go_on(piece, length, text_length, ends);
+        } else if (column == 0) { // the line may end with this piece
+            std::memcpy(work.held, piece, length);
+            held = length;
+        } else {
+            ok = take(piece, length, text_length, false, ends);
+        }
+        bool line_done = column == 0 && held == 0;
+        return ok && !(work.options.quiet && out.any_problem() && (line_done || !out.keep_rejects()));
+    }
+
+    // At the end of the input, a last line held ends.
+    bool finish()
+    {
+        if (held > max_piece) {
+            allow_held(held / max_piece, held);
+            return true;
+        }
+        if (held > 0) { // a last line of max_piece characters without a newline
+            held = 0;
+            return take_held_piece(0, true, true);
+        }
+        if (column > 0)
+            end_line();
+        return true;
+    }
+};
+
+} // namespace
+
+pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
+{
+    line_reader lines{work, {work, counts, {work, name}}};
+    pieces_end end = for_each_piece(
+        work.input, fd,
+        [&](const char* piece, std::size_t length, std::size_t text_length) {
+            return lines.on_piece(piece, length, text_length);
+        },
+        [&] {
+            return flush_output(work.report) &&
+                   (!lines.out.keep_rejects() || flush_output(work.rejects)) &&
+                   (!lines.out.keep_listing() || flush_output(work.listing));
+        });
+    // Flushed before the summary, which must not hide a failure.
+    if (end.read_error == 0 && !end.stopped && lines.finish()) {
+        if (lines.out.keep_rejects())
+            flush_output(work.rejects);
+        if (lines.out.keep_listing())
+            flush_output(work.listing);
+    }
+    counts.verdicts[std::size_t(verdict_of(counts))] = 1;
+    return {end.read_error, work.options.quiet && lines.out.any_problem()};
+}
+
+} // namespace v2list

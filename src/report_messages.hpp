@@ -1,0 +1,185 @@
+// The messages on problems: one struct, written by the text report or the
+// JSON report, straight into its buffer.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check_report.hpp"
+#include "conversion_loop.hpp"
+#include "output_listing.hpp"
+#include "piece_reason.hpp"
+#include "text_builder.hpp"
+
+namespace v2list {
+
+// The JSON report writes a field's name, and the listing of a piece whose
+// characters are all shown as they are, without looking for bytes to escape.
+static_assert(std::ranges::all_of(fields, [](const field_info& f) {
+    return std::ranges::all_of(f.name, [](char c) { return shown_as_is(c); });
+}));
+static_assert(std::all_of(print_format, print_format + sizeof print_format - 2,
+                          [](char c) { return shown_as_is(c); }));
+
+// A field's name as a JSON string, or null for none.
+inline void put_field(text_builder& text, std::string_view field)
+{
+    if (field.empty())
+        text.put("null");
+    else
+        text.say('"', field, '"');
+}
+
+// A problem as both reports say it.
+struct problem_message {
+    std::uint64_t line, column; // the column counted from 1
+    piece_fate fate;
+    piece_cause cause;
+    std::size_t step;         // the step the cause is about
+    std::string_view piece;   // without its newline
+    std::string_view view;    // what the caret view shows, and where its caret goes
+    std::size_t caret;
+    std::string_view listing; // the line v2list writes without its newline, or empty
+};
+
+// The JSON report's object after its name; the reason is written in place,
+// and escaped where it must be.
+template <typename Reason>
+[[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m,
+                                                    Reason&& put_reason)
+{
+    text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"",
+             fate_table[std::size_t(m.fate)].name, "\",\"cause\":\"", facts_of(m.cause).code,
+             "\",\"field\":");
+    put_field(text, cause_field(m.cause, m.step));
+    text.put(",\"reason\":\"");
+    std::size_t reason = text.used;
+    put_reason(text);
+    std::size_t length = text.used - reason;
+    if (text_builder::shown_run(text.text + reason, 0, length) < length) {
+        std::string words(text.text + reason, length); // rare: a name or a byte to escape
+        text.used = reason;
+        text.put_escaped(words.data(), length, escape_style::json);
+    }
+    text.put("\",\"piece\":");
+    bool as_is = text.put_json(m.piece.data(), m.piece.size());
+    if (!m.listing.empty()) {
+        // The listing holds the piece's characters, its own and digits.
+        text.put(",\"listing\":");
+        if (as_is)
+            text.say('"', m.listing, '"');
+        else
+            text.put_json(m.listing.data(), m.listing.size());
+    }
+    text.put("}\n");
+}
+
+// The text report's message after its name: "LINE:COLUMN: FATE: REASON",
+// then the caret view and a note of the line v2list writes where asked.
+template <typename Reason>
+[[gnu::always_inline]] inline void put_text_message(text_builder& text, const problem_message& m,
+                                                    bool show_line, Reason&& put_reason)
+{
+    text.say(':', m.line, ':', m.column, ": ", fate_table[std::size_t(m.fate)].name, ": ");
+    put_reason(text);
+    text.put('\n');
+    if (!show_line)
+        return;
+    std::size_t before = std::min(m.caret, m.view.size());
+    text.put("  ");
+    std::size_t shown_before = text.used;
+    text.put_escaped(m.view.data(), before, escape_style::text);
+    shown_before = text.used - shown_before;
+    text.put_escaped(m.view.data() + before, m.view.size() - before, escape_style::text);
+    text.put('\n');
+    for (std::size_t i = 0; i < shown_before + 2; ++i)
+        text.put(' ');
+    text.put("^\n");
+    if (!m.listing.empty()) {
+        text.put("  note: v2list writes \"");
+        text.put_escaped(m.listing.data(), m.listing.size(), escape_style::text);
+        text.put("\"\n");
+    }
+}
+
+// The messages of one input.
+struct message_writer {
+    check_work& work;
+    const input_name& name;
+    std::uint64_t written = 0;
+    std::uint64_t most = work.options.quiet ? 0 : work.options.max_messages;
+
+    bool wanted() const { return written < most && work.report.error == 0; }
+
+    // The longest reason, and room for the longest message but its name.
+    static constexpr std::size_t most_reason = 1024, most_message = 8 * most_reason;
+
+    // A builder for the next most_message and extra characters of the report.
+    bool make_room(text_builder& text, std::size_t extra = 0)
+    {
+        output_buffer& report = work.report;
+        if (sizeof report.buffer - report.used < most_message + extra && !flush_output(report))
+            return false;
+        text = {report.buffer + report.used, most_message + extra};
+        return true;
+    }
+
+    // Room for the message and its name, written first: opening, then the
+    // name whole. A name too long to share the buffer with a message goes
+    // first.
+    [[gnu::always_inline]] bool start(text_builder& text, std::string_view opening)
+    {
+        output_buffer& report = work.report;
+        const std::string& shown = work.options.json ? name.json : name.shown;
+        bool long_name = shown.size() > sizeof report.buffer / 2;
+        if (!make_room(text, long_name ? 0 : shown.size()))
+            return false;
+        text.append(opening.data(), opening.size());
+        if (!long_name) {
+            text.append(shown.data(), shown.size());
+            return true;
+        }
+        report.used += text.used;
+        return append_output(report, shown.data(), shown.size()) && make_room(text);
+    }
+
+    // A message written straight into the report, the name whole,
+    // put_reason(text_builder&) putting its reason.
+    template <typename Reason>
+    bool write(const problem_message& m, Reason&& put_reason)
+    {
+        ++written;
+        text_builder text{nullptr, 0};
+        bool json = work.options.json;
+        if (!start(text, json ? "{\"type\":\"problem\",\"file\":" : ""))
+            return false;
+        if (json)
+            put_json_message(text, m, put_reason);
+        else
+            put_text_message(text, m, work.options.show_line, put_reason);
+        work.report.used += text.used;
+        return true;
+    }
+
+    // A message on a piece, its caret view the piece without its newline.
+    bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
+               std::size_t length, std::size_t text_length, std::uint64_t line_column)
+    {
+        std::string_view shown(piece,
+                               length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
+        char listing[max_line];
+        std::size_t listing_length = 0;
+        if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
+            listing_length = verdict_line(verdict, piece, listing) - 1;
+        return write({line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
+                      verdict.step, shown, shown, verdict.at, {listing, listing_length}},
+                     [&](text_builder& out) {
+                         explain(verdict, piece, text_length, line_column, out);
+                     });
+    }
+};
+
+} // namespace v2list
