@@ -44,7 +44,8 @@ void check_piece(const std::string& piece)
     if (v2list::first_different_field(product, reference, count) >= 0)
         differ("fields", piece);
     char line[256], expected[256];
-    std::size_t n = v2list::convert_piece(piece.data(), piece.size(), line);
+    std::size_t n = v2list::convert_text(piece.data(),
+                                         v2list::text_length_of(piece.data(), piece.size()), line);
     std::size_t m =
         v2list::reference_convert_piece(piece.data(), piece.size(), expected, sizeof expected);
     if (std::string(line, n) != std::string(expected, m))

@@ -49,8 +49,8 @@ struct fate_facts {
     std::uint64_t check_counts::*count;
 };
 inline constexpr fate_facts fate_table[] = {
-    {"dropped", &check_counts::dropped}, {"shifted", &check_counts::shifted},
-    {"suspect", &check_counts::suspect}, {"split", &check_counts::split},
+    {"dropped", &check_counts::dropped},       {"shifted", &check_counts::shifted},
+    {"suspect", &check_counts::suspect},       {"split", &check_counts::split},
     {"compressed", &check_counts::compressed}, {"converted", &check_counts::converted}};
 static_assert(std::size(fate_table) == problem_fates + 1);
 

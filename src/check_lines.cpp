@@ -153,8 +153,15 @@ struct line_outputs {
         std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(caret_view + split_tail, second, later);
-        return messages.write({line, max_piece + 1, piece_fate::split, piece_cause::line_split, 0,
-                               {second, later}, {caret_view, split_tail + later}, split_tail, {}},
+        return messages.write({line,
+                               max_piece + 1,
+                               piece_fate::split,
+                               piece_cause::line_split,
+                               0,
+                               {second, later},
+                               {caret_view, split_tail + later},
+                               split_tail,
+                               {}},
                               [](text_builder& out) {
                                   put_words(out, facts_of(piece_cause::line_split).message, 0);
                               });
@@ -205,8 +212,8 @@ struct line_reader {
     check_work& work;
     line_outputs out;
     std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
-    std::size_t held = 0; // max_piece, or more where the line may be allowed
-    bool first = true;    // no piece read yet
+    std::size_t held = 0;               // max_piece, or more where the line may be allowed
+    bool first = true;                  // no piece read yet
 
     void end_line()
     {
@@ -271,9 +278,9 @@ struct line_reader {
             end_line();
             return ok;
         }
-        bool allowing = held > max_piece || (work.options.allowed_count > 0 &&
-                                             dropped(work.held, held) &&
-                                             allowed_line(work.options, work.held, held));
+        bool allowing =
+            held > max_piece || (work.options.allowed_count > 0 && dropped(work.held, held) &&
+                                 allowed_line(work.options, work.held, held));
         // Up to most_held characters, the newline aside.
         if (!allowing || held + length - newline > check_work::most_held || !dropped(piece, length))
             return take_split(piece, length) && take(piece, length, text_length, false, ends);
@@ -321,7 +328,8 @@ struct line_reader {
             ok = take(piece, length, text_length, false, ends);
         }
         bool line_done = column == 0 && held == 0;
-        return ok && !(work.options.quiet && out.any_problem() && (line_done || !out.keep_rejects()));
+        return ok &&
+               !(work.options.quiet && out.any_problem() && (line_done || !out.keep_rejects()));
     }
 
     // At the end of the input, a last line held ends.

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "check_counts.hpp"
 #include "input_record.hpp"
 #include "output_buffer.hpp"
 #include "piece_loop.hpp"
-#include "check_counts.hpp"
 #include "piece_verdict.hpp"
 
 namespace v2list {

@@ -2,35 +2,9 @@
 
 #include <iterator>
 
-#include "input_record.hpp"
 #include "output_listing.hpp"
-#include "plain_copy.hpp"
 
 namespace v2list {
-
-namespace {
-
-static_assert(max_record_line <= max_line);
-
-// The record line of a piece whose text has text_length characters, or 0
-// when it is not a complete record: a plain piece copied, any other read.
-[[gnu::always_inline]] inline std::size_t convert_text(const char* piece, std::size_t text_length,
-                                                       char* line)
-{
-    if constexpr (copies_plain)
-        if (text_length >= shortest_record && plain_record(piece))
-            return copy_plain_columns(piece, line);
-    input_record record;
-    read_record<false>(piece, text_length, record);
-    return record.count == field_count ? write_record(record, line) : 0;
-}
-
-} // namespace
-
-std::size_t convert_piece(const char* piece, std::size_t length, char* line)
-{
-    return convert_text(piece, text_length_of(piece, length), line);
-}
 
 conversion_result convert(conversion& work, int in_fd, int out_fd)
 {

@@ -3,17 +3,32 @@
 
 #include <cstddef>
 
+#include "input_record.hpp"
 #include "output_buffer.hpp"
+#include "output_listing.hpp"
 #include "piece_loop.hpp"
+#include "plain_copy.hpp"
 
 namespace v2list {
 
-// Room for any record line convert_piece writes.
+// Room for any record line convert_text writes.
 inline constexpr std::size_t max_line = 256;
+static_assert(max_record_line <= max_line);
 
-// Writes the record line of one piece, returning its length, or 0 when the
-// piece is not a complete record. v2list converts every piece so.
-std::size_t convert_piece(const char* piece, std::size_t length, char* line);
+// Writes the record line of a piece whose text (before any zero byte) has
+// text_length characters, returning its length, or 0 when it is not a
+// complete record: a plain piece copied, any other read. v2list converts
+// every piece so.
+[[gnu::always_inline]] inline std::size_t convert_text(const char* piece, std::size_t text_length,
+                                                       char* line)
+{
+    if constexpr (copies_plain)
+        if (text_length >= shortest_record && plain_record(piece))
+            return copy_plain_columns(piece, line);
+    input_record record;
+    read_record<false>(piece, text_length, record);
+    return record.count == field_count ? write_record(record, line) : 0;
+}
 
 // Everything one conversion works in, about 200 KiB; the caller owns it.
 struct conversion {

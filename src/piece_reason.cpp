@@ -229,8 +229,8 @@ struct explanation : text_builder {
 void explain(const piece_verdict& verdict, const char* piece, std::size_t text_length,
              std::uint64_t line_column, text_builder& out)
 {
-    explanation reason{{out.text + out.used, out.size - out.used}, piece, text_length, line_column,
-                       verdict};
+    explanation reason{
+        {out.text + out.used, out.size - out.used}, piece, text_length, line_column, verdict};
     reason.problem();
     out.used += reason.used;
 }

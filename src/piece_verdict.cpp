@@ -164,7 +164,7 @@ void judge_dropped(const char* piece, std::size_t text_length, const piece_shape
         verdict.step = step_at(text_length); // the step whose columns it stands in
     } else if (left != stop) {
         verdict.cause = scan_steps[left].kind != scan_step::number ? piece_cause::line_too_short
-                        : ended_late(r, left) < 0                       ? piece_cause::stops_short
+                        : ended_late(r, left) < 0                  ? piece_cause::stops_short
                                                                    : piece_cause::skips_white_space;
     } else {
         verdict.cause = verdict.stopped;

@@ -138,7 +138,7 @@ struct piece_verdict {
     piece_shape shape;      // of a dropped piece
     std::size_t characters; // multibyte_text: the text's UTF-8 characters of several bytes
     bool plain;             // settled as a plain piece, without a reading
-    input_record record; // read, where not settled as plain
+    input_record record;    // read, where not settled as plain
 };
 
 namespace verdict_detail {

@@ -38,9 +38,9 @@ struct problem_message {
     std::uint64_t line, column; // the column counted from 1
     piece_fate fate;
     piece_cause cause;
-    std::size_t step;         // the step the cause is about
-    std::string_view piece;   // without its newline
-    std::string_view view;    // what the caret view shows, and where its caret goes
+    std::size_t step;       // the step the cause is about
+    std::string_view piece; // without its newline
+    std::string_view view;  // what the caret view shows, and where its caret goes
     std::size_t caret;
     std::string_view listing; // the line v2list writes without its newline, or empty
 };
@@ -174,11 +174,17 @@ struct message_writer {
         std::size_t listing_length = 0;
         if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
             listing_length = verdict_line(verdict, piece, listing) - 1;
-        return write({line, column_in_line(line_column, verdict.at), verdict.fate, verdict.cause,
-                      verdict.step, shown, shown, verdict.at, {listing, listing_length}},
-                     [&](text_builder& out) {
-                         explain(verdict, piece, text_length, line_column, out);
-                     });
+        return write(
+            {line,
+             column_in_line(line_column, verdict.at),
+             verdict.fate,
+             verdict.cause,
+             verdict.step,
+             shown,
+             shown,
+             verdict.at,
+             {listing, listing_length}},
+            [&](text_builder& out) { explain(verdict, piece, text_length, line_column, out); });
     }
 };
 

@@ -24,7 +24,8 @@ TEST(hostile_input, every_byte_in_every_column)
             piece[column] = char(byte);
             for (std::size_t length : {max_piece, record_length + 1, shortest_record}) {
                 char line[256], expected[256];
-                std::size_t n = convert_piece(piece.data(), length, line);
+                std::size_t n =
+                    convert_text(piece.data(), text_length_of(piece.data(), length), line);
                 std::size_t m =
                     reference_convert_piece(piece.data(), length, expected, sizeof expected);
                 ASSERT_EQ(std::string(line, n), std::string(expected, m))

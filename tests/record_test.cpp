@@ -106,7 +106,8 @@ TEST_P(piece_test, count_and_line)
     char line[max_line], expected[max_line];
     std::string reference_line(
         expected, reference_convert_piece(c.piece.data(), c.piece.size(), expected, max_line));
-    EXPECT_EQ(std::string(line, convert_piece(c.piece.data(), c.piece.size(), line)),
+    EXPECT_EQ(std::string(line, convert_text(c.piece.data(),
+                                             text_length_of(c.piece.data(), c.piece.size()), line)),
               reference_line);
 }
 

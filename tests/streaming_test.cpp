@@ -87,7 +87,8 @@ void lock_step(int to_v2list, int from_v2list)
         std::string record = generate_record(random) + "\n";
         ASSERT_EQ(write(to_v2list, record.data(), record.size()), ssize_t(record.size()));
         char line[max_line];
-        expected.append(line, convert_piece(record.data(), record.size(), line));
+        expected.append(
+            line, convert_text(record.data(), text_length_of(record.data(), record.size()), line));
         ASSERT_TRUE(read_until(from_v2list, got, expected.size())) << "no line for record " << i;
         ASSERT_EQ(got, expected);
     }
