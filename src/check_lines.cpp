@@ -154,7 +154,7 @@ struct line_outputs {
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(caret_view + split_tail, second, later);
         return messages.write({line,
-                               max_piece + 1,
+                               column_in_line(0, max_piece),
                                piece_fate::split,
                                piece_cause::line_split,
                                0,
@@ -190,15 +190,16 @@ struct line_outputs {
         if (!messages.wanted())
             return; // a failed write is in the report's error
         std::string_view shown(piece, length - (piece[length - 1] == '\n'));
-        messages.write({1, 1, piece_fate::compressed, format, 0, shown, shown, 0, {}},
-                       [&](text_builder& out) {
-                           const input_name& name = messages.name;
-                           std::string word = shell_word(name.given);
-                           out.say(facts_of(format).message, ' ');
-                           if (!name.standard_input)
-                               out.say(std::string_view(word), ' ');
-                           out.say("| v2check --label=", std::string_view(word));
-                       });
+        messages.write(
+            {1, column_in_line(0, 0), piece_fate::compressed, format, 0, shown, shown, 0, {}},
+            [&](text_builder& out) {
+                const input_name& name = messages.name;
+                std::string word = shell_word(name.given);
+                out.say(facts_of(format).message, ' ');
+                if (!name.standard_input)
+                    out.say(std::string_view(word), ' ');
+                out.say("| v2check --label=", std::string_view(word));
+            });
     }
 };
 

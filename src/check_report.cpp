@@ -85,8 +85,8 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
                                      : "false",
                  ",\"left_layout\":");
         if (most.pieces > 0)
-            line.say("{\"column\":", scan_step_columns[most.step] + 1, ",\"shift\":", most.shift,
-                     ",\"pieces\":", most.pieces, '}');
+            line.say("{\"column\":", column_in_line(0, scan_step_columns[most.step]),
+                     ",\"shift\":", most.shift, ",\"pieces\":", most.pieces, '}');
         else
             line.put("null");
     } else {
@@ -183,7 +183,7 @@ struct summary_text : text_builder {
                     count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
                 }
                 put_shift(*this, most.shift);
-                say(" from column ", scan_step_columns[most.step] + 1);
+                say(" from column ", column_in_line(0, scan_step_columns[most.step]));
             }
         }
         put('\n');
