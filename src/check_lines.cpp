@@ -57,13 +57,13 @@ std::string shell_word(std::string_view name)
         name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                "0123456789._/-+,:@%") == std::string::npos)
         return std::string(name);
-    bool printable = std::ranges::all_of(name, [](char c) { return c >= 0x20 && c < 0x7f; });
+    bool printable = std::ranges::all_of(name, [](char c) { return printable_ascii(c); });
     std::string word = printable ? "'" : "$'";
     for (char c : name) {
         auto byte = static_cast<unsigned char>(c);
         if (c == '\'')
             word += printable ? "'\\''" : "\\'";
-        else if (!printable && (c == '\\' || byte < 0x20 || byte >= 0x7f))
+        else if (!printable && (c == '\\' || !printable_ascii(byte)))
             word += {'\\', 'x', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
         else
             word += c;

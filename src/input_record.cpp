@@ -21,18 +21,18 @@ static_assert(
     }(),
     "the scan format does not match the field table");
 
-void reading_detail::mend_end(input_record& reading)
+void reading_detail::mend_end(input_record& record)
 {
     int count = 0;
     std::size_t s = 0;
-    for (; s < reading.steps_run && reading.start(s) < reading.text + reading.length; ++s)
+    for (; s < record.steps_run && record.start(s) < record.text + record.length; ++s)
         count += scan_steps[s].assigns;
-    if (s == reading.steps_run)
+    if (s == record.steps_run)
         return; // it stopped within the text, where the steps said
-    reading.steps_run = s + 1;
-    reading.ran_out = true;
+    record.steps_run = s + 1;
+    record.ran_out = true;
     // Running out of text before the first field is "no record at all".
-    reading.count = count == 0 ? -1 : count;
+    record.count = count == 0 ? -1 : count;
 }
 
 std::size_t text_length_of(const char* piece, std::size_t length)

@@ -218,7 +218,7 @@ template <std::size_t S>
 // Character steps take their width without looking for the end of the
 // text, which is cheaper: a later number or literal, or the last step, finds
 // itself past it. Where the reading ran out, this says where.
-void mend_end(input_record& reading);
+void mend_end(input_record& record);
 
 template <bool Exact, std::size_t... S>
 [[gnu::always_inline]] inline void read_steps(const char* text, std::size_t text_length,

@@ -211,7 +211,7 @@ template <std::size_t... I>
 // The longest record line.
 inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 
-// Writes the line of a complete record from its reading; returns its length.
+// Writes the line of a complete record as read; returns its length.
 [[gnu::always_inline]] inline std::size_t write_record(const input_record& record, char* line)
 {
     using namespace listing_detail;

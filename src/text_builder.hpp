@@ -20,10 +20,15 @@ namespace v2list {
 // or in a JSON string ("\u0009"), a byte from 0x80 standing for U+0080-U+00FF.
 enum class escape_style : unsigned char { text, json };
 
+constexpr bool printable_ascii(unsigned char c)
+{
+    return c >= 0x20 && c < 0x7f;
+}
+
 // A byte shown as it is: printable ASCII but the backslash and double quote.
 constexpr bool shown_as_is(unsigned char c)
 {
-    return c >= 0x20 && c < 0x7f && c != '\\' && c != '"';
+    return printable_ascii(c) && c != '\\' && c != '"';
 }
 
 // The bytes of 16 that are not, a bit each: one more than a byte below
