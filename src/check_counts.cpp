@@ -56,6 +56,8 @@ file_verdict verdict_of(const check_counts& file)
 {
     if (file.compressed > 0)
         return file_verdict::compressed;
+    if (file.incomplete > 0)
+        return file_verdict::incomplete;
     if (file.lines == 0)
         return file_verdict::empty;
     if (2 * file.off_layout > file.lines)

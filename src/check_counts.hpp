@@ -15,22 +15,36 @@ namespace v2list {
 
 // What a file comes to, and the exit status it asks for: every line
 // converts from its own columns or is allowed; some do not; more than half
-// do not; it is compressed data; it has no line.
-enum class file_verdict : unsigned char { clean, problems, other_layout, compressed, empty };
+// do not; it is compressed data v2check cannot read; it has no line; it
+// could not be read to its end, or holds another count of records than it
+// states.
+enum class file_verdict : unsigned char {
+    clean,
+    problems,
+    other_layout,
+    compressed,
+    empty,
+    incomplete
+};
 struct verdict_facts {
     std::string_view name;
     int status;
 };
-inline constexpr verdict_facts verdict_table[] = {
-    {"clean", 0}, {"problems", 1}, {"other_layout", 1}, {"compressed", 1}, {"empty", 0}};
+inline constexpr verdict_facts verdict_table[] = {{"clean", 0},        {"problems", 1},
+                                                  {"other_layout", 1}, {"compressed", 1},
+                                                  {"empty", 0},        {"incomplete", 1}};
 inline constexpr std::size_t verdict_count = std::size(verdict_table);
 
 struct check_counts {
     // Converted counts the shifted and suspect; allowed: dropped, but expected.
     std::uint64_t lines, pieces, converted, shifted, suspect, dropped, allowed, split;
     // Lines that do not convert from their own columns, allowed ones aside;
-    // files whose last line has no newline; compressed files.
-    std::uint64_t off_layout, unfinished, compressed;
+    // files whose last line has no newline; compressed files not read;
+    // files not read to their end or whose count of records differs.
+    std::uint64_t off_layout, unfinished, compressed, incomplete;
+    // Lines allowed (the line stating the count of records among them) and
+    // lines rejected; every other line is listed.
+    std::uint64_t allowed_lines, rejected;
     // The problems by fate, cause and the step it is about; the tally puts
     // the steps of a field or of ignored columns together.
     std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
@@ -51,10 +65,17 @@ struct fate_facts {
 inline constexpr fate_facts fate_table[] = {
     {"dropped", &check_counts::dropped},       {"shifted", &check_counts::shifted},
     {"suspect", &check_counts::suspect},       {"split", &check_counts::split},
-    {"compressed", &check_counts::compressed}, {"converted", &check_counts::converted}};
+    {"compressed", &check_counts::compressed}, {"incomplete", &check_counts::incomplete},
+    {"converted", &check_counts::converted}};
 static_assert(std::size(fate_table) == problem_fates + 1);
 
 file_verdict verdict_of(const check_counts& file);
+
+// The lines written to the listing: those neither allowed nor rejected.
+inline std::uint64_t listed_lines(const check_counts& c)
+{
+    return c.lines - c.allowed_lines - c.rejected;
+}
 
 // The exit status the files' verdicts ask for: the highest of them.
 int verdicts_status(const check_counts& total);

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "check_report.hpp"
+#include "input_source.hpp"
 #include "report_messages.hpp"
 
 namespace v2list {
@@ -24,28 +26,6 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
         if (regexec(&options.allowed[i], piece, 1, text, REG_STARTEND) == 0)
             return true;
     return false;
-}
-
-// The compressed format whose signature an input's first piece begins
-// with, or none. bzip2's "BZh" could begin a record: it counts with its
-// block size and the magic of a first block or of the end of the data.
-piece_cause compression_of(const char* piece, std::size_t length)
-{
-    using namespace std::string_view_literals;
-    std::string_view text(piece, length);
-    if (text.starts_with("\x1f\x8b\x08"sv))
-        return piece_cause::gzip;
-    if (text.starts_with("\xfd"
-                         "7zXZ\0"sv))
-        return piece_cause::xz;
-    // A zstd frame, or a skippable frame before one (as pzstd writes).
-    if (text.starts_with("\x28\xb5\x2f\xfd"sv) ||
-        (text.size() >= 4 && (text[0] & 0xf0) == 0x50 && text.substr(1, 3) == "\x2a\x4d\x18"sv))
-        return piece_cause::zstd;
-    if (text.size() >= 10 && text.starts_with("BZh"sv) && text[3] >= '1' && text[3] <= '9' &&
-        (text.substr(4, 6) == "1AY&SY"sv || text.substr(4, 6) == "\x17rE8P\x90"sv))
-        return piece_cause::bzip2;
-    return piece_cause::none;
 }
 
 // A name as a shell word that names it: as it is where that is safe, in
@@ -80,6 +60,10 @@ struct line_outputs {
     bool line_problem = false; // the line goes to the rejects
     bool line_off = false;     // the line does not convert from its own columns
     piece_verdict verdict{};
+    // Lines that state the count of records, the first and second of them
+    // and what the first states; empty lines, which are no records.
+    std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0, empty_lines = 0;
+    std::string stated = {};
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
@@ -101,6 +85,37 @@ struct line_outputs {
         return true;
     }
 
+    // A line v2list drops that states the count of records, or matches an
+    // allowed pattern: expected, no problem.
+    bool allowed_line(const char* piece, std::size_t length, std::uint64_t line)
+    {
+        return states_count(piece, length, line) ||
+               v2list::allowed_line(work.options, piece, length);
+    }
+
+    bool states_count(const char* piece, std::size_t length, std::uint64_t line)
+    {
+        regmatch_t match[2];
+        match[0] = {0, regoff_t(length - (piece[length - 1] == '\n'))};
+        if (work.options.record_count == nullptr ||
+            regexec(work.options.record_count, piece, 2, match, REG_STARTEND) != 0)
+            return false;
+        if (++count_lines == 2)
+            second_count_line = line;
+        if (count_lines == 1 && match[1].rm_so >= 0) {
+            count_line = line;
+            stated.assign(piece + match[1].rm_so, std::size_t(match[1].rm_eo - match[1].rm_so));
+        }
+        return true;
+    }
+
+    // The line is marked for the rejects, and counted there once.
+    void mark_problem()
+    {
+        counts.rejected += !line_problem;
+        line_problem = true;
+    }
+
     // The characters of a line with a problem go to the rejects as they were.
     bool reject(const char* text, std::size_t length)
     {
@@ -118,8 +133,9 @@ struct line_outputs {
         bool ok = true;
         judge_piece(piece, length, text_length, column, verdict);
         piece_fate fate = verdict.fate;
-        if (fate == piece_fate::dropped && whole && allowed_line(work.options, piece, length)) {
-            ++counts.allowed; // expected: no problem, no message
+        if (fate == piece_fate::dropped && whole && allowed_line(piece, length, line)) {
+            ++counts.allowed;
+            ++counts.allowed_lines;
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
             if (keep_listing() && whole)
@@ -131,7 +147,8 @@ struct line_outputs {
                 counts.off_layout += !line_off;
                 line_off = true;
             }
-            line_problem = true;
+            mark_problem();
+            empty_lines += verdict.cause == piece_cause::empty_line;
             ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
             if (verdict.shift != 0)
                 ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
@@ -172,6 +189,7 @@ struct line_outputs {
     {
         counts.pieces += pieces;
         counts.allowed += pieces;
+        ++counts.allowed_lines;
     }
 
     void line_end(std::uint64_t characters)
@@ -179,6 +197,64 @@ struct line_outputs {
         ++counts.lines;
         ++counts.lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
         line_problem = line_off = false;
+    }
+
+    // The input ends before its end, or holds another count of records than
+    // it states: one message, after the last line.
+    void incomplete(piece_cause cause, const std::string& reason)
+    {
+        ++counts.incomplete;
+        ++counts.causes[std::size_t(piece_fate::incomplete)][std::size_t(cause)][0];
+        if (messages.wanted())
+            messages.write({counts.lines + 1,
+                            column_in_line(0, 0),
+                            piece_fate::incomplete,
+                            cause,
+                            0,
+                            {},
+                            {},
+                            0,
+                            {}},
+                           [&](text_builder& out) { out.put(std::string_view(reason)); });
+    }
+
+    // Whether the line stating the count states records, in decimal digits.
+    bool stated_count(std::uint64_t records) const
+    {
+        std::uint64_t n = 0;
+        const char* end = stated.data() + stated.size();
+        auto [stop, error] = std::from_chars(stated.data(), end, n);
+        return error == std::errc() && stop == end && n == records;
+    }
+
+    // At the end of the input: data that stopped being readable, or the
+    // count a line states, where one is asked for, against the records read.
+    void check_end(const input_source& source)
+    {
+        std::string number = std::to_string(source.broken_at);
+        std::string_view format = facts_of(source.format).code;
+        std::uint64_t records = counts.lines - counts.allowed_lines - empty_lines;
+        if (source.broken == piece_cause::cut_short)
+            incomplete(source.broken,
+                       std::string(format) + std::string(facts_of(source.broken).message) + number);
+        else if (source.broken == piece_cause::damaged)
+            incomplete(source.broken, std::string(format) +
+                                          std::string(facts_of(source.broken).message) + number +
+                                          ": " + source.why);
+        else if (work.options.record_count == nullptr)
+            return;
+        else if (count_lines == 0)
+            incomplete(piece_cause::count_missing,
+                       std::string(facts_of(piece_cause::count_missing).message));
+        else if (count_lines > 1)
+            incomplete(piece_cause::count_twice,
+                       "line " + std::to_string(second_count_line) +
+                           std::string(facts_of(piece_cause::count_twice).message));
+        else if (!stated_count(records))
+            incomplete(piece_cause::count_differs,
+                       "line " + std::to_string(count_line) + " states " + stated +
+                           std::string(facts_of(piece_cause::count_differs).message) +
+                           std::to_string(records) + (records == 1 ? " was read" : " were read"));
     }
 
     // The input begins with a compressed format's signature: one message,
@@ -211,6 +287,7 @@ struct line_outputs {
 // that is not.
 struct line_reader {
     check_work& work;
+    const input_source& source;
     line_outputs out;
     std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
     std::size_t held = 0;               // max_piece, or more where the line may be allowed
@@ -256,7 +333,7 @@ struct line_reader {
     // The held pieces taken one by one, the line being split after the first.
     bool take_split(const char* next, std::size_t next_length)
     {
-        out.line_problem = true;
+        out.mark_problem();
         bool later_held = held > max_piece;
         bool ok = take_held_piece(0, false, false) &&
                   out.split(line, work.held, later_held ? work.held + max_piece : next,
@@ -308,8 +385,8 @@ struct line_reader {
     {
         if (first) {
             first = false;
-            if (piece_cause format = compression_of(piece, length); format != piece_cause::none) {
-                out.compressed(piece, length, format);
+            if (source.format != piece_cause::none && !source.decompressing) {
+                out.compressed(piece, length, source.format);
                 return false;
             }
         }
@@ -354,7 +431,8 @@ struct line_reader {
 
 pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
 {
-    line_reader lines{work, {work, counts, {work, name}}};
+    input_source source(fd, work.compressed);
+    line_reader lines{work, source, {work, counts, {work, name}}};
     pieces_end end = for_each_piece(
         work.input, fd,
         [&](const char* piece, std::size_t length, std::size_t text_length) {
@@ -364,9 +442,11 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
             return flush_output(work.report) &&
                    (!lines.out.keep_rejects() || flush_output(work.rejects)) &&
                    (!lines.out.keep_listing() || flush_output(work.listing));
-        });
+        },
+        [&](int, char* buffer, std::size_t size) { return source.read(buffer, size); });
     // Flushed before the summary, which must not hide a failure.
     if (end.read_error == 0 && !end.stopped && lines.finish()) {
+        lines.out.check_end(source);
         if (lines.out.keep_rejects())
             flush_output(work.rejects);
         if (lines.out.keep_listing())

@@ -75,7 +75,8 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
         line.say(",\"unread\":", unread);
     line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,
              ",\"shifted\":", c.shifted, ",\"dropped\":", c.dropped, ",\"split\":", c.split,
-             ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed);
+             ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed,
+             ",\"listed\":", listed_lines(c), ",\"rejected\":", c.rejected);
     if (name != nullptr) {
         leaving most = most_left(c);
         line.say(",\"verdict\":\"", verdict_table[std::size_t(verdict_of(c))].name,
@@ -146,7 +147,9 @@ struct summary_text : text_builder {
         count(c.dropped, " piece", " dropped; ");
         if (c.allowed > 0)
             say(c.allowed, " allowed; ");
-        count(c.split, " line", " split");
+        count(c.split, " line", " split; ");
+        count(listed_lines(c), " line", " listed, ");
+        say(c.rejected, " rejected");
         if (unread > 0) {
             put("; ");
             count(unread, " file", " unread");

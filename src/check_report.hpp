@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check_counts.hpp"
+#include "input_source.hpp"
 #include "input_record.hpp"
 #include "output_buffer.hpp"
 #include "piece_loop.hpp"
@@ -25,6 +26,10 @@ struct check_options {
     // A line of one piece v2list drops that matches one is allowed.
     const regex_t* allowed;
     std::size_t allowed_count;
+    // Where not null, a line of one piece v2list drops that matches it is
+    // allowed and states, in the pattern's first group, how many records the
+    // file holds: every other line that is neither allowed nor empty.
+    const regex_t* record_count;
 };
 
 // Everything a check works in; the caller owns it, as with a conversion.
@@ -40,6 +45,7 @@ struct check_work {
     // REG_STARTEND says.
     static constexpr std::size_t most_held = 1024 * max_piece;
     char held[most_held + 1];
+    input_source::buffer compressed;
 };
 
 // A file's name as given (for standard input, its label), escaped for the

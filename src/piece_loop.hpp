@@ -108,20 +108,31 @@ struct pieces_end {
     bool stopped;
 };
 
+// fd read as it is.
+struct plain_reader {
+    ssize_t operator()(int fd, char* buffer, std::size_t size) const
+    {
+        return piece_detail::read_block(fd, buffer, size);
+    }
+};
+
 // Reads fd to its end and calls on_piece(piece, length, text_length) for
 // every piece, text_length being its characters before any zero byte, and
 // before_wait() before a read that would wait. Either returns false to stop.
 // An unfinished piece at a read error is dropped: nobody knows its end.
-template <typename OnPiece, typename BeforeWait>
-[[gnu::always_inline]] inline pieces_end
-for_each_piece(piece_input& input, int fd, OnPiece&& on_piece, BeforeWait&& before_wait)
+// read(fd, buffer, size) reads as read(2) does, what fd holds or what it
+// stands for.
+template <typename OnPiece, typename BeforeWait, typename Read = plain_reader>
+[[gnu::always_inline]] inline pieces_end for_each_piece(piece_input& input, int fd,
+                                                        OnPiece&& on_piece,
+                                                        BeforeWait&& before_wait, Read&& read = {})
 {
     using namespace piece_detail;
     std::size_t carried = 0;
     for (;;) {
         if (!ready_now(fd, POLLIN) && !before_wait())
             return {0, true};
-        ssize_t n = read_block(fd, input.data + carried, piece_input::block_size);
+        ssize_t n = read(fd, input.data + carried, piece_input::block_size);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (!before_wait())
                 return {0, true};

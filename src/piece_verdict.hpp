@@ -17,8 +17,17 @@ namespace v2list {
 // converted with a field from columns not its own; suspect: from its own, but
 // a field the line shows holds a control character; split: of a line, that
 // goes on past its first piece; compressed: of an input that is compressed
-// data, and not read.
-enum class piece_fate : unsigned char { dropped, shifted, suspect, split, compressed, converted };
+// data, and not read; incomplete: of an input not read to its end, or whose
+// count of records differs from the one it states.
+enum class piece_fate : unsigned char {
+    dropped,
+    shifted,
+    suspect,
+    split,
+    compressed,
+    incomplete,
+    converted
+};
 inline constexpr std::size_t problem_fates = std::size_t(piece_fate::converted);
 
 enum class piece_cause : unsigned char {
@@ -40,6 +49,11 @@ enum class piece_cause : unsigned char {
     xz,                // or xz
     zstd,              // or zstd
     line_split,        // the line is longer than a piece
+    cut_short,         // the compressed data ends before its end
+    damaged,           // the compressed data fails its check, or is no such data
+    count_differs,     // the records read are not as many as a line states
+    count_missing,     // no line states the count of records
+    count_twice,       // two lines state it
 };
 
 // Where a message on a cause points, counted from 1 in the line.
@@ -96,10 +110,20 @@ inline constexpr cause_facts cause_table[] = {
     {"line_split", "line longer than %n characters", {},
      "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
      "own", {}, false, cause_place::judged},
+    {"cut_short", "compressed data cut short", {}, " data cut short: the file ends at byte ", {},
+     false, cause_place::judged},
+    {"damaged", "compressed data damaged", {}, " data damaged at byte ", {}, false,
+     cause_place::judged},
+    {"count_differs", "records not as many as stated", {}, " records, and ", {}, false,
+     cause_place::judged},
+    {"count_missing", "no line states the count of records", {},
+     "no line states the count of records", {}, false, cause_place::judged},
+    {"count_twice", "two lines state the count of records", {}, " states the count of records again",
+     {}, false, cause_place::judged},
 };
 // clang-format on
 inline constexpr std::size_t cause_count = std::size(cause_table);
-static_assert(cause_count == std::size_t(piece_cause::line_split) + 1);
+static_assert(cause_count == std::size_t(piece_cause::count_twice) + 1);
 
 inline const cause_facts& facts_of(piece_cause cause)
 {

@@ -21,19 +21,22 @@ namespace {
 
 const char usage[] =
     "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]\n"
-    "               [--allow=REGEX]... [--rejects=FILE] [--listing=FILE]\n"
-    "               [--label=NAME] [FILE...]\n"
+    "               [--allow=REGEX]... [--record-count=REGEX] [--rejects=FILE]\n"
+    "               [--listing=FILE] [--label=NAME] [FILE...]\n"
     "Reads each FILE (standard input when none is named, or for -) as v2list\n"
-    "would, and tells which lines it drops, which records it converts with a\n"
+    "would, decompressed where it is gzip, bzip2, xz or zstd data, and tells\n"
+    "which lines it drops, which records it converts with a\n"
     "field from columns not its own, and which lines it reads in several pieces,\n"
     "one message a problem:\n"
     "\n"
     "  NAME:LINE:COLUMN: FATE: REASON\n"
     "\n"
-    "FATE is dropped, shifted, split, suspect or compressed; COLUMN is where the\n"
+    "FATE is dropped, shifted, split, suspect, compressed or incomplete; COLUMN\n"
+    "is where the\n"
     "reading first left the layout, or where it failed, and REASON says the\n"
     "cause first, then what follows from it. A summary, the file's verdict\n"
-    "(clean, problems, other_layout, compressed or empty) and a tally of the\n"
+    "(clean, problems, other_layout, compressed, empty or incomplete) and a\n"
+    "tally of the\n"
     "causes end the report of each file, and a total ends several.\n"
     "\n"
     "  -c, --count          print only the summaries and the tallies\n"
@@ -43,6 +46,8 @@ const char usage[] =
     "                       column: auto (when output is a terminal), always, never\n"
     "      --format=FORMAT  text (the default) or json: JSON Lines\n"
     "      --allow=REGEX    a dropped line that matches is expected: no problem\n"
+    "      --record-count=REGEX  a dropped line that matches states the count of\n"
+    "                       records in REGEX's first group, and is allowed\n"
     "      --rejects=FILE   write every line that has a problem, whole, to FILE\n"
     "      --listing=FILE   write the listing of the records to trust to FILE\n"
     "      --label=NAME     the name of standard input in the report\n"
@@ -50,7 +55,7 @@ const char usage[] =
     "      --version        print the version and exit\n"
     "\n"
     "Exit status: 0 when every file is clean or empty, 1 when anything is\n"
-    "dropped, shifted, split, suspect or compressed, 2 on trouble.\n";
+    "dropped, shifted, split, suspect, compressed or incomplete, 2 on trouble.\n";
 
 enum {
     option_show_line = 256,
@@ -61,6 +66,7 @@ enum {
     option_listing,
     option_label,
     option_format,
+    option_record_count,
 };
 
 const option long_options[] = {
@@ -69,6 +75,7 @@ const option long_options[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"show-line", required_argument, nullptr, option_show_line},
     {"allow", required_argument, nullptr, option_allow},
+    {"record-count", required_argument, nullptr, option_record_count},
     {"rejects", required_argument, nullptr, option_rejects},
     {"listing", required_argument, nullptr, option_listing},
     {"label", required_argument, nullptr, option_label},
@@ -106,12 +113,12 @@ unsigned long long message_count(const char* given)
     return most;
 }
 
-void compile_pattern(regex_t& pattern, const char* given)
+void compile_pattern(regex_t& pattern, const char* option, const char* given, int flags)
 {
-    if (int error = regcomp(&pattern, given, REG_EXTENDED | REG_NOSUB)) {
+    if (int error = regcomp(&pattern, given, REG_EXTENDED | flags)) {
         char why[256];
         regerror(error, &pattern, why, sizeof why);
-        errx(2, "--allow=%s: %s", v2list::escaped_text(given).c_str(), why);
+        errx(2, "%s=%s: %s", option, v2list::escaped_text(given).c_str(), why);
     }
 }
 
@@ -284,8 +291,8 @@ void open_output_file(output_file& file)
 int read_options(int argc, char** argv, v2list::check_work& work, output_file& rejects,
                  output_file& listing, const char*& label)
 {
-    static regex_t allowed[64];
-    work.options = {false, false, false, UINT64_MAX, allowed, 0};
+    static regex_t allowed[64], record_count;
+    work.options = {false, false, false, UINT64_MAX, allowed, 0, nullptr};
     const char* show_line = "auto";
     bool count_only = false;
     opterr = 0; // its messages are said here, in v2check's words
@@ -304,7 +311,16 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
         case option_allow:
             if (work.options.allowed_count == std::size(allowed))
                 errx(2, "--allow: at most %zu patterns", std::size(allowed));
-            compile_pattern(allowed[work.options.allowed_count++], optarg);
+            compile_pattern(allowed[work.options.allowed_count++], "--allow", optarg, REG_NOSUB);
+            break;
+        case option_record_count:
+            if (work.options.record_count != nullptr)
+                regfree(&record_count);
+            compile_pattern(record_count, "--record-count", optarg, 0);
+            if (record_count.re_nsub == 0)
+                errx(2, "--record-count=%s: no group to hold the count",
+                     v2list::escaped_text(optarg).c_str());
+            work.options.record_count = &record_count;
             break;
         case option_rejects: rejects.path = optarg; break;
         case option_listing: listing.path = optarg; break;
