@@ -101,6 +101,17 @@ int write_or_fail(v2list::output_buffer& report, const char* text, int status)
     return flush_or_fail(report, status);
 }
 
+// The version, and the compressed formats this v2check reads.
+std::string version_text()
+{
+    std::string text = "v2check " V2LIST_VERSION "\ncompressed input read:";
+    for (auto format : {v2list::piece_cause::gzip, v2list::piece_cause::bzip2,
+                        v2list::piece_cause::xz, v2list::piece_cause::zstd})
+        if (v2list::can_decompress(format))
+            text.append(" ").append(v2list::facts_of(format).code);
+    return text.append("\n");
+}
+
 // The count -m gives: plain decimal digits, no sign, no white space.
 unsigned long long message_count(const char* given)
 {
@@ -325,7 +336,7 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
         case option_rejects: rejects.path = optarg; break;
         case option_listing: listing.path = optarg; break;
         case option_help: return write_or_fail(work.report, usage, 0);
-        case option_version: return write_or_fail(work.report, "v2check " V2LIST_VERSION "\n", 0);
+        case option_version: return write_or_fail(work.report, version_text().c_str(), 0);
         default: return bad_option(argv, c);
         }
     }

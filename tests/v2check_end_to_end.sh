@@ -15,7 +15,7 @@ printf '%s\n%s\n%s\n' "${record:0:14} 703${record:18}" "$long" "${record:0:40}" 
 out=$("$v2check" "$work/clean"); status=$?
 check "clean file: status" 0 "$status"
 check "clean file: summary alone" \
-    "2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+    "2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split; 2 lines listed, 0 rejected
 verdict: clean" "$out"
 
 "$v2check" "$work/trouble" > "$work/out"; status=$?
@@ -26,7 +26,7 @@ $work/trouble:2: dropped
 $work/trouble:2: split
 $work/trouble:2: dropped
 $work/trouble:3: dropped
-3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split
+3 lines and 4 pieces read: 1 record converted, 1 of them shifted; 3 pieces dropped; 1 line split; 0 lines listed, 3 rejected
 verdict: other_layout: the commonest line length is 40; 1 line reads 1 column late from column 15
 commonest line lengths: 40 (1 line), 74 (1 line), over 80 (1 line)
        2 dropped  line too short
@@ -40,14 +40,14 @@ check "-m 1 and options after the names: one message, then what -c prints" \
     "$(("$v2check" "$work/trouble" | head -n 1; "$v2check" -c "$work/trouble") | paste -sd ' ')" \
     "$("$v2check" "$work/trouble" -m 1 | paste -sd ' ')"
 
-check "several files and standard input: a summary each, then the total" "$work/clean: 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split
+check "several files and standard input: a summary each, then the total" "$work/clean: 2 lines and 2 pieces read: 2 records converted, 0 of them shifted; 0 pieces dropped; 0 lines split; 2 lines listed, 0 rejected
 verdict: clean
 <stdin>:1:6: dropped
-<stdin>: 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+<stdin>: 1 line and 1 piece read: 0 records converted, 0 of them shifted; 1 piece dropped; 0 lines split; 0 lines listed, 1 rejected
 verdict: other_layout: the commonest line length is 5
 no record converted: the commonest line length is 5 (1 line); a record has 74 columns
        1 dropped  line too short
-total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piece dropped; 0 lines split
+total: 3 lines and 3 pieces read: 2 records converted, 0 of them shifted; 1 piece dropped; 0 lines split; 2 lines listed, 1 rejected
 verdicts: 1 clean, 1 other_layout
 commonest line lengths: 74 (2 lines), 5 (1 line)
        1 dropped  line too short" \
@@ -57,7 +57,7 @@ commonest line lengths: 74 (2 lines), 5 (1 line)
 printf 'HDR20261208\n%s\n%s\n%s\nTRL000003\n' "$record" "${record:0:40}" "${record:0:5}"$'\t'"${record:6}" |
     "$v2check" --label=partner.txt --allow='^(HDR|TRL)' --rejects="$work/partner.bad" > "$work/out"
 check "nightly: status" 1 "$?"
-check "nightly: the summary" "5 lines and 5 pieces read: 2 records converted, 0 of them shifted and 1 suspect; 1 piece dropped; 2 allowed; 0 lines split" \
+check "nightly: the summary" "5 lines and 5 pieces read: 2 records converted, 0 of them shifted and 1 suspect; 1 piece dropped; 2 allowed; 0 lines split; 1 line listed, 2 rejected" \
     "$(grep '^5 lines' "$work/out")"
 check "nightly: the suspect record" "partner.txt:4:6: suspect: text14 shows \"\\t\" from column 6, a control character" \
     "$(grep ':4:' "$work/out")"
@@ -200,42 +200,81 @@ check "full disk: status 2" 2 "$status"
 check "full disk: message" "v2check: write error: No space left on device" "$(cat "$work/err")"
 
 check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]" "$("$v2check" --help | head -n 1)"
-check "--version" "v2check" "$("$v2check" --version | cut -d' ' -f1)"
+check "--version" "v2check" "$("$v2check" --version | head -n 1 | cut -d' ' -f1)"
 
 printf '%s\n%s' "$record" "${record:0:70}" > "$work/lines"
 check "a cut file: said in words" "the last line has no newline: the file may be cut short" \
     "$("$v2check" -c "$work/lines" | sed -n 3p)"
 check "the total counts the files of each verdict" \
-    '"verdicts":{"clean":1,"problems":0,"other_layout":1,"compressed":0,"empty":0}' \
+    '"verdicts":{"clean":1,"problems":0,"other_layout":1,"compressed":0,"empty":0,"incomplete":0}' \
     "$("$v2check" --format=json "$work/clean" "$work/trouble" | grep -o '"verdicts":{[^}]*}')"
-# Compressed data: one message, how to read it, nothing more read.
-while IFS='|' read -r format signature command; do
-    { printf "$signature"; cat "$work/trouble"; } > "$work/data"
-    "$v2check" "$work/data" > "$work/out"; status=$?
-    check "$format: one message, the verdict, status 1" \
-        "$work/data:1:1: compressed: $format data, not read: read it as $command $work/data | v2check --label=$work/data|verdict: compressed|1" \
-        "$(grep -v '^0 lines\| compressed ' "$work/out" | paste -sd '|')|$status"
-done <<'TABLE'
-gzip|\x1f\x8b\x08\x00|zcat
-bzip2|BZh91AY&SY|bzcat
-xz|\xfd7zXZ\x00|xzcat
-zstd|\x28\xb5\x2f\xfd|zstdcat
-zstd|\x5a\x2a\x4d\x18\x04\x00\x00\x00|zstdcat
-TABLE
+# Compressed data: read as the text it holds where v2check has the format's
+# library (--version names them); else one message, how to read it, nothing
+# more read.
+reads=" $("$v2check" --version | sed -n 's/^compressed input read://p') "
+check_compressed() { # FORMAT READER DATA TEXT
+    "$v2check" --label=in < "$3" > "$work/out"; status=$?
+    if [[ $reads == *" $1 "* ]]; then
+        check "$1: read as the text it holds" "$("$v2check" --label=in < "$4"; echo "|$?")" \
+            "$(cat "$work/out"; echo "|$status")"
+    else
+        check "$1: one message, the verdict, status 1" \
+            "in:1:1: compressed: $1 data, not read: read it as $2 | v2check --label=in|verdict: compressed|1" \
+            "$(grep -v '^0 lines\| compressed ' "$work/out" | paste -sd '|')|$status"
+    fi
+}
+gzip -c < "$work/trouble" > "$work/data.gz"
+check_compressed gzip zcat "$work/data.gz" "$work/trouble"
+bzip2 -c < "$work/trouble" > "$work/data.bz2"
+check_compressed bzip2 bzcat "$work/data.bz2" "$work/trouble"
+xz -c < "$work/trouble" > "$work/data.xz"
+check_compressed xz xzcat "$work/data.xz" "$work/trouble"
+{ printf '\x5a\x2a\x4d\x18\x04\x00\x00\x00abcd'; zstd -q -c < "$work/trouble"; } > "$work/data.zst"
+check_compressed zstd zstdcat "$work/data.zst" "$work/trouble"
+{ gzip -c < "$work/clean"; gzip -c < "$work/trouble"; } > "$work/two.gz"
+cat "$work/clean" "$work/trouble" > "$work/two"
+check_compressed gzip zcat "$work/two.gz" "$work/two"
 check "text that begins as bzip2's signature does is text" "verdict: clean" \
     "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
-odd_gz=$work/$'new\nline\'s.gz'
-printf '\x1f\x8b\x08' > "$odd_gz"
-word=$("$v2check" "$odd_gz" | sed -n 's/.* read it as zcat \(.*\) | v2check .*/\1/p')
-check "compressed: the command names the file, one line" "$odd_gz" "$(eval "printf %s $word")"
-check "compressed: no last line to speak of" '"final_newline":null' \
-    "$("$v2check" --format=json "$odd_gz" | grep -o '"final_newline":[a-z]*')"
-label=$(printf 'x%.0s' {1..1990})'"'
-check "a long reason with a byte to escape: whole" \
-    "\"reason\":\"gzip data, not read: read it as zcat | v2check --label='${label%\"}\\\"'\",\"piece\"" \
-    "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label="$label" | grep -o '"reason":.*,"piece"')"
-check "compressed standard input: how to read it" \
-    '"reason":"gzip data, not read: read it as zcat | v2check --label='"'"'new part.gz'"'"'"' \
-    "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label='new part.gz' | grep -o '"reason":"[^"]*"')"
+if [[ $reads == *" gzip "* ]]; then
+    head -c 30 "$work/data.gz" > "$work/cut.gz"
+    "$v2check" --label=in < "$work/cut.gz" > "$work/out"; status=$?
+    check "a gzip file cut short: incomplete, where, status 1" \
+        "incomplete: gzip data cut short: the file ends at byte 30|verdict: incomplete|1" \
+        "$(grep -o 'incomplete: .*\|^verdict: .*' "$work/out" | paste -sd '|')|$status"
+    { gzip -c < "$work/clean"; printf 'more'; } > "$work/tail.gz"
+    check "a gzip file with bytes after its members: incomplete, what was read counted" \
+        "in:3:1: incomplete: gzip data damaged at byte|2 records converted|verdict: incomplete" \
+        "$("$v2check" --label=in < "$work/tail.gz" | grep -o '^in:3:1: incomplete: gzip data damaged at byte\|2 records converted\|^verdict: .*' | paste -sd '|')"
+else
+    odd_gz=$work/$'new\nline\'s.gz'
+    printf '\x1f\x8b\x08' > "$odd_gz"
+    word=$("$v2check" "$odd_gz" | sed -n 's/.* read it as zcat \(.*\) | v2check .*/\1/p')
+    check "compressed: the command names the file, one line" "$odd_gz" "$(eval "printf %s $word")"
+    check "compressed: no last line to speak of" '"final_newline":null' \
+        "$("$v2check" --format=json "$odd_gz" | grep -o '"final_newline":[a-z]*')"
+    label=$(printf 'x%.0s' {1..1990})'"'
+    check "a long reason with a byte to escape: whole" \
+        "\"reason\":\"gzip data, not read: read it as zcat | v2check --label='${label%\"}\\\"'\",\"piece\"" \
+        "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label="$label" | grep -o '"reason":.*,"piece"')"
+fi
+
+# --record-count: the line that states the count is allowed; a count that
+# differs, none and two are incomplete.
+while IFS='|' read -r name trailer expected; do
+    { echo 'HDR'; cat "$work/clean"; printf "$trailer"; } > "$work/counted"
+    "$v2check" --label=in --allow='^HDR$' --record-count='^TRL ([0-9]+)$' < "$work/counted" > "$work/out"
+    status=$?
+    check "--record-count: $name" "$expected" \
+        "$(grep '^in:.*incomplete:\|^verdict' "$work/out" | paste -sd '|')|$status"
+done <<'TABLE'
+as stated|TRL 0000002\n|verdict: clean|0
+one more than stated|TRL 1\n|in:5:1: incomplete: line 4 states 1 records, and 2 were read|verdict: incomplete|1
+none|\n|in:5:1: incomplete: no line states the count of records|verdict: incomplete|1
+twice|TRL 2\nTRL 2\n|in:6:1: incomplete: line 5 states the count of records again|verdict: incomplete|1
+TABLE
+check "--record-count: a pattern without a group" \
+    "v2check: --record-count=^TRL: no group to hold the count|2" \
+    "$("$v2check" --record-count='^TRL' "$work/clean" 2>&1)|$?"
 
 finish v2check_end_to_end
