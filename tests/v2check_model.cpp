@@ -1,8 +1,15 @@
 #include "v2check_model.hpp"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <regex.h>
+#if V2CHECK_WITH_ZLIB
+#include <zlib.h>
+#endif
+#if V2CHECK_WITH_ZSTD
+#include <zstd.h>
+#endif
 
 #include "input_record.hpp"
 #include "output_listing.hpp"
@@ -168,6 +175,76 @@ std::vector<std::vector<std::string>> lines_of(const std::string& input)
     return lines;
 }
 
+// The text gzip or zstd data holds, decompressed in one go, and whether it
+// is whole: every member or frame complete and passing its check.
+bool decompressed(const std::string& data, std::string& text)
+{
+    [[maybe_unused]] char out[1 << 16];
+#if V2CHECK_WITH_ZLIB
+    if (data.rfind("\x1f\x8b\x08", 0) == 0) {
+        z_stream z{};
+        inflateInit2(&z, 15 + 16);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z.avail_in = unsigned(data.size());
+        int result = Z_OK;
+        while (result == Z_OK || (result == Z_STREAM_END && z.avail_in > 0)) {
+            if (result == Z_STREAM_END)
+                inflateReset(&z); // the next member
+            z.next_out = reinterpret_cast<Bytef*>(out);
+            z.avail_out = sizeof out;
+            result = inflate(&z, Z_NO_FLUSH);
+            text.append(out, sizeof out - z.avail_out);
+        }
+        inflateEnd(&z);
+        return result == Z_STREAM_END;
+    }
+#endif
+#if V2CHECK_WITH_ZSTD
+    ZSTD_DStream* s = ZSTD_createDStream();
+    ZSTD_inBuffer in{data.data(), data.size(), 0};
+    std::size_t result = 0;
+    for (ZSTD_outBuffer to{out, sizeof out, 0}; to.pos > 0 || in.pos < in.size;) {
+        to.pos = 0;
+        result = ZSTD_decompressStream(s, &to, &in);
+        if (ZSTD_isError(result))
+            break;
+        text.append(out, to.pos);
+    }
+    ZSTD_freeDStream(s);
+    return result == 0;
+#endif
+    return false;
+}
+
+// The format of compressed data the model decompresses, or empty.
+std::string readable(const std::string& input)
+{
+    bool skippable =
+        input.size() >= 4 && (input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18";
+    if (V2CHECK_WITH_ZLIB && input.rfind("\x1f\x8b\x08", 0) == 0)
+        return "gzip";
+    if (V2CHECK_WITH_ZSTD && (input.rfind("\x28\xb5\x2f\xfd", 0) == 0 || skippable))
+        return "zstd";
+    return "";
+}
+
+// The count of records a line states, where it matches the pattern.
+bool states_count(const options& given, const std::string& piece, std::string& stated)
+{
+    std::string text = piece.substr(0, piece.size() - (piece.back() == '\n'));
+    regex_t compiled;
+    if (given.record_count.empty() ||
+        regcomp(&compiled, given.record_count.c_str(), REG_EXTENDED) != 0)
+        return false;
+    regmatch_t match[2] = {{0, regoff_t(text.size())}, {-1, -1}};
+    bool found = regexec(&compiled, text.c_str(), 2, match, REG_STARTEND) == 0;
+    regfree(&compiled);
+    if (found && match[1].rm_so >= 0)
+        stated =
+            text.substr(std::size_t(match[1].rm_so), std::size_t(match[1].rm_eo - match[1].rm_so));
+    return found;
+}
+
 bool compressed(const std::string& input)
 {
     auto starts = [&](const std::string& magic) { return input.rfind(magic, 0) == 0; };
@@ -183,15 +260,20 @@ bool compressed(const std::string& input)
 }
 
 // One file; false where -q stops at a problem in it.
-bool check_file(const std::string& input, const options& given, file_report& file, report& all)
+bool check_file(const std::string& data, const options& given, file_report& file, report& all)
 {
-    if (compressed(input)) {
+    std::string input;
+    bool complete = readable(data).empty() || decompressed(data, input);
+    if (readable(data).empty() && compressed(data)) {
         file.verdict = "compressed";
         file.final_newline = "null";
         file.messages.push_back({1, "compressed", false});
         return !given.quiet;
     }
-    std::uint64_t off_layout = 0, number = 0;
+    if (readable(data).empty())
+        input = data;
+    std::uint64_t off_layout = 0, number = 0, count_lines = 0, allowed_lines = 0, empty = 0;
+    std::string stated, first_stated;
     for (const std::vector<std::string>& pieces : lines_of(input)) {
         ++number;
         std::string whole;
@@ -215,11 +297,16 @@ bool check_file(const std::string& input, const options& given, file_report& fil
         ++file.lines;
         file.pieces += read.size();
         std::size_t characters = whole.size() - (whole.back() == '\n');
-        if (!converts && allowed_line(given, read[0]) &&
-            (read.size() == 1 || characters <= longest_allowed)) {
+        bool count_line = !converts && read.size() == 1 && states_count(given, read[0], stated);
+        if (count_line && ++count_lines == 1)
+            first_stated = stated;
+        if (count_line || (!converts && allowed_line(given, read[0]) &&
+                           (read.size() == 1 || characters <= longest_allowed))) {
             file.allowed += read.size();
+            ++allowed_lines;
             continue;
         }
+        empty += whole == "\n";
         bool split = read.size() > 1, problem = split;
         for (std::size_t i = 0; i < read.size(); ++i) {
             if (i == 1)
@@ -236,21 +323,35 @@ bool check_file(const std::string& input, const options& given, file_report& fil
         file.split += split;
         off_layout += off;
         if (!problem) {
+            ++file.listed;
             char line[256];
             all.listing.append(line, v2list::reference_convert_piece(read[0].data(), read[0].size(),
                                                                      line, sizeof line));
             continue;
         }
         all.rejects += whole;
+        ++file.rejected;
         if (given.quiet)
             return false;
     }
+    // Data cut short or damaged; else a count of records asked for and
+    // stated once, as a number, that differs from the lines neither allowed
+    // nor empty.
+    std::uint64_t records = file.lines - allowed_lines - empty, n = 0;
+    auto [end, error] =
+        std::from_chars(first_stated.data(), first_stated.data() + first_stated.size(), n);
+    bool counted = given.record_count.empty() ||
+                   (count_lines == 1 && error == std::errc() &&
+                    end == first_stated.data() + first_stated.size() && n == records);
+    if (!complete || !counted)
+        file.messages.push_back({file.lines + 1, "incomplete", false});
     file.final_newline = input.empty() || input.back() == '\n' ? "true" : "false";
-    file.verdict = file.lines == 0                                               ? "empty"
+    file.verdict = !complete || !counted                                         ? "incomplete"
+                   : file.lines == 0                                             ? "empty"
                    : 2 * off_layout > file.lines                                 ? "other_layout"
                    : file.dropped + file.shifted + file.suspect + file.split > 0 ? "problems"
                                                                                  : "clean";
-    return true;
+    return (complete && counted) || !given.quiet;
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 // same format texts and the C library (fgets cuts the lines, sscanf reads
 // the pieces), and the rules written plainly and slowly. What it tells: each
 // file's counts, verdict and messages (line, fate and whether the cause is
-// multibyte_text), the listing, the rejects and the exit status.
+// multibyte_text), the listing, the rejects and the exit status. gzip and
+// zstd data are decompressed whole, with zlib and libzstd, where the tests
+// are built with them, as v2check is.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +18,12 @@ struct options {
     bool quiet = false;
     std::uint64_t most = UINT64_MAX; // messages a file; 0 for -c
     std::vector<std::string> allow;  // extended regular expressions
+    std::string record_count;        // --record-count's pattern, or empty
 };
 
 struct message {
     std::uint64_t line;
-    std::string fate; // dropped, shifted, suspect, split or compressed
+    std::string fate; // dropped, shifted, suspect, split, compressed or incomplete
     bool multibyte;   // the cause is multibyte_text
     bool operator==(const message&) const = default;
 };
@@ -28,8 +31,8 @@ struct message {
 struct file_report {
     bool unread = false; // it could not be opened
     std::uint64_t lines = 0, pieces = 0, converted = 0, shifted = 0, suspect = 0, dropped = 0,
-                  allowed = 0, split = 0;
-    std::string verdict;       // clean, problems, other_layout, compressed, empty
+                  allowed = 0, split = 0, listed = 0, rejected = 0;
+    std::string verdict;       // clean, problems, other_layout, compressed, empty, incomplete
     std::string final_newline; // true, false or null
     std::vector<message> messages;
 };

@@ -13,6 +13,9 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#if V2CHECK_WITH_ZLIB
+#include <zlib.h>
+#endif
 
 #include "input_record.hpp"
 #include "piece_generator.hpp"
@@ -72,6 +75,8 @@ run_result run_v2check(const trial& t)
         args.push_back("-m" + std::to_string(t.options.most));
     for (const std::string& pattern : t.options.allow)
         args.push_back("--allow=" + pattern);
+    if (!t.options.record_count.empty())
+        args.push_back("--record-count=" + t.options.record_count);
     for (const char* output : {"listing", "rejects"}) {
         std::remove((dir + "/" + output).c_str());
         if (t.outputs)
@@ -134,7 +139,8 @@ std::string expected_file(const v2check_model::file_report& file)
     text << "summary lines " << file.lines << " pieces " << file.pieces << " converted "
          << file.converted << " shifted " << file.shifted << " dropped " << file.dropped
          << " split " << file.split << " suspect " << file.suspect << " allowed " << file.allowed
-         << " verdict " << file.verdict << " final_newline " << file.final_newline << '\n';
+         << " listed " << file.listed << " rejected " << file.rejected << " verdict "
+         << file.verdict << " final_newline " << file.final_newline << '\n';
     return text.str();
 }
 
@@ -154,8 +160,9 @@ std::vector<std::string> reported_files(const std::string& report)
             files.emplace_back();
         } else if (type == "summary") {
             files.back() += "summary";
-            for (const char* key : {"lines", "pieces", "converted", "shifted", "dropped", "split",
-                                    "suspect", "allowed", "verdict", "final_newline"})
+            for (const char* key :
+                 {"lines", "pieces", "converted", "shifted", "dropped", "split", "suspect",
+                  "allowed", "listed", "rejected", "verdict", "final_newline"})
                 files.back() += std::string(" ") + key + " " + member(o, key);
             files.back() += "\n";
             files.emplace_back();
@@ -173,6 +180,8 @@ std::string describe(const trial& t)
         text << "-m " << t.options.most << ' ';
     for (const std::string& pattern : t.options.allow)
         text << "--allow='" << pattern << "' ";
+    if (!t.options.record_count.empty())
+        text << "--record-count='" << t.options.record_count << "' ";
     text << (t.outputs ? "--listing --rejects " : "") << "on " << t.files.size() << " files";
     if (t.stdin_at >= 0)
         text << ", file " << t.stdin_at << " on standard input";
@@ -211,6 +220,31 @@ std::string with_name(const std::string& name, const std::string& numbers = "031
     return name + numbers + record.substr(18);
 }
 
+// Text as gzip data, in members of up to member characters each, as the
+// gzip command writes it.
+std::string gzipped(const std::string& text, [[maybe_unused]] std::size_t member)
+{
+#if !V2CHECK_WITH_ZLIB
+    return text;
+#else
+    std::string data;
+    for (std::size_t at = 0; at < text.size() || at == 0; at += member) {
+        z_stream z{};
+        deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+        std::string part = text.substr(at, member);
+        std::string out(deflateBound(&z, part.size()), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(part.data());
+        z.avail_in = unsigned(part.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = unsigned(out.size());
+        deflate(&z, Z_FINISH);
+        data += out.substr(0, out.size() - z.avail_out);
+        deflateEnd(&z);
+    }
+    return data;
+#endif
+}
+
 // A trial of files and options given as words: -q, -c, -mN, --allow=X, and
 // "bare" for no listing and no rejects.
 trial trial_of(std::vector<std::optional<std::string>> files,
@@ -226,6 +260,8 @@ trial trial_of(std::vector<std::optional<std::string>> files,
             t.options.most = std::stoull(word.substr(2));
         if (word.starts_with("--allow="))
             t.options.allow.push_back(word.substr(8));
+        if (word.starts_with("--record-count="))
+            t.options.record_count = word.substr(15);
     }
     return t;
 }
@@ -267,6 +303,13 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
          trial_of({header + "\n" + good, header}, {"--allow=^H"})},
         {"an allowed line of 81,921 characters is split",
          trial_of({header + "x\n"}, {"--allow=^H"})},
+        {"gzip cut short, in members, and with bytes after it",
+         trial_of({gzipped(good + good + "short\n", 1000).substr(0, 40),
+                   gzipped(good + "short\n" + good, 50), gzipped(good, 999) + "more"})},
+        {"the count of records stated: as read, one more, none, twice, with an empty line",
+         trial_of({"HDR\n" + good + "\nTRL 0000002\n", good + "TRL 3\n", good,
+                   "TRL 1\n" + good + "TRL 1\n"},
+                  {"--allow=^HDR", "--record-count=^TRL ([0-9]+)$"})},
         {"zstd after a skippable frame",
          trial_of({std::string("\x50\x2a\x4d\x18\x00\x00\x00\x00", 8) + good})},
         {"text that begins as bzip2 does", trial_of({"BZh9" + record.substr(4) + "\n"})},
@@ -346,12 +389,20 @@ std::string partner_line(std::mt19937_64& random)
 std::string partner_file(std::mt19937_64& random)
 {
     std::string file;
-    for (std::size_t n = random() % 40; n > 0; --n)
+    std::size_t lines = random() % 40, records = 0;
+    for (std::size_t n = lines; n > 0; --n) {
         file += partner_line(random);
+        records += file.size() > 1 && file[file.size() - 2] != '\n';
+    }
+    if (random() % 3 == 0) // a trailer that states the count, or one more
+        file += "TRL " + std::to_string(records + random() % 2) + "\n";
     if (random() % 6 == 0 && !file.empty())
         file.pop_back(); // no final newline
-    if (random() % 40 == 0)
-        file = std::string("\x1f\x8b\x08\x00", 4) + file;
+    if (random() % 8 == 0) {
+        file = gzipped(file, random() % 2 == 0 ? file.size() + 1 : 1 + random() % 200);
+        if (random() % 2 == 0) // cut short, or with bytes after it
+            file = random() % 4 > 0 ? file.substr(0, random() % file.size()) : file + "more";
+    }
     return file;
 }
 
@@ -372,6 +423,8 @@ TEST(v2check_model, agrees_over_generated_partner_files)
             t.stdin_at = 0;
         for (std::size_t n = random() % 3; n > 0; --n)
             t.options.allow.push_back(patterns[random() % patterns.size()]);
+        if (random() % 3 == 0)
+            t.options.record_count = "^TRL ([0-9]+)$";
         switch (random() % 5) {
         case 0: t.options.quiet = true; break;
         case 1: t.count = true; break;
