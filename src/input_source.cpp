@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #if V2CHECK_WITH_ZLIB
 #include <zlib.h>
