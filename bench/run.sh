@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Throughput of v2list beside the plain stdio program and cat, and of
 # v2check writing every message, counting only and writing JSON, on the
-# same inputs, in one run. Usage: bench/run.sh [RUNS]
+# same inputs, in one run; v2check on gzip and zstd input beside zcat and
+# zstdcat; peak memory; instructions a record. Usage: bench/run.sh [RUNS]
 # (default 5)
 # Builds into build-bench/ and writes its inputs (about 150 MB) there.
 set -euo pipefail
@@ -71,6 +72,21 @@ awk -v v="$v" -v q="$q" 'BEGIN {
 awk -v p="$v2list_ns_padded" -v v="$v2list_ns_valid" 'BEGIN {
     printf "v2list on padded records takes %.2f times its wall time on plain ones\n", p / v }'
 
+# Compressed input: v2check -c beside the format's own tool decompressing
+# alone, on the valid input compressed.
+[ -s "$data/valid.txt.gz" ] || gzip -6 -c "$data/valid.txt" > "$data/valid.txt.gz"
+[ -s "$data/valid.txt.zst" ] || zstd -q -c "$data/valid.txt" > "$data/valid.txt.zst"
+printf '#!/bin/sh\nexec gzip -cd\n' > "$build/zcat_script"
+printf '#!/bin/sh\nexec zstd -cdq\n' > "$build/zstdcat_script"
+chmod +x "$build/zcat_script" "$build/zstdcat_script"
+for format in gz:zcat zst:zstdcat; do
+    file=$data/valid.txt.${format%%:*} tool=${format#*:}
+    read -r d k < <("$build/bench/v2list_time_runs" "$runs" "$file" "$build/${tool}_script" \
+        "$build/v2check_count" | paste -sd ' ')
+    awk -v d="$d" -v k="$k" -v t="$tool" -v f="$(basename "$file")" 'BEGIN {
+        printf "%s: v2check -c %.1f ms, %s > /dev/null %.1f ms: %.2f times\n", f, k / 1e6, t, d / 1e6, k / d }'
+done
+
 echo
 if [ -x /usr/bin/time ]; then
     echo "peak resident memory of v2list (/usr/bin/time):"
@@ -83,6 +99,12 @@ if [ -x /usr/bin/time ]; then
     # v2check says 1 here: the line is split, and no piece converts.
     kib=$( { head -c 1073741824 /dev/zero | tr '\0' x | /usr/bin/time -f %M "$v2check" -q || true; } 2>&1 | tail -n 1 )
     echo "  the same through v2check -q: $kib KiB"
+    for compress in "gzip -1" "zstd -q"; do
+        line=$data/line.${compress%% *}
+        [ -s "$line" ] || head -c 1073741824 /dev/zero | tr '\0' x | $compress -c > "$line"
+        kib=$( { /usr/bin/time -f %M "$v2check" -c "$line" > /dev/null || true; } 2>&1 | tail -n 1 )
+        echo "  the same as ${compress%% *} data through v2check -c: $kib KiB"
+    done
 else
     echo "peak resident memory: /usr/bin/time not found (apt-get install time)"
 fi

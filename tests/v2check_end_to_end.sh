@@ -246,6 +246,19 @@ if [[ $reads == *" gzip "* ]]; then
     check "a gzip file with bytes after its members: incomplete, what was read counted" \
         "in:3:1: incomplete: gzip data damaged at byte|2 records converted|verdict: incomplete" \
         "$("$v2check" --label=in < "$work/tail.gz" | grep -o '^in:3:1: incomplete: gzip data damaged at byte\|2 records converted\|^verdict: .*' | paste -sd '|')"
+    # Hostile gzip data: a verdict and a message, never a crash or a hang.
+    stored=$(printf '\\x00\\x00\\x00\\xff\\xff%.0s' {1..200})
+    while IFS='|' read -r name data expected; do
+        { printf "$data"; [ "$name" != bomb ] || head -c 50000000 /dev/zero | gzip -1 -c; } > "$work/hostile.gz"
+        timeout 60 "$v2check" -c --label=in < "$work/hostile.gz" > "$work/out"; status=$?
+        check "hostile gzip, $name: $expected" "$expected" \
+            "$(sed -n 's/^verdict: \([a-z_]*\).*/\1/p' "$work/out")|$status"
+    done <<TABLE
+a truncated header|\x1f\x8b\x08\x00\x00|incomplete|1
+random bytes after the signature|\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xd7\x8e\x11\x42\x9f\x5c|incomplete|1
+a member that never ends|\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03${stored}|incomplete|1
+bomb||other_layout|1
+TABLE
 else
     odd_gz=$work/$'new\nline\'s.gz'
     printf '\x1f\x8b\x08' > "$odd_gz"
