@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -61,8 +63,8 @@ struct line_outputs {
     bool line_off = false;     // the line does not convert from its own columns
     piece_verdict verdict{};
     // Lines that state the count of records, the first and second of them
-    // and what the first states; empty lines, which are no records.
-    std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0, empty_lines = 0;
+    // and what the first states.
+    std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
     std::string stated = {};
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
@@ -148,7 +150,6 @@ struct line_outputs {
                 line_off = true;
             }
             mark_problem();
-            empty_lines += verdict.cause == piece_cause::empty_line;
             ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
             if (verdict.shift != 0)
                 ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
@@ -233,7 +234,11 @@ struct line_outputs {
     {
         std::string number = std::to_string(source.broken_at);
         std::string_view format = facts_of(source.format).code;
-        std::uint64_t records = counts.lines - counts.allowed_lines - empty_lines;
+        // An empty line not allowed is dropped as one, always.
+        const auto& empty =
+            counts.causes[std::size_t(piece_fate::dropped)][std::size_t(piece_cause::empty_line)];
+        std::uint64_t records = counts.lines - counts.allowed_lines -
+                                std::accumulate(std::begin(empty), std::end(empty), 0ULL);
         if (source.broken == piece_cause::cut_short)
             incomplete(source.broken,
                        std::string(format) + std::string(facts_of(source.broken).message) + number);

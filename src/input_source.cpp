@@ -234,15 +234,6 @@ input_source::input_source(int fd, buffer& compressed) : fd(fd), compressed(comp
 
 input_source::~input_source() = default;
 
-ssize_t input_source::read(char* out, std::size_t size)
-{
-    if (!decided)
-        return first_read(out, size);
-    if (!decompressing)
-        return piece_detail::read_block(fd, out, size);
-    return decompress(out, size);
-}
-
 // Reads until the first bytes tell text from compressed data; text is
 // passed on as it is.
 ssize_t input_source::first_read(char* out, std::size_t size)

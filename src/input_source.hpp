@@ -42,7 +42,12 @@ struct input_source {
     // Reads as read(2) does: text as it is, compressed data decompressed;
     // 0 at the end of the text, or where the compressed data stops being
     // readable (see broken).
-    ssize_t read(char* out, std::size_t size);
+    ssize_t read(char* out, std::size_t size)
+    {
+        if (decided && !decompressing)
+            return piece_detail::read_block(fd, out, size);
+        return decided ? decompress(out, size) : first_read(out, size);
+    }
 
     piece_cause format = piece_cause::none; // found at the first read
     bool decompressing = false;             // format is read through its library
