@@ -30,29 +30,6 @@ bool allowed_line(const check_options& options, const char* piece, std::size_t l
     return false;
 }
 
-// A name as a shell word that names it: as it is where that is safe, in
-// single quotes where it is printable, else as $'...' with every other byte
-// escaped, so that the word is printable and one line.
-std::string shell_word(std::string_view name)
-{
-    if (!name.empty() &&
-        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                               "0123456789._/-+,:@%") == std::string::npos)
-        return std::string(name);
-    bool printable = std::ranges::all_of(name, [](char c) { return printable_ascii(c); });
-    std::string word = printable ? "'" : "$'";
-    for (char c : name) {
-        auto byte = static_cast<unsigned char>(c);
-        if (c == '\'')
-            word += printable ? "'\\''" : "\\'";
-        else if (!printable && (c == '\\' || !printable_ascii(byte)))
-            word += {'\\', 'x', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
-        else
-            word += c;
-    }
-    return word + "'";
-}
-
 // What the pieces of a line come to: each counted, a record to trust
 // listed, a problem said, and a line with a problem rejected as it was.
 struct line_outputs {
@@ -273,14 +250,7 @@ struct line_outputs {
         std::string_view shown(piece, length - (piece[length - 1] == '\n'));
         messages.write(
             {1, column_in_line(0, 0), piece_fate::compressed, format, 0, shown, shown, 0, {}},
-            [&](text_builder& out) {
-                const input_name& name = messages.name;
-                std::string word = shell_word(name.given);
-                out.say(facts_of(format).message, ' ');
-                if (!name.standard_input)
-                    out.say(std::string_view(word), ' ');
-                out.say("| v2check --label=", std::string_view(word));
-            });
+            [&](text_builder& out) { out.put(facts_of(format).message); });
     }
 };
 

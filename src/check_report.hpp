@@ -52,7 +52,6 @@ struct check_work {
 // text report (every message one line), and as a JSON string; whole,
 // whatever its length.
 struct input_name {
-    const char* given;
     bool standard_input;
     std::string shown, json;
 };

@@ -212,28 +212,28 @@ check "the total counts the files of each verdict" \
 # library (--version names them); else one message, how to read it, nothing
 # more read.
 reads=" $("$v2check" --version | sed -n 's/^compressed input read://p') "
-check_compressed() { # FORMAT READER DATA TEXT
+check_compressed() { # FORMAT LIBRARY DATA TEXT
     "$v2check" --label=in < "$3" > "$work/out"; status=$?
     if [[ $reads == *" $1 "* ]]; then
         check "$1: read as the text it holds" "$("$v2check" --label=in < "$4"; echo "|$?")" \
             "$(cat "$work/out"; echo "|$status")"
     else
         check "$1: one message, the verdict, status 1" \
-            "in:1:1: compressed: $1 data, not read: read it as $2 | v2check --label=in|verdict: compressed|1" \
+            "in:1:1: compressed: $1 data, not read: this v2check was built without $2|verdict: compressed|1" \
             "$(grep -v '^0 lines\| compressed ' "$work/out" | paste -sd '|')|$status"
     fi
 }
 gzip -c < "$work/trouble" > "$work/data.gz"
-check_compressed gzip zcat "$work/data.gz" "$work/trouble"
+check_compressed gzip zlib "$work/data.gz" "$work/trouble"
 bzip2 -c < "$work/trouble" > "$work/data.bz2"
-check_compressed bzip2 bzcat "$work/data.bz2" "$work/trouble"
+check_compressed bzip2 libbz2 "$work/data.bz2" "$work/trouble"
 xz -c < "$work/trouble" > "$work/data.xz"
-check_compressed xz xzcat "$work/data.xz" "$work/trouble"
+check_compressed xz liblzma "$work/data.xz" "$work/trouble"
 { printf '\x5a\x2a\x4d\x18\x04\x00\x00\x00abcd'; zstd -q -c < "$work/trouble"; } > "$work/data.zst"
-check_compressed zstd zstdcat "$work/data.zst" "$work/trouble"
+check_compressed zstd libzstd "$work/data.zst" "$work/trouble"
 { gzip -c < "$work/clean"; gzip -c < "$work/trouble"; } > "$work/two.gz"
 cat "$work/clean" "$work/trouble" > "$work/two"
-check_compressed gzip zcat "$work/two.gz" "$work/two"
+check_compressed gzip zlib "$work/two.gz" "$work/two"
 check "text that begins as bzip2's signature does is text" "verdict: clean" \
     "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
 if [[ $reads == *" gzip "* ]]; then
@@ -260,16 +260,8 @@ a member that never ends|\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03${stored}|incom
 bomb||other_layout|1
 TABLE
 else
-    odd_gz=$work/$'new\nline\'s.gz'
-    printf '\x1f\x8b\x08' > "$odd_gz"
-    word=$("$v2check" "$odd_gz" | sed -n 's/.* read it as zcat \(.*\) | v2check .*/\1/p')
-    check "compressed: the command names the file, one line" "$odd_gz" "$(eval "printf %s $word")"
-    check "compressed: no last line to speak of" '"final_newline":null' \
-        "$("$v2check" --format=json "$odd_gz" | grep -o '"final_newline":[a-z]*')"
-    label=$(printf 'x%.0s' {1..1990})'"'
-    check "a long reason with a byte to escape: whole" \
-        "\"reason\":\"gzip data, not read: read it as zcat | v2check --label='${label%\"}\\\"'\",\"piece\"" \
-        "$(printf '\x1f\x8b\x08' | "$v2check" --format=json --label="$label" | grep -o '"reason":.*,"piece"')"
+    check "compressed data not read: no last line to speak of" '"final_newline":null' \
+        "$("$v2check" --format=json "$work/data.gz" | grep -o '"final_newline":[a-z]*')"
 fi
 
 # --record-count: the line that states the count is allowed; a count that
