@@ -178,22 +178,15 @@ struct line_outputs {
     }
 
     // The input ends before its end, or holds another count of records than
-    // it states: one message, after the last line.
-    void incomplete(piece_cause cause, const std::string& reason)
+    // it states: one message, after the last line, its reason the parts.
+    template <typename... Parts>
+    void incomplete(piece_cause cause, const Parts&... reason)
     {
         ++counts.incomplete;
         ++counts.causes[std::size_t(piece_fate::incomplete)][std::size_t(cause)][0];
+        problem_message m{counts.lines + 1, column_in_line(0, 0), piece_fate::incomplete, cause};
         if (messages.wanted())
-            messages.write({counts.lines + 1,
-                            column_in_line(0, 0),
-                            piece_fate::incomplete,
-                            cause,
-                            0,
-                            {},
-                            {},
-                            0,
-                            {}},
-                           [&](text_builder& out) { out.put(std::string_view(reason)); });
+            messages.write(m, [&](text_builder& out) { out.say(reason...); });
     }
 
     // Whether the line stating the count states records, in decimal digits.
@@ -209,34 +202,29 @@ struct line_outputs {
     // count a line states, where one is asked for, against the records read.
     void check_end(const input_source& source)
     {
-        std::string number = std::to_string(source.broken_at);
         std::string_view format = facts_of(source.format).code;
+        auto words = [](piece_cause cause) { return facts_of(cause).message; };
         // An empty line not allowed is dropped as one, always.
         const auto& empty =
             counts.causes[std::size_t(piece_fate::dropped)][std::size_t(piece_cause::empty_line)];
         std::uint64_t records = counts.lines - counts.allowed_lines -
                                 std::accumulate(std::begin(empty), std::end(empty), 0ULL);
         if (source.broken == piece_cause::cut_short)
-            incomplete(source.broken,
-                       std::string(format) + std::string(facts_of(source.broken).message) + number);
+            incomplete(source.broken, format, words(source.broken), source.broken_at);
         else if (source.broken == piece_cause::damaged)
-            incomplete(source.broken, std::string(format) +
-                                          std::string(facts_of(source.broken).message) + number +
-                                          ": " + source.why);
+            incomplete(source.broken, format, words(source.broken), source.broken_at, ": ",
+                       std::string_view(source.why));
         else if (work.options.record_count == nullptr)
             return;
         else if (count_lines == 0)
-            incomplete(piece_cause::count_missing,
-                       std::string(facts_of(piece_cause::count_missing).message));
+            incomplete(piece_cause::count_missing, words(piece_cause::count_missing));
         else if (count_lines > 1)
-            incomplete(piece_cause::count_twice,
-                       "line " + std::to_string(second_count_line) +
-                           std::string(facts_of(piece_cause::count_twice).message));
+            incomplete(piece_cause::count_twice, "line ", second_count_line,
+                       words(piece_cause::count_twice));
         else if (!stated_count(records))
-            incomplete(piece_cause::count_differs,
-                       "line " + std::to_string(count_line) + " states " + stated +
-                           std::string(facts_of(piece_cause::count_differs).message) +
-                           std::to_string(records) + (records == 1 ? " was read" : " were read"));
+            incomplete(piece_cause::count_differs, "line ", count_line, " states ",
+                       std::string_view(stated), words(piece_cause::count_differs), records,
+                       records == 1 ? " was read" : " were read");
     }
 
     // The input begins with a compressed format's signature: one message,

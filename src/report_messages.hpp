@@ -38,11 +38,11 @@ struct problem_message {
     std::uint64_t line, column; // the column counted from 1
     piece_fate fate;
     piece_cause cause;
-    std::size_t step;       // the step the cause is about
-    std::string_view piece; // without its newline
-    std::string_view view;  // what the caret view shows, and where its caret goes
-    std::size_t caret;
-    std::string_view listing; // the line v2list writes without its newline, or empty
+    std::size_t step = 0;        // the step the cause is about
+    std::string_view piece = {}; // without its newline
+    std::string_view view = {};  // what the caret view shows, and where its caret goes
+    std::size_t caret = 0;
+    std::string_view listing = {}; // the line v2list writes without its newline, or empty
 };
 
 // The JSON report's object after its name; the reason is written in place,
