@@ -19,7 +19,7 @@ constexpr std::size_t split_tail = 24;
 
 // Whether a line's first piece, without its newline, matches an allowed
 // pattern; a zero byte is a character like any other there.
-bool allowed_line(const check_options& options, const char* piece, std::size_t length)
+bool matches_allowed(const check_options& options, const char* piece, std::size_t length)
 {
     regmatch_t text[1];
     text[0].rm_so = 0;
@@ -66,10 +66,9 @@ struct line_outputs {
 
     // A line v2list drops that states the count of records, or matches an
     // allowed pattern: expected, no problem.
-    bool allowed_line(const char* piece, std::size_t length, std::uint64_t line)
+    bool expected_line(const char* piece, std::size_t length, std::uint64_t line)
     {
-        return states_count(piece, length, line) ||
-               v2list::allowed_line(work.options, piece, length);
+        return states_count(piece, length, line) || matches_allowed(work.options, piece, length);
     }
 
     bool states_count(const char* piece, std::size_t length, std::uint64_t line)
@@ -81,10 +80,10 @@ struct line_outputs {
             return false;
         if (++count_lines == 2)
             second_count_line = line;
-        if (count_lines == 1 && match[1].rm_so >= 0) {
+        if (count_lines == 1)
             count_line = line;
+        if (count_lines == 1 && match[1].rm_so >= 0)
             stated.assign(piece + match[1].rm_so, std::size_t(match[1].rm_eo - match[1].rm_so));
-        }
         return true;
     }
 
@@ -112,7 +111,7 @@ struct line_outputs {
         bool ok = true;
         judge_piece(piece, length, text_length, column, verdict);
         piece_fate fate = verdict.fate;
-        if (fate == piece_fate::dropped && whole && allowed_line(piece, length, line)) {
+        if (fate == piece_fate::dropped && whole && expected_line(piece, length, line)) {
             ++counts.allowed;
             ++counts.allowed_lines;
         } else if (fate == piece_fate::converted) {
@@ -321,7 +320,7 @@ struct line_reader {
         }
         bool allowing =
             held > max_piece || (work.options.allowed_count > 0 && dropped(work.held, held) &&
-                                 allowed_line(work.options, work.held, held));
+                                 matches_allowed(work.options, work.held, held));
         // Up to most_held characters, the newline aside.
         if (!allowing || held + length - newline > check_work::most_held || !dropped(piece, length))
             return take_split(piece, length) && take(piece, length, text_length, false, ends);
