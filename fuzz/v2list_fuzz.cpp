@@ -115,7 +115,7 @@ std::string memory_file_text(int fd)
 void check_against_model(const std::string& input)
 {
     static v2list::check_work work;
-    work.options = {false, false, false, 0, nullptr, 0}; // count only
+    work.options = {false, false, false, 0, nullptr, 0, nullptr}; // count only
     int listing = memfd_create("listing", 0), rejects = memfd_create("rejects", 0);
     v2list::open_output(work.rejects, rejects);
     v2list::open_output(work.listing, listing);

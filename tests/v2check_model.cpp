@@ -7,6 +7,12 @@
 #if V2CHECK_WITH_ZLIB
 #include <zlib.h>
 #endif
+#if V2CHECK_WITH_BZIP2
+#include <bzlib.h>
+#endif
+#if V2CHECK_WITH_XZ
+#include <lzma.h>
+#endif
 #if V2CHECK_WITH_ZSTD
 #include <zstd.h>
 #endif
@@ -175,13 +181,15 @@ std::vector<std::vector<std::string>> lines_of(const std::string& input)
     return lines;
 }
 
-// The text gzip or zstd data holds, decompressed in one go, and whether it
-// is whole: every member or frame complete and passing its check.
-bool decompressed([[maybe_unused]] const std::string& data, [[maybe_unused]] std::string& text)
+// The text compressed data holds, decompressed in one go, each format by
+// its library, and whether it is whole: every member, stream or frame
+// complete and passing its check, and asking no more than 128 MiB.
+bool decompressed(const std::string& format, [[maybe_unused]] const std::string& data,
+                  [[maybe_unused]] std::string& text)
 {
     [[maybe_unused]] char out[1 << 16];
 #if V2CHECK_WITH_ZLIB
-    if (data.rfind("\x1f\x8b\x08", 0) == 0) {
+    if (format == "gzip") {
         z_stream z{};
         inflateInit2(&z, 15 + 16);
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
@@ -199,19 +207,56 @@ bool decompressed([[maybe_unused]] const std::string& data, [[maybe_unused]] std
         return result == Z_STREAM_END;
     }
 #endif
-#if V2CHECK_WITH_ZSTD
-    ZSTD_DStream* s = ZSTD_createDStream();
-    ZSTD_inBuffer in{data.data(), data.size(), 0};
-    std::size_t result = 0;
-    for (ZSTD_outBuffer to{out, sizeof out, 0}; to.pos > 0 || in.pos < in.size;) {
-        to.pos = 0;
-        result = ZSTD_decompressStream(s, &to, &in);
-        if (ZSTD_isError(result))
-            break;
-        text.append(out, to.pos);
+#if V2CHECK_WITH_BZIP2
+    if (format == "bzip2") {
+        int result = BZ_STREAM_END;
+        for (std::size_t at = 0; result == BZ_STREAM_END && at < data.size();) {
+            bz_stream s{}; // the next stream
+            BZ2_bzDecompressInit(&s, 0, 0);
+            s.next_in = const_cast<char*>(data.data() + at);
+            s.avail_in = unsigned(data.size() - at);
+            do {
+                s.next_out = out;
+                s.avail_out = sizeof out;
+                result = BZ2_bzDecompress(&s);
+                text.append(out, sizeof out - s.avail_out);
+            } while (result == BZ_OK && (s.avail_in > 0 || s.avail_out == 0));
+            at = data.size() - s.avail_in;
+            BZ2_bzDecompressEnd(&s);
+        }
+        return result == BZ_STREAM_END;
     }
-    ZSTD_freeDStream(s);
-    return result == 0;
+#endif
+#if V2CHECK_WITH_XZ
+    if (format == "xz") {
+        lzma_stream s = LZMA_STREAM_INIT;
+        lzma_ret result = lzma_stream_decoder(&s, 128 << 20, LZMA_CONCATENATED);
+        s.next_in = reinterpret_cast<const std::uint8_t*>(data.data());
+        s.avail_in = data.size();
+        while (result == LZMA_OK) {
+            s.next_out = reinterpret_cast<std::uint8_t*>(out);
+            s.avail_out = sizeof out;
+            result = lzma_code(&s, LZMA_FINISH);
+            text.append(out, sizeof out - s.avail_out);
+        }
+        lzma_end(&s);
+        return result == LZMA_STREAM_END;
+    }
+#endif
+#if V2CHECK_WITH_ZSTD
+    if (format == "zstd") {
+        ZSTD_DStream* s = ZSTD_createDStream();
+        ZSTD_inBuffer in{data.data(), data.size(), 0};
+        ZSTD_outBuffer to{out, sizeof out, 0};
+        std::size_t result = 0;
+        do {
+            to.pos = 0;
+            result = ZSTD_decompressStream(s, &to, &in);
+            text.append(out, to.pos);
+        } while (!ZSTD_isError(result) && (in.pos < in.size || to.pos == to.size));
+        ZSTD_freeDStream(s);
+        return result == 0;
+    }
 #endif
     return false;
 }
@@ -219,11 +264,20 @@ bool decompressed([[maybe_unused]] const std::string& data, [[maybe_unused]] std
 // The format of compressed data the model decompresses, or empty.
 std::string readable(const std::string& input)
 {
+    auto starts = [&](const std::string& magic) { return input.rfind(magic, 0) == 0; };
     bool skippable =
         input.size() >= 4 && (input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18";
-    if (V2CHECK_WITH_ZLIB && input.rfind("\x1f\x8b\x08", 0) == 0)
+    bool bzip2 = input.size() >= 10 && starts("BZh") && input[3] >= '1' && input[3] <= '9' &&
+                 (input.substr(4, 6) == "1AY&SY" || input.substr(4, 6) == "\x17rE8P\x90");
+    if (V2CHECK_WITH_ZLIB && starts("\x1f\x8b\x08"))
         return "gzip";
-    if (V2CHECK_WITH_ZSTD && (input.rfind("\x28\xb5\x2f\xfd", 0) == 0 || skippable))
+    if (V2CHECK_WITH_BZIP2 && bzip2)
+        return "bzip2";
+    if (V2CHECK_WITH_XZ && starts(std::string("\xfd"
+                                              "7zXZ\0",
+                                              6)))
+        return "xz";
+    if (V2CHECK_WITH_ZSTD && (starts("\x28\xb5\x2f\xfd") || skippable))
         return "zstd";
     return "";
 }
@@ -263,7 +317,7 @@ bool compressed(const std::string& input)
 bool check_file(const std::string& data, const options& given, file_report& file, report& all)
 {
     std::string input;
-    bool complete = readable(data).empty() || decompressed(data, input);
+    bool complete = readable(data).empty() || decompressed(readable(data), data, input);
     if (readable(data).empty() && compressed(data)) {
         file.verdict = "compressed";
         file.final_newline = "null";

@@ -2,9 +2,9 @@
 // same format texts and the C library (fgets cuts the lines, sscanf reads
 // the pieces), and the rules written plainly and slowly. What it tells: each
 // file's counts, verdict and messages (line, fate and whether the cause is
-// multibyte_text), the listing, the rejects and the exit status. gzip and
-// zstd data are decompressed whole, with zlib and libzstd, where the tests
-// are built with them, as v2check is.
+// multibyte_text), the listing, the rejects and the exit status. Compressed
+// data is decompressed whole, with the format's library, where the tests
+// are built with it, as v2check is.
 #pragma once
 
 #include <cstdint>
