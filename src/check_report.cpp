@@ -30,8 +30,7 @@ std::string escaped(const char* text, escape_style style)
 
 input_name name_input(const char* given, bool standard_input)
 {
-    return {standard_input, escaped(given, escape_style::text),
-            escaped(given, escape_style::json)};
+    return {standard_input, escaped(given, escape_style::text), escaped(given, escape_style::json)};
 }
 
 std::string escaped_text(const char* text)

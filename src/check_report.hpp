@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "check_counts.hpp"
-#include "input_source.hpp"
 #include "input_record.hpp"
+#include "input_source.hpp"
 #include "output_buffer.hpp"
 #include "piece_loop.hpp"
 #include "piece_verdict.hpp"

@@ -57,7 +57,7 @@ struct input_source {
     std::uint64_t broken_at = 0;
     std::string why;
 
-private:
+  private:
     ssize_t first_read(char* out, std::size_t size);
     ssize_t decompress(char* out, std::size_t size);
 
