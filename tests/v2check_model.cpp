@@ -184,8 +184,8 @@ std::vector<std::vector<std::string>> lines_of(const std::string& input)
 // The text compressed data holds, decompressed in one go, each format by
 // its library, and whether it is whole: every member, stream or frame
 // complete and passing its check, and asking no more than 128 MiB.
-bool decompressed(const std::string& format, [[maybe_unused]] const std::string& data,
-                  [[maybe_unused]] std::string& text)
+bool decompressed([[maybe_unused]] const std::string& format,
+                  [[maybe_unused]] const std::string& data, [[maybe_unused]] std::string& text)
 {
     [[maybe_unused]] char out[1 << 16];
 #if V2CHECK_WITH_ZLIB
