@@ -131,6 +131,17 @@ void check_against_model(const std::string& input)
     v2check_model::report model = v2check_model::check({input}, {});
     const v2check_model::file_report& m = model.files[0];
     auto verdict = v2list::verdict_table[std::size_t(v2list::verdict_of(c))].name;
+    // libzstd drops what a call wrote when the call meets damaged data, so
+    // how much text comes before the damage depends on how the data came
+    // in: there, only the verdict is held to the model's.
+    bool zstd =
+        input.size() >= 4 && (input.starts_with("\x28\xb5\x2f\xfd") ||
+                              ((input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18"));
+    if (zstd && m.verdict == "incomplete") {
+        if (verdict != m.verdict)
+            differ("v2check's verdict on damaged zstd data and its model's", input);
+        return;
+    }
     if (c.lines != m.lines || c.pieces != m.pieces || c.converted != m.converted ||
         c.shifted != m.shifted || c.suspect != m.suspect || c.dropped != m.dropped ||
         c.split != m.split || verdict != m.verdict)
