@@ -17,9 +17,10 @@
 
 #include "check_report.hpp"
 #include "conversion_loop.hpp"
+#include "diagnosis.hpp"
 #include "input_record.hpp"
+#include "message_words.hpp"
 #include "output_listing.hpp"
-#include "piece_reason.hpp"
 #include "piece_verdict.hpp"
 #include "plain_copy.hpp"
 #include "stdio_reference.hpp"
@@ -69,7 +70,7 @@ void check_piece(const std::string& piece)
     // record's message names its field, or the text whose UTF-8 characters
     // shifted it.
     v2list::piece_verdict verdict;
-    v2list::judge_piece(piece.data(), piece.size(), text_length, 0, verdict);
+    v2list::judge_piece(piece.data(), piece.size(), text_length, 0, reading, verdict);
     if ((verdict.fate != v2list::piece_fate::dropped) != (count == v2list::field_count))
         differ("v2check's verdict and the count", piece);
     bool multibyte = false;
@@ -77,10 +78,21 @@ void check_piece(const std::string& piece)
             v2list::fate_table[std::size_t(verdict.fate)].name ||
         multibyte != (verdict.cause == v2list::piece_cause::multibyte_text))
         differ("v2check's verdict and its model's", piece);
+    if (verdict.fate == v2list::piece_fate::converted)
+        return;
+    v2list::diagnosis d =
+        v2list::diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
     char reason[1024];
     v2list::text_builder words{reason, sizeof reason};
-    if (verdict.fate != v2list::piece_fate::converted)
-        v2list::explain(verdict, piece.data(), text_length, 0, words);
+    v2list::put_reason(words, d);
+    // The facts are the piece's: its length, and the text found where the
+    // message points.
+    std::size_t shown = piece.size() - (!piece.empty() && piece.back() == '\n');
+    if (d.length != shown ||
+        (d.cause.found_length > 0 &&
+         piece.compare(d.column - 1, d.cause.found_length,
+                       std::string_view(d.cause.found, d.cause.found_length)) != 0))
+        differ("v2check's facts and the piece", piece);
     if (verdict.fate == v2list::piece_fate::shifted) {
         std::string_view named = verdict.cause == v2list::piece_cause::multibyte_text
                                      ? v2list::cause_field(verdict.cause, verdict.step)
@@ -115,7 +127,7 @@ std::string memory_file_text(int fd)
 void check_against_model(const std::string& input)
 {
     static v2list::check_work work;
-    work.options = {false, false, false, 0, nullptr, 0, nullptr}; // count only
+    work.options = {false, false, false, 0, nullptr, 0, nullptr, true}; // count only
     int listing = memfd_create("listing", 0), rejects = memfd_create("rejects", 0);
     v2list::open_output(work.rejects, rejects);
     v2list::open_output(work.listing, listing);
@@ -138,6 +150,8 @@ void check_against_model(const std::string& input)
         input.size() >= 4 && (input.starts_with("\x28\xb5\x2f\xfd") ||
                               ((input[0] & 0xf0) == 0x50 && input.substr(1, 3) == "*M\x18"));
     if (zstd && m.verdict == "incomplete") {
+        close(listing);
+        close(rejects);
         if (verdict != m.verdict)
             differ("v2check's verdict on damaged zstd data and its model's", input);
         return;

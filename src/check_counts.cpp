@@ -33,7 +33,7 @@ constexpr auto tally_steps = [] {
 
 std::size_t tally_step(piece_cause cause, std::size_t step)
 {
-    return facts_of(cause).about_step ? tally_steps[step] : 0;
+    return row_of(cause).about_step ? tally_steps[step] : 0;
 }
 
 } // namespace
@@ -76,15 +76,23 @@ int verdicts_status(const check_counts& total)
     return status;
 }
 
-std::size_t commonest_lengths(const check_counts& counts, std::size_t* top)
+length_counts line_lengths(const check_counts& counts, bool allowed_too)
 {
-    std::array<std::size_t, std::extent_v<decltype(check_counts::lengths)>> order;
+    length_counts lengths;
+    for (std::size_t n = 0; n < lengths.size(); ++n)
+        lengths[n] = counts.lengths[n] - (allowed_too ? 0 : counts.allowed_lengths[n]);
+    return lengths;
+}
+
+std::size_t commonest_lengths(const length_counts& lengths, std::size_t* top)
+{
+    std::array<std::size_t, std::tuple_size_v<length_counts>> order;
     std::iota(order.begin(), order.end(), 0);
     std::partial_sort(order.begin(), order.begin() + 3, order.end(), [&](auto a, auto b) {
-        return std::tie(counts.lengths[b], a) < std::tie(counts.lengths[a], b);
+        return std::tie(lengths[b], a) < std::tie(lengths[a], b);
     });
     std::size_t found = 0;
-    for (; found < 3 && counts.lengths[order[found]] > 0; ++found)
+    for (; found < 3 && lengths[order[found]] > 0; ++found)
         top[found] = order[found];
     return found;
 }

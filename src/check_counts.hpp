@@ -2,12 +2,14 @@
 // the tally of causes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string_view>
 
 #include "input_record.hpp"
+#include "message_catalog.hpp"
 #include "piece_loop.hpp"
 #include "piece_verdict.hpp"
 
@@ -48,8 +50,9 @@ struct check_counts {
     // The problems by fate, cause and the step it is about; the tally puts
     // the steps of a field or of ignored columns together.
     std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
-    // Lines by their length without the newline, the last all longer.
-    std::uint64_t lengths[max_piece + 2];
+    // Lines by their length without the newline, the last all longer; and
+    // the allowed ones among them.
+    std::uint64_t lengths[max_piece + 2], allowed_lengths[max_piece + 2];
     // Pieces dropped or shifted by the step where their reading left the
     // layout and how many columns late it read (early below max_piece): no
     // more than a piece has.
@@ -82,9 +85,15 @@ int verdicts_status(const check_counts& total);
 
 void add_counts(check_counts& total, const check_counts& more);
 
+// Lines by their length, as check_counts has them.
+using length_counts = std::array<std::uint64_t, max_piece + 2>;
+
+// The lengths of every line, or of those not allowed alone.
+length_counts line_lengths(const check_counts& counts, bool allowed_too);
+
 // The commonest line lengths, most lines first and of as many the shortest,
 // in top (room for three); returns how many.
-std::size_t commonest_lengths(const check_counts& counts, std::size_t* top);
+std::size_t commonest_lengths(const length_counts& lengths, std::size_t* top);
 
 // One row of the tally: a count of problems of one fate, cause and step.
 struct tally_row {

@@ -39,10 +39,12 @@ struct line_outputs {
     bool line_problem = false; // the line goes to the rejects
     bool line_off = false;     // the line does not convert from its own columns
     piece_verdict verdict{};
+    input_record reading{}; // of the piece judged, where it is not plain
     // Lines that state the count of records, the first and second of them
     // and what the first states.
     std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
     std::string stated = {};
+    bool has_stated = false; // the pattern's group took part in the match
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
@@ -60,7 +62,7 @@ struct line_outputs {
         output_buffer& listing = work.listing;
         if (sizeof listing.buffer - listing.used < max_line && !flush_output(listing))
             return false;
-        listing.used += verdict_line(verdict, piece, listing.buffer + listing.used);
+        listing.used += verdict_line(verdict, reading, piece, listing.buffer + listing.used);
         return true;
     }
 
@@ -82,7 +84,8 @@ struct line_outputs {
             second_count_line = line;
         if (count_lines == 1)
             count_line = line;
-        if (count_lines == 1 && match[1].rm_so >= 0)
+        has_stated = count_lines == 1 ? match[1].rm_so >= 0 : has_stated;
+        if (count_lines == 1 && has_stated)
             stated.assign(piece + match[1].rm_so, std::size_t(match[1].rm_eo - match[1].rm_so));
         return true;
     }
@@ -109,11 +112,11 @@ struct line_outputs {
     {
         ++counts.pieces;
         bool ok = true;
-        judge_piece(piece, length, text_length, column, verdict);
+        judge_piece(piece, length, text_length, column, reading, verdict);
         piece_fate fate = verdict.fate;
         if (fate == piece_fate::dropped && whole && expected_line(piece, length, line)) {
+            allowed(0, length - (piece[length - 1] == '\n'));
             ++counts.allowed;
-            ++counts.allowed_lines;
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
             if (keep_listing() && whole)
@@ -130,9 +133,23 @@ struct line_outputs {
             if (verdict.shift != 0)
                 ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
             if (messages.wanted())
-                ok = messages.write(line, verdict, piece, length, text_length, column);
+                ok = say(line, piece, length, text_length, column);
         }
         return ok && reject(piece, length);
+    }
+
+    // The message on the piece just judged, its caret view the piece
+    // without its newline.
+    bool say(std::uint64_t line, const char* piece, std::size_t length, std::size_t text_length,
+             std::uint64_t column)
+    {
+        diagnosis d = diagnose_piece(verdict, reading, piece, length, text_length, line, column);
+        std::string_view shown(piece, d.length);
+        char listing[max_line];
+        std::size_t listing_length = 0;
+        if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
+            listing_length = verdict_line(verdict, reading, piece, listing) - 1;
+        return messages.write({d, shown, shown, verdict.at, {listing, listing_length}});
     }
 
     // The line goes on past its first piece, first, to second: split, said
@@ -147,26 +164,30 @@ struct line_outputs {
         std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
         std::size_t later = length - (second[length - 1] == '\n');
         std::memcpy(caret_view + split_tail, second, later);
-        return messages.write({line,
-                               column_in_line(0, max_piece),
-                               piece_fate::split,
-                               piece_cause::line_split,
-                               0,
-                               {second, later},
-                               {caret_view, split_tail + later},
-                               split_tail,
-                               {}},
-                              [](text_builder& out) {
-                                  put_words(out, facts_of(piece_cause::line_split).message, 0);
-                              });
+        diagnosis d = file_diagnosis(piece_fate::split, piece_cause::line_split, line);
+        d.column = column_in_line(0, max_piece);
+        d.length = later;
+        return messages.write({d, {second, later}, {caret_view, split_tail + later}, split_tail});
     }
 
-    // Pieces of a line allowed whole.
-    void allowed(std::size_t pieces)
+    // Pieces of a line, and characters of it in all, allowed whole.
+    void allowed(std::size_t pieces, std::uint64_t characters)
     {
         counts.pieces += pieces;
         counts.allowed += pieces;
         ++counts.allowed_lines;
+        ++counts.allowed_lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
+    }
+
+    // A problem of the file, or of a line as a whole, where it begins.
+    static diagnosis file_diagnosis(piece_fate fate, piece_cause cause, std::uint64_t line)
+    {
+        diagnosis d;
+        d.fate = fate;
+        d.line = line;
+        d.column = column_in_line(0, 0);
+        d.cause.cause = cause;
+        return d;
     }
 
     void line_end(std::uint64_t characters)
@@ -177,15 +198,15 @@ struct line_outputs {
     }
 
     // The input ends before its end, or holds another count of records than
-    // it states: one message, after the last line, its reason the parts.
-    template <typename... Parts>
-    void incomplete(piece_cause cause, const Parts&... reason)
+    // it states: one message, after the last line, whatever the cap, and the
+    // file's summary says why.
+    void incomplete(diagnosis& d)
     {
         ++counts.incomplete;
-        ++counts.causes[std::size_t(piece_fate::incomplete)][std::size_t(cause)][0];
-        problem_message m{counts.lines + 1, column_in_line(0, 0), piece_fate::incomplete, cause};
-        if (messages.wanted())
-            messages.write(m, [&](text_builder& out) { out.say(reason...); });
+        ++counts.causes[std::size_t(piece_fate::incomplete)][std::size_t(d.cause.cause)][0];
+        work.ending = d;
+        if (messages.file_message_wanted())
+            messages.write({work.ending}, false);
     }
 
     // Whether the line stating the count states records, in decimal digits.
@@ -201,29 +222,34 @@ struct line_outputs {
     // count a line states, where one is asked for, against the records read.
     void check_end(const input_source& source)
     {
-        std::string_view format = facts_of(source.format).code;
-        auto words = [](piece_cause cause) { return facts_of(cause).message; };
         // An empty line not allowed is dropped as one, always.
         const auto& empty =
             counts.causes[std::size_t(piece_fate::dropped)][std::size_t(piece_cause::empty_line)];
-        std::uint64_t records = counts.lines - counts.allowed_lines -
-                                std::accumulate(std::begin(empty), std::end(empty), 0ULL);
-        if (source.broken == piece_cause::cut_short)
-            incomplete(source.broken, format, words(source.broken), source.broken_at);
-        else if (source.broken == piece_cause::damaged)
-            incomplete(source.broken, format, words(source.broken), source.broken_at, ": ",
-                       std::string_view(source.why));
-        else if (work.options.record_count == nullptr)
+        diagnosis d = file_diagnosis(piece_fate::incomplete, source.broken, counts.lines + 1);
+        file_facts& f = work.ending_facts;
+        d.file = &f;
+        f = {};
+        f.records = counts.lines - counts.allowed_lines -
+                    std::accumulate(std::begin(empty), std::end(empty), 0ULL);
+        f.format = row_of(source.format).code;
+        work.ending_stated = stated;
+        f.has_stated = has_stated && count_lines == 1;
+        f.stated = work.ending_stated;
+        f.stating_line = count_lines > 1 ? second_count_line : count_line;
+        if (source.broken != piece_cause::none) {
+            work.ending_why = source.why;
+            f.why = work.ending_why;
+            f.byte = source.broken_at;
+            f.has_byte = true;
+        } else if (work.options.record_count == nullptr ||
+                   (count_lines == 1 && stated_count(f.records))) {
             return;
-        else if (count_lines == 0)
-            incomplete(piece_cause::count_missing, words(piece_cause::count_missing));
-        else if (count_lines > 1)
-            incomplete(piece_cause::count_twice, "line ", second_count_line,
-                       words(piece_cause::count_twice));
-        else if (!stated_count(records))
-            incomplete(piece_cause::count_differs, "line ", count_line, " states ",
-                       std::string_view(stated), words(piece_cause::count_differs), records,
-                       records == 1 ? " was read" : " were read");
+        } else {
+            d.cause.cause = count_lines == 0  ? piece_cause::count_missing
+                            : count_lines > 1 ? piece_cause::count_twice
+                                              : piece_cause::count_differs;
+        }
+        incomplete(d);
     }
 
     // The input begins with a compressed format's signature: one message,
@@ -234,10 +260,9 @@ struct line_outputs {
         ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
         if (!messages.wanted())
             return; // a failed write is in the report's error
-        std::string_view shown(piece, length - (piece[length - 1] == '\n'));
-        messages.write(
-            {1, column_in_line(0, 0), piece_fate::compressed, format, 0, shown, shown, 0, {}},
-            [&](text_builder& out) { out.put(facts_of(format).message); });
+        diagnosis d = file_diagnosis(piece_fate::compressed, format, 1);
+        d.length = length - (piece[length - 1] == '\n');
+        messages.write({d, {piece, d.length}, {piece, d.length}, 0});
     }
 };
 
@@ -288,7 +313,7 @@ struct line_reader {
 
     bool dropped(const char* piece, std::size_t length)
     {
-        judge_piece(piece, length, text_length_of(piece, length), column, out.verdict);
+        judge_piece(piece, length, text_length_of(piece, length), column, out.reading, out.verdict);
         return out.verdict.fate == piece_fate::dropped;
     }
 
@@ -336,7 +361,7 @@ struct line_reader {
     // The held line, and characters of it in all, allowed whole.
     void allow_held(std::size_t pieces, std::size_t characters)
     {
-        out.allowed(pieces);
+        out.allowed(pieces, characters);
         column += characters;
         held = 0;
         end_line();
@@ -394,6 +419,7 @@ struct line_reader {
 pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts)
 {
     input_source source(fd, work.compressed);
+    work.ending = {};
     line_reader lines{work, source, {work, counts, {work, name}}};
     pieces_end end = for_each_piece(
         work.input, fd,

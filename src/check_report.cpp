@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "piece_reason.hpp"
+#include "message_words.hpp"
 #include "report_messages.hpp"
 #include "text_builder.hpp"
 
@@ -63,8 +63,48 @@ void write_report_start(output_buffer& report, const char* program_version)
 
 namespace {
 
+// A count and its noun, one or many, then what follows.
+void put_count(text_builder& out, std::uint64_t n, const char* noun, const char* then)
+{
+    out.say(n, noun, n != 1 ? "s" : "", then);
+}
+
+// A line length, where the last counts all longer than a piece.
+void put_length(text_builder& out, std::size_t n)
+{
+    if (n > max_piece)
+        out.say("over ", max_piece);
+    else
+        out.put_number(n);
+}
+
+// The words of a file's verdict after "verdict: NAME: ": in another layout,
+// the commonest length of the lines not allowed and where most lines leave
+// the layout. False for a verdict without words.
+bool put_verdict_words(text_builder& out, const check_counts& c)
+{
+    std::size_t top[3];
+    if (verdict_of(c) != file_verdict::other_layout ||
+        commonest_lengths(line_lengths(c, false), top) == 0)
+        return false;
+    out.put("the commonest line length is ");
+    put_length(out, top[0]);
+    leaving most = most_left(c);
+    if (most.pieces > 0) {
+        if (2 * most.pieces > c.lines) {
+            out.put("; most lines read ");
+        } else {
+            out.put("; ");
+            put_count(out, most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
+        }
+        put_shift(out, most.shift);
+        out.say(" from column ", column_in_line(0, scan_step_columns[most.step]));
+    }
+    return true;
+}
+
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
-                        std::uint64_t unread)
+                        const diagnosis& ending, std::uint64_t unread)
 {
     static char text[most_rows * 128];
     text_builder line{text, sizeof text};
@@ -89,6 +129,21 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
                      ",\"shift\":", most.shift, ",\"pieces\":", most.pieces, '}');
         else
             line.put("null");
+        char words[256];
+        text_builder reason{words, sizeof words};
+        line.put(",\"reason\":");
+        if (put_verdict_words(reason, c))
+            line.put_json(words, reason.used);
+        else
+            line.put("null");
+        line.put(",\"incomplete\":");
+        if (ending.fate == piece_fate::incomplete) {
+            line.say("{\"cause\":\"", row_of(ending.cause.cause).code, '"');
+            put_json_ending(line, *ending.file);
+            line.put('}');
+        } else {
+            line.put("null");
+        }
     } else {
         for (std::size_t v = 0; v < verdict_count; ++v)
             line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_table[v].name,
@@ -101,13 +156,13 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     for (std::size_t i = 0; i < count; ++i) {
         auto cause = piece_cause(rows[i].cause);
         line.say(i > 0 ? ",{\"kind\":\"" : "{\"kind\":\"", fate_table[rows[i].fate].name,
-                 "\",\"cause\":\"", facts_of(cause).code, "\",\"field\":");
+                 "\",\"cause\":\"", row_of(cause).code, "\",\"field\":");
         put_field(line, cause_field(cause, rows[i].step));
         line.say(",\"count\":", rows[i].count, '}');
     }
     line.put("],\"lengths\":[");
     std::size_t top[3];
-    std::size_t found = commonest_lengths(c, top);
+    std::size_t found = commonest_lengths(line_lengths(c, true), top);
     for (std::size_t i = 0; i < found; ++i)
         line.say(i > 0 ? ",{\"length\":" : "{\"length\":", top[i], ",\"lines\":", c.lengths[top[i]],
                  '}');
@@ -119,18 +174,9 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
 struct summary_text : text_builder {
     const check_counts& c;
 
-    // A count and its noun, one or many, then what follows.
     void count(std::uint64_t n, const char* noun, const char* then)
     {
-        say(n, noun, n != 1 ? "s" : "", then);
-    }
-    // A line length, where the last counts all longer than a piece.
-    void length(std::size_t n)
-    {
-        if (n > max_piece)
-            say("over ", max_piece);
-        else
-            put_number(n);
+        put_count(*this, n, noun, then);
     }
 
     // "N lines and N pieces read: N records converted, ..."
@@ -166,47 +212,34 @@ struct summary_text : text_builder {
         put('\n');
     }
 
-    // A file's verdict; in another layout, its commonest length and where
-    // most lines leave the layout; and a last line without its newline.
+    // A file's verdict and its words; and a last line without its newline.
     void verdict_line()
     {
-        file_verdict verdict = verdict_of(c);
-        say("verdict: ", verdict_table[std::size_t(verdict)].name);
-        std::size_t top[3];
-        if (verdict == file_verdict::other_layout && commonest_lengths(c, top) > 0) {
-            put(": the commonest line length is ");
-            length(top[0]);
-            leaving most = most_left(c);
-            if (most.pieces > 0) {
-                if (2 * most.pieces > c.lines) {
-                    put("; most lines read ");
-                } else {
-                    put("; ");
-                    count(most.pieces, " line", most.pieces == 1 ? " reads " : " read ");
-                }
-                put_shift(*this, most.shift);
-                say(" from column ", column_in_line(0, scan_step_columns[most.step]));
-            }
-        }
+        say("verdict: ", verdict_table[std::size_t(verdict_of(c))].name, ": ");
+        if (!put_verdict_words(*this, c))
+            used -= 2;
         put('\n');
         if (c.unfinished > 0)
             put("the last line has no newline: the file may be cut short\n");
     }
 
     // Where lines are dropped, the commonest lengths show another layout.
+    // With no record converted, the commonest alone, of the lines not allowed.
     void lengths_line()
     {
         std::size_t top[3];
-        std::size_t found = commonest_lengths(c, top);
-        bool none = c.converted == 0 && found > 0; // then the commonest alone
+        bool none = c.converted == 0;
+        length_counts lengths = line_lengths(c, !none);
+        std::size_t found = commonest_lengths(lengths, top);
+        none = none && found > 0;
         put(none ? "no record converted: the commonest line length is "
                  : "commonest line lengths: ");
         for (std::size_t i = 0; i < (none ? 1 : found); ++i) {
             if (i > 0)
                 put(", ");
-            length(top[i]);
+            put_length(*this, top[i]);
             put(" (");
-            count(c.lengths[top[i]], " line", ")");
+            count(lengths[top[i]], " line", ")");
         }
         if (none)
             say("; a record has ", record_length, " columns");
@@ -221,8 +254,6 @@ void write_tally(output_buffer& report, const check_counts& c)
     tally_row rows[most_rows];
     std::size_t found = tally(c, rows);
     for (std::size_t i = 0; i < found; ++i) {
-        const cause_facts& facts = facts_of(piece_cause(rows[i].cause));
-        bool one_column = !facts.tally_one.empty() && scan_steps[rows[i].step].width == 1;
         std::string_view fate = fate_table[rows[i].fate].name;
         char text[256];
         text_builder row{text, sizeof text};
@@ -231,7 +262,7 @@ void write_tally(output_buffer& report, const check_counts& c)
         for (std::size_t pad = fate.size(); pad < 7; ++pad)
             row.put(' ');
         row.put("  ");
-        put_words(row, one_column ? facts.tally_one : facts.tally, rows[i].step);
+        put_tally_words(row, piece_cause(rows[i].cause), rows[i].step);
         row.put('\n');
         append_output(report, text, row.used);
     }
@@ -240,10 +271,10 @@ void write_tally(output_buffer& report, const check_counts& c)
 } // namespace
 
 void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
-                   const check_counts& c, std::uint64_t unread)
+                   const check_counts& c, const diagnosis& ending, std::uint64_t unread)
 {
     if (json) {
-        write_summary_json(report, name, c, unread);
+        write_summary_json(report, name, c, ending, unread);
         return;
     }
     char text[1024];

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check_counts.hpp"
+#include "diagnosis.hpp"
 #include "input_record.hpp"
 #include "input_source.hpp"
 #include "output_buffer.hpp"
@@ -30,6 +31,7 @@ struct check_options {
     // allowed and states, in the pattern's first group, how many records the
     // file holds: every other line that is neither allowed nor empty.
     const regex_t* record_count;
+    bool count_only; // -c: the summaries and the tallies alone
 };
 
 // Everything a check works in; the caller owns it, as with a conversion.
@@ -46,6 +48,11 @@ struct check_work {
     static constexpr std::size_t most_held = 1024 * max_piece;
     char held[most_held + 1];
     input_source::buffer compressed;
+    // Why the last file checked is incomplete (fate converted where it is
+    // not), for its summary, and the texts it names.
+    diagnosis ending;
+    file_facts ending_facts;
+    std::string ending_stated, ending_why;
 };
 
 // A file's name as given (for standard input, its label), escaped for the
@@ -77,8 +84,9 @@ void write_report_start(output_buffer& report, const char* program_version);
 // The summary line ("NAME: N lines and N pieces read: ...", the name left
 // out unless named, "total" for a null name, and the files left unread
 // where there are any) and the tally: a line for each cause, most frequent
-// first. As JSON, a "summary" object, or for a null name the "total".
+// first. As JSON, a "summary" object with why the file is incomplete
+// (ending), or for a null name the "total".
 void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
-                   const check_counts& counts, std::uint64_t unread = 0);
+                   const check_counts& counts, const diagnosis& ending, std::uint64_t unread = 0);
 
 } // namespace v2list

@@ -5,9 +5,12 @@
 #include <cstring>
 
 #include "byte_blocks.hpp"
+#include "diagnosis.hpp"
+#include "message_catalog.hpp"
 #include "output_listing.hpp"
 #include "piece_loop.hpp"
 #include "plain_copy.hpp"
+#include "text_builder.hpp"
 
 namespace v2list {
 
@@ -102,9 +105,8 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length, cons
 
 // A complete record is converted, or shifted at that first field.
 [[gnu::always_inline]] inline void judge_complete(const char* piece, std::size_t text_length,
-                                                  piece_verdict& verdict)
+                                                  const input_record& r, piece_verdict& verdict)
 {
-    const input_record& r = verdict.record;
     if (in_own_columns(r, std::make_index_sequence<scan_steps.size()>()))
         return;
     std::size_t f =
@@ -125,6 +127,15 @@ std::size_t first_shifted_field(const char* piece, std::size_t text_length, cons
                              : piece_cause::skips_white_space;
 }
 
+// The parts of a piece a dropped piece's verdict and diagnosis talk of.
+struct piece_shape {
+    bool zero;              // a zero byte ends the text
+    bool newline;           // the piece ends its line with a newline
+    bool whole;             // the piece ends its line
+    std::size_t characters; // of text, without the newline
+    std::size_t need;       // characters a record needs, so ended
+};
+
 piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_length)
 {
     piece_shape shape{};
@@ -140,9 +151,8 @@ piece_shape shape_of(const char* piece, std::size_t length, std::size_t text_len
 // A piece that is not a complete record: where and why the reading failed,
 // or where it left the layout before.
 void judge_dropped(const char* piece, std::size_t text_length, const piece_shape& shape,
-                   std::uint64_t line_column, piece_verdict& verdict)
+                   std::uint64_t line_column, const input_record& r, piece_verdict& verdict)
 {
-    const input_record& r = verdict.record;
     std::size_t stop = r.steps_run - 1;
     std::size_t left = left_layout_at(r, stop);
     verdict.fate = piece_fate::dropped;
@@ -269,10 +279,11 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
         return;
     piece_verdict trial{};
     trial.fate = piece_fate::converted;
-    read_record(laid, laid_length, trial.record);
-    if (trial.record.count != field_count)
+    input_record reading;
+    read_record(laid, laid_length, reading);
+    if (reading.count != field_count)
         return;
-    judge_complete(laid, laid_length, trial);
+    judge_complete(laid, laid_length, reading, trial);
     if (trial.fate != piece_fate::converted)
         return;
     verdict.cause = piece_cause::multibyte_text;
@@ -284,10 +295,10 @@ std::size_t laid_by_characters(const char* piece, std::size_t text_length, char*
 }
 
 // Where a message on the verdict points, as its cause's place says.
-void place_cause(const piece_shape& shape, std::size_t text_length, piece_verdict& verdict)
+void place_cause(const piece_shape& shape, std::size_t text_length, const input_record& r,
+                 piece_verdict& verdict)
 {
-    const input_record& r = verdict.record;
-    switch (facts_of(verdict.cause).place) {
+    switch (row_of(verdict.cause).place) {
     case cause_place::step_columns: verdict.at = scan_step_columns[verdict.step]; break;
     case cause_place::step_end: verdict.at = r.to(verdict.step); break;
     case cause_place::step_start: verdict.at = r.from(verdict.step); break;
@@ -326,18 +337,19 @@ std::size_t step_at(std::size_t column)
 }
 
 void verdict_detail::judge_further(const char* piece, std::size_t length, std::size_t text_length,
-                                   std::uint64_t line_column, piece_verdict& verdict)
+                                   std::uint64_t line_column, input_record& reading,
+                                   piece_verdict& verdict)
 {
     if (!verdict.plain) {
-        read_record(piece, text_length, verdict.record);
-        bool complete = verdict.record.count == field_count;
+        read_record(piece, text_length, reading);
+        bool complete = reading.count == field_count;
         if (complete)
-            judge_complete(piece, text_length, verdict);
+            judge_complete(piece, text_length, reading, verdict);
         if (!complete || verdict.fate != piece_fate::converted) {
-            verdict.shape = complete ? piece_shape{} : shape_of(piece, length, text_length);
+            piece_shape shape = complete ? piece_shape{} : shape_of(piece, length, text_length);
             if (!complete)
-                judge_dropped(piece, text_length, verdict.shape, line_column, verdict);
-            place_cause(verdict.shape, text_length, verdict);
+                judge_dropped(piece, text_length, shape, line_column, reading, verdict);
+            place_cause(shape, text_length, reading, verdict);
             if (high_byte_in_texts(piece, text_length))
                 find_multibyte_text(piece, text_length, verdict);
             return;
@@ -347,9 +359,158 @@ void verdict_detail::judge_further(const char* piece, std::size_t length, std::s
         find_control_character(piece, text_length, verdict);
 }
 
-std::size_t verdict_detail::write_read_line(const piece_verdict& verdict, char* line)
+std::size_t verdict_detail::write_read_line(const input_record& reading, char* line)
 {
-    return write_record(verdict.record, line);
+    return write_record(reading, line);
+}
+
+namespace {
+
+// The last number step: after it, every field reads as late as it ended.
+constexpr std::size_t last_number = [] {
+    std::size_t step = scan_steps.size() - 1;
+    while (step > 0 && scan_steps[step].kind != scan_step::number)
+        --step;
+    return step;
+}();
+
+// The columns [from, to) of a piece at line_column, as a message names them.
+column_span span_of(std::uint64_t line_column, std::size_t from, std::size_t to)
+{
+    return {column_in_line(line_column, from),
+            column_in_line(line_column, to <= from + 1 ? from : to - 1)};
+}
+
+clause clause_at(piece_cause cause, std::size_t step, std::uint64_t column)
+{
+    clause c;
+    c.cause = cause;
+    c.step = static_cast<unsigned char>(step);
+    c.column = column;
+    return c;
+}
+
+void quote(clause& c, const char* characters, std::size_t length)
+{
+    std::memcpy(c.found, characters, length);
+    c.found_length = static_cast<unsigned char>(length);
+}
+
+// Where and why the reading of a dropped piece stopped.
+clause stop_clause(const input_record& r, const char* piece, std::size_t text_length,
+                   std::uint64_t line_column, piece_cause stopped)
+{
+    std::size_t stop = r.steps_run - 1;
+    std::size_t from = r.from(stop);
+    clause c = clause_at(stopped, stop, column_in_line(line_column, from));
+    if (stopped == piece_cause::zero_byte) {
+        // Named by the layout's columns the zero byte stands in.
+        c.step = step_at(text_length);
+        c.column = column_in_line(line_column, text_length);
+        c.inside = text_length > scan_step_columns[c.step];
+    } else if (stopped == piece_cause::line_too_short) {
+        // The step the end cut short: the one before, if it got less than
+        // its width.
+        std::size_t last = stop - (stop > 0);
+        c.inside = stop > 0 && scan_steps[last].kind == scan_step::characters &&
+                   r.to(last) - r.from(last) < scan_steps[last].width;
+        c.step = c.inside ? last : stop;
+        c.column = column_in_line(line_column, text_length);
+    } else if (stopped == piece_cause::takes_sign) {
+        // The sign and what follows it, or the end of the line after it.
+        bool more = scan_steps[stop].width > 1 && r.to(stop) < text_length;
+        c.ends = scan_steps[stop].width > 1 && !more;
+        quote(c, piece + from, more ? 2 : 1);
+    } else if (from < text_length) { // literal_missing, not_a_digit
+        quote(c, piece + from, 1);
+    }
+    return c;
+}
+
+// What a record shifted shows of field, and from where.
+void describe_shifted(const input_record& r, std::size_t field, std::uint64_t line_column,
+                      diagnosis& d)
+{
+    const field_place& place = field_places[field];
+    const char* taken = r.start(place.step);
+    d.shifted_field = field;
+    d.own = span_of(line_column, place.column, place.column + place.width);
+    d.from = span_of(line_column, r.from(place.step), r.to(place.step));
+    d.later = ended_late(r, last_number);
+    if (fields[field].shape == shape_number) {
+        d.value = r.values[field];
+        bool pad = d.value >= 0 && d.value < 10 && listing_widths[field] == 2;
+        text_builder shows{d.shows, sizeof d.shows};
+        if (pad)
+            shows.put('0');
+        shows.put_number(d.value);
+        d.shows_length = shows.used;
+    } else {
+        d.shows_length = fields[field].shape == shape_text
+                             ? trim_trailing_spaces(taken, scan_steps[place.step].width)
+                             : 1;
+        std::memcpy(d.shows, taken, d.shows_length);
+    }
+}
+
+} // namespace
+
+diagnosis diagnose_piece(const piece_verdict& verdict, const input_record& r, const char* piece,
+                         std::size_t length, std::size_t text_length, std::uint64_t line,
+                         std::uint64_t line_column)
+{
+    diagnosis d;
+    d.fate = verdict.fate;
+    d.line = line;
+    d.column = column_in_line(line_column, verdict.at);
+    d.cause = clause_at(verdict.cause, verdict.step, d.column);
+    piece_shape shape = shape_of(piece, length, text_length);
+    d.length = length - (length > 0 && piece[length - 1] == '\n');
+    d.need = shape.need;
+    d.newline = shape.newline;
+    d.whole = shape.whole;
+    d.start = column_in_line(line_column, 0);
+    if (verdict.fate == piece_fate::dropped)
+        d.stop = stop_clause(r, piece, text_length, line_column, verdict.stopped);
+    if (verdict.fate == piece_fate::shifted)
+        describe_shifted(r, verdict.field, line_column, d);
+    std::size_t step = verdict.step;
+    switch (verdict.cause) {
+    case piece_cause::multibyte_text:
+        d.field = scan_step_fields[step];
+        d.characters = verdict.characters;
+        d.later = verdict.shift;
+        d.has_shift = true;
+        return d;
+    case piece_cause::control_character:
+        d.field = verdict.field;
+        quote(d.cause, piece + verdict.at, 1);
+        return d;
+    case piece_cause::empty_line: return d;
+    case piece_cause::line_too_short: d.cause.step = r.steps_run - 1; return d;
+    case piece_cause::zero_byte:
+    case piece_cause::literal_missing:
+    case piece_cause::takes_sign:
+    case piece_cause::not_a_digit: // the cause is where the reading stopped
+        d.cause = d.stop;
+        d.stop = {};
+        return d;
+    default: break;
+    }
+    // It left the layout: blank columns, white space skipped or a number
+    // that stopped short.
+    d.field = verdict.fate == piece_fate::shifted ? verdict.field : std::size_t(field_count);
+    d.cause.columns = span_of(line_column, scan_step_columns[step], step_end(step));
+    if (verdict.cause == piece_cause::stops_short) {
+        std::size_t to = r.to(step);
+        d.cause.column = column_in_line(line_column, to);
+        if (to < text_length)
+            quote(d.cause, piece + to, 1);
+    }
+    if (verdict.fate == piece_fate::dropped)
+        d.later = r.steps_run > 1 ? ended_late(r, r.steps_run - 2) : 0;
+    d.has_shift = verdict.fate == piece_fate::shifted || d.later != 0;
+    return d;
 }
 
 } // namespace v2list

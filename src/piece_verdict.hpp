@@ -66,70 +66,6 @@ enum class cause_place : unsigned char {
     line_end,     // just past the line's last character
 };
 
-// Everything about a cause but what a piece adds. In its words, "%s" stands
-// for what the step reads, "%c" for the literal, "%n" for the longest piece.
-struct cause_facts {
-    std::string_view code;                 // stable, as the JSON report has it
-    std::string_view tally, tally_one;     // the tally's words; for a step one column wide
-    std::string_view message, message_one; // its own words in a message, likewise
-    bool about_step;                       // about one step, which the verdict names; else the line
-    cause_place place;
-};
-
-// clang-format off
-inline constexpr cause_facts cause_table[] = {
-    {"none", "converted", {}, "", {}, false, cause_place::judged},
-    {"columns_blank", "%s's columns are blank", "%s's column is blank", " are blank", " is blank",
-     true, cause_place::step_columns},
-    {"skips_white_space", "%s skips white space", {}, " skips white space at column ",
-     {}, true, cause_place::step_columns},
-    {"reads_neighbour", "%s skips white space into a neighbour's column", {},
-     " skips white space at column ", {}, true, cause_place::step_columns},
-    {"stops_short", "%s stops short", {}, " stops at ", {}, true, cause_place::step_end},
-    {"takes_sign", "%s takes a sign", {}, ", a sign, no digit", {}, true,
-     cause_place::step_start},
-    {"not_a_digit", "%s finds no digit", {}, ", not a digit", {}, true,
-     cause_place::step_start},
-    {"literal_missing", "no \"%c\" in its column", {}, " where the \"%c\" belongs", {},
-     true, cause_place::step_start},
-    {"zero_byte", "zero byte in %s", {}, " (a zero byte) ", {}, true,
-     cause_place::text_end},
-    {"line_too_short", "line too short", {}, " and a record needs ", {}, false,
-     cause_place::line_end},
-    {"empty_line", "empty line", {}, "an empty line", {}, false, cause_place::line_end},
-    {"control_character", "%s shows a control character", {}, ", a control character",
-     {}, true, cause_place::judged},
-    {"multibyte_text", "%s holds UTF-8 characters of several bytes", {}, " UTF-8 character", {},
-     true, cause_place::judged},
-    {"gzip", "gzip data", {}, "gzip data, not read: this v2check was built without zlib", {}, false, cause_place::judged},
-    {"bzip2", "bzip2 data", {}, "bzip2 data, not read: this v2check was built without libbz2", {}, false,
-     cause_place::judged},
-    {"xz", "xz data", {}, "xz data, not read: this v2check was built without liblzma", {}, false, cause_place::judged},
-    {"zstd", "zstd data", {}, "zstd data, not read: this v2check was built without libzstd", {}, false,
-     cause_place::judged},
-    {"line_split", "line longer than %n characters", {},
-     "the line is longer than %n characters and is read in pieces of %n, each as a line of its "
-     "own", {}, false, cause_place::judged},
-    {"cut_short", "compressed data cut short", {}, " data cut short: the file ends at byte ", {},
-     false, cause_place::judged},
-    {"damaged", "compressed data damaged", {}, " data damaged at byte ", {}, false,
-     cause_place::judged},
-    {"count_differs", "records not as many as stated", {}, " records, and ", {}, false,
-     cause_place::judged},
-    {"count_missing", "no line states the count of records", {},
-     "no line states the count of records", {}, false, cause_place::judged},
-    {"count_twice", "two lines state the count of records", {}, " states the count of records again",
-     {}, false, cause_place::judged},
-};
-// clang-format on
-inline constexpr std::size_t cause_count = std::size(cause_table);
-static_assert(cause_count == std::size_t(piece_cause::count_twice) + 1);
-
-inline const cause_facts& facts_of(piece_cause cause)
-{
-    return cause_table[std::size_t(cause)];
-}
-
 // Where character at (from 0) of a piece that starts at line_column (from
 // 0) stands in its line, counted from 1 as every column v2check writes is.
 constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at)
@@ -137,15 +73,8 @@ constexpr std::uint64_t column_in_line(std::uint64_t line_column, std::size_t at
     return line_column + at + 1;
 }
 
-// The parts of a piece a dropped piece's verdict and reason talk of.
-struct piece_shape {
-    bool zero;              // a zero byte ends the text
-    bool newline;           // the piece ends its line with a newline
-    bool whole;             // the piece ends its line
-    std::size_t characters; // of text, without the newline
-    std::size_t need;       // characters a record needs, so ended
-};
-
+// What v2list does with a piece and why, in a few words: what the counts
+// and the tally need. The diagnosis (diagnosis.hpp) has the rest.
 struct piece_verdict {
     piece_fate fate;
     piece_cause cause;
@@ -159,10 +88,8 @@ struct piece_verdict {
     // Why the reading of a dropped piece stopped: zero_byte, line_too_short
     // (its text ran out), literal_missing, takes_sign or not_a_digit.
     piece_cause stopped;
-    piece_shape shape;      // of a dropped piece
     std::size_t characters; // multibyte_text: the text's UTF-8 characters of several bytes
     bool plain;             // settled as a plain piece, without a reading
-    input_record record;    // read, where not settled as plain
 };
 
 namespace verdict_detail {
@@ -216,37 +143,40 @@ inline constexpr auto shown_bytes = [] {
 // What judge_piece leaves out of line: a piece that is not plain, or whose
 // shown fields may hold a control character.
 void judge_further(const char* piece, std::size_t length, std::size_t text_length,
-                   std::uint64_t line_column, piece_verdict& verdict);
+                   std::uint64_t line_column, input_record& reading, piece_verdict& verdict);
 
-std::size_t write_read_line(const piece_verdict& verdict, char* line);
+std::size_t write_read_line(const input_record& reading, char* line);
 
 } // namespace verdict_detail
 
 // Judges the piece of length characters, text_length of them before any zero
-// byte, that starts at line_column (from 0) of its line, as v2list reads it.
+// byte, that starts at line_column (from 0) of its line, as v2list reads it
+// into reading (left as it was for a plain piece).
 // A plain piece whose shown fields hold no control character is settled
 // inline, the common case, which makes v2check measurably faster
 // (doc/performance.md).
 [[gnu::always_inline]] inline void judge_piece(const char* piece, std::size_t length,
                                                std::size_t text_length, std::uint64_t line_column,
-                                               piece_verdict& verdict)
+                                               input_record& reading, piece_verdict& verdict)
 {
     // step, field and at are set with every cause but none.
     verdict.fate = piece_fate::converted;
     verdict.cause = piece_cause::none;
     verdict.plain = copies_plain && text_length >= shortest_record && plain_record(piece);
     if (!verdict.plain || verdict_detail::may_show_control(piece, text_length))
-        verdict_detail::judge_further(piece, length, text_length, line_column, verdict);
+        verdict_detail::judge_further(piece, length, text_length, line_column, reading, verdict);
 }
 
-// The line v2list writes for a piece the verdict converts; returns its length.
+// The line v2list writes for a piece the verdict converts, read as reading;
+// returns its length.
 [[gnu::always_inline]] inline std::size_t verdict_line(const piece_verdict& verdict,
+                                                       const input_record& reading,
                                                        const char* piece, char* line)
 {
     if constexpr (copies_plain)
         if (verdict.plain)
             return copy_plain_columns(piece, line);
-    return verdict_detail::write_read_line(verdict, line);
+    return verdict_detail::write_read_line(reading, line);
 }
 
 // How many columns late (negative: early) the reading of step ended.

@@ -10,8 +10,10 @@
 
 #include "check_report.hpp"
 #include "conversion_loop.hpp"
+#include "diagnosis.hpp"
+#include "message_catalog.hpp"
+#include "message_words.hpp"
 #include "output_listing.hpp"
-#include "piece_reason.hpp"
 #include "text_builder.hpp"
 
 namespace v2list {
@@ -33,38 +35,87 @@ inline void put_field(text_builder& text, std::string_view field)
         text.say('"', field, '"');
 }
 
-// A problem as both reports say it.
+// A problem as both reports say it: its diagnosis, and the piece it is on.
 struct problem_message {
-    std::uint64_t line, column; // the column counted from 1
-    piece_fate fate;
-    piece_cause cause;
-    std::size_t step = 0;        // the step the cause is about
+    const diagnosis& d;
     std::string_view piece = {}; // without its newline
     std::string_view view = {};  // what the caret view shows, and where its caret goes
     std::size_t caret = 0;
     std::string_view listing = {}; // the line v2list writes without its newline, or empty
 };
 
+// Columns as a JSON array, [first, last].
+inline void put_json_span(text_builder& text, column_span span)
+{
+    text.say('[', span.first, ',', span.last, ']');
+}
+
+// A number, or null where there is none.
+inline void put_json_number(text_builder& text, bool has, std::uint64_t n)
+{
+    if (has)
+        text.put_number(n);
+    else
+        text.put("null");
+}
+
+// The facts of an incomplete file, as its problem and its summary give them.
+inline void put_json_ending(text_builder& text, const file_facts& f)
+{
+    text.put(",\"byte\":");
+    put_json_number(text, f.has_byte, f.byte);
+    text.put(",\"stated\":");
+    if (f.has_stated)
+        text.put_json(f.stated.data(), f.stated.size());
+    else
+        text.put("null");
+    text.put(",\"stating_line\":");
+    put_json_number(text, f.stating_line != 0, f.stating_line);
+    text.say(",\"records\":", f.records);
+}
+
 // The JSON report's object after its name; the reason is written in place,
 // and escaped where it must be.
-template <typename Reason>
-[[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m,
-                                                    Reason&& put_reason)
+[[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m)
 {
-    text.say(",\"line\":", m.line, ",\"column\":", m.column, ",\"kind\":\"",
-             fate_table[std::size_t(m.fate)].name, "\",\"cause\":\"", facts_of(m.cause).code,
+    const diagnosis& d = m.d;
+    text.say(",\"line\":", d.line, ",\"column\":", d.column, ",\"kind\":\"",
+             fate_table[std::size_t(d.fate)].name, "\",\"cause\":\"", row_of(d.cause.cause).code,
              "\",\"field\":");
-    put_field(text, cause_field(m.cause, m.step));
+    put_field(text, cause_field(d.cause.cause, d.cause.step));
     text.put(",\"reason\":\"");
     std::size_t reason = text.used;
-    put_reason(text);
+    put_reason(text, d);
     std::size_t length = text.used - reason;
     if (text_builder::shown_run(text.text + reason, 0, length) < length) {
         std::string words(text.text + reason, length); // rare: a name or a byte to escape
         text.used = reason;
         text.put_escaped(words.data(), length, escape_style::json);
     }
-    text.put("\",\"piece\":");
+    text.say("\",\"length\":", d.length, ",\"found\":");
+    if (d.cause.found_length > 0)
+        text.put_json(d.cause.found, d.cause.found_length);
+    else
+        text.put("null");
+    text.put(",\"shift\":");
+    if (d.has_shift)
+        text.put_number(d.later);
+    else
+        text.put("null");
+    if (d.fate == piece_fate::shifted) {
+        text.put(",\"own\":");
+        put_json_span(text, d.own);
+        text.put(",\"shows\":");
+        if (fields[d.shifted_field].shape == shape_number) // digits and a sign
+            text.say('"', std::string_view(d.shows, d.shows_length), '"');
+        else
+            text.put_json(d.shows, d.shows_length);
+        text.put(",\"from\":");
+        put_json_span(text, d.from);
+    }
+    if (d.fate == piece_fate::incomplete)
+        put_json_ending(text, *d.file);
+    text.put(",\"piece\":");
     bool as_is = text.put_json(m.piece.data(), m.piece.size());
     if (!m.listing.empty()) {
         // The listing holds the piece's characters, its own and digits.
@@ -78,15 +129,16 @@ template <typename Reason>
 }
 
 // The text report's message after its name: "LINE:COLUMN: FATE: REASON",
-// then the caret view and a note of the line v2list writes where asked.
-template <typename Reason>
+// then, where asked, the caret view (none for a message on the whole file)
+// and a note of the line v2list writes.
 [[gnu::always_inline]] inline void put_text_message(text_builder& text, const problem_message& m,
-                                                    bool show_line, Reason&& put_reason)
+                                                    bool show_line)
 {
-    text.say(':', m.line, ':', m.column, ": ", fate_table[std::size_t(m.fate)].name, ": ");
-    put_reason(text);
+    const diagnosis& d = m.d;
+    text.say(':', d.line, ':', d.column, ": ", fate_table[std::size_t(d.fate)].name, ": ");
+    put_reason(text, d);
     text.put('\n');
-    if (!show_line)
+    if (!show_line || d.fate == piece_fate::incomplete)
         return;
     std::size_t before = std::min(m.caret, m.view.size());
     text.put("  ");
@@ -113,6 +165,11 @@ struct message_writer {
     std::uint64_t most = work.options.quiet ? 0 : work.options.max_messages;
 
     bool wanted() const { return written < most && work.report.error == 0; }
+    // A file's own message is written whatever the cap, but for -c and -q.
+    bool file_message_wanted() const
+    {
+        return !work.options.quiet && !work.options.count_only && work.report.error == 0;
+    }
 
     // The longest reason, and room for the longest message but its name.
     static constexpr std::size_t most_reason = 1024, most_message = 8 * most_reason;
@@ -146,45 +203,21 @@ struct message_writer {
         return append_output(report, shown.data(), shown.size()) && make_room(text);
     }
 
-    // A message written straight into the report, the name whole,
-    // put_reason(text_builder&) putting its reason.
-    template <typename Reason>
-    bool write(const problem_message& m, Reason&& put_reason)
+    // A message written straight into the report, the name whole; counted
+    // against the cap unless it is the file's own.
+    bool write(const problem_message& m, bool capped = true)
     {
-        ++written;
+        written += capped;
         text_builder text{nullptr, 0};
         bool json = work.options.json;
         if (!start(text, json ? "{\"type\":\"problem\",\"file\":" : ""))
             return false;
         if (json)
-            put_json_message(text, m, put_reason);
+            put_json_message(text, m);
         else
-            put_text_message(text, m, work.options.show_line, put_reason);
+            put_text_message(text, m, work.options.show_line);
         work.report.used += text.used;
         return true;
-    }
-
-    // A message on a piece, its caret view the piece without its newline.
-    bool write(std::uint64_t line, const piece_verdict& verdict, const char* piece,
-               std::size_t length, std::size_t text_length, std::uint64_t line_column)
-    {
-        std::string_view shown(piece,
-                               length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
-        char listing[max_line];
-        std::size_t listing_length = 0;
-        if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
-            listing_length = verdict_line(verdict, piece, listing) - 1;
-        return write(
-            {line,
-             column_in_line(line_column, verdict.at),
-             verdict.fate,
-             verdict.cause,
-             verdict.step,
-             shown,
-             shown,
-             verdict.at,
-             {listing, listing_length}},
-            [&](text_builder& out) { explain(verdict, piece, text_length, line_column, out); });
     }
 };
 

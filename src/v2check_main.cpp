@@ -108,7 +108,7 @@ std::string version_text()
     for (auto format : {v2list::piece_cause::gzip, v2list::piece_cause::bzip2,
                         v2list::piece_cause::xz, v2list::piece_cause::zstd})
         if (v2list::can_decompress(format))
-            text.append(" ").append(v2list::facts_of(format).code);
+            text.append(" ").append(v2list::row_of(format).code);
     return text.append("\n");
 }
 
@@ -303,13 +303,12 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
                  output_file& listing, const char*& label)
 {
     static regex_t allowed[64], record_count;
-    work.options = {false, false, false, UINT64_MAX, allowed, 0, nullptr};
+    work.options = {false, false, false, UINT64_MAX, allowed, 0, nullptr, false};
     const char* show_line = "auto";
-    bool count_only = false;
     opterr = 0; // its messages are said here, in v2check's words
     for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
         switch (c) {
-        case 'c': count_only = true; break;
+        case 'c': work.options.count_only = true; break;
         case 'm': work.options.max_messages = message_count(optarg); break;
         case 'q': work.options.quiet = true; break;
         case option_show_line: show_line = optarg; break;
@@ -340,7 +339,7 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
         default: return bad_option(argv, c);
         }
     }
-    if (count_only)
+    if (work.options.count_only)
         work.options.max_messages = 0;
     if (std::strcmp(show_line, "always") == 0)
         work.options.show_line = true;
@@ -403,7 +402,8 @@ run check_all(v2list::check_work& work, char* const* names, int name_count, cons
         if (reason.empty()) {
             v2list::add_counts(total, counts);
             if (!work.options.quiet && work.report.error == 0)
-                v2list::write_summary(work.report, json, &name, name_count > 1, counts);
+                v2list::write_summary(work.report, json, &name, name_count > 1, counts,
+                                      work.ending);
             continue;
         }
         if (!state.cut_short)
@@ -415,7 +415,7 @@ run check_all(v2list::check_work& work, char* const* names, int name_count, cons
             v2list::write_unread(work.report, name, reason.c_str());
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, json, nullptr, true, total, state.unread);
+        v2list::write_summary(work.report, json, nullptr, true, total, {}, state.unread);
     state.verdicts = v2list::verdicts_status(total);
     return state;
 }

@@ -10,10 +10,11 @@
 
 #include "check_report.hpp"
 #include "conversion_loop.hpp"
+#include "diagnosis.hpp"
 #include "input_record.hpp"
+#include "message_words.hpp"
 #include "output_listing.hpp"
 #include "piece_generator.hpp"
-#include "piece_reason.hpp"
 #include "piece_verdict.hpp"
 #include "stdio_reference.hpp"
 #include "text_builder.hpp"
@@ -70,8 +71,9 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
                             : i % 3 == 1 ? generate_shifted_record(random) + "\n"
                                          : stopped_short(random);
         piece_verdict verdict;
+        input_record reading;
         std::size_t text_length = text_length_of(piece.data(), piece.size());
-        judge_piece(piece.data(), piece.size(), text_length, 0, verdict);
+        judge_piece(piece.data(), piece.size(), text_length, 0, reading, verdict);
         reference_record record{};
         if (reference_read_record(piece.data(), piece.size(), record) != int(field_count)) {
             ASSERT_EQ(verdict.fate, piece_fate::dropped) << testing::PrintToString(piece);
@@ -87,11 +89,19 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
         if (first == field_count)
             continue;
         ASSERT_EQ(verdict.field, first) << testing::PrintToString(piece);
+        diagnosis d =
+            diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
         char reason[1024];
         text_builder words{reason, sizeof reason};
-        explain(verdict, piece.data(), text_length, 0, words);
+        put_reason(words, d);
         std::string said(reason, words.used);
         ASSERT_NE(said.find(fields[first].name), std::string::npos) << said;
+        // What it shows is what the C library's listing line writes.
+        char line[256];
+        std::size_t n = reference_convert_piece(piece.data(), piece.size(), line, sizeof line);
+        ASSERT_NE(std::string(line, n).find(std::string(d.shows, d.shows_length)),
+                  std::string::npos)
+            << said;
         ++shifted[fields[first].shape];
     }
     // Every shape of field is found shifted, or the test proves little.

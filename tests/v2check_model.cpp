@@ -441,8 +441,16 @@ report check(const std::vector<std::optional<std::string>>& inputs, const option
             return all;
         }
         problems = problems || (file.verdict != "clean" && file.verdict != "empty");
-        if (file.messages.size() > given.most)
+        // The cap leaves out messages on lines, never the file's own.
+        bool own = !file.messages.empty() && file.messages.back().fate == "incomplete";
+        message ending = own ? file.messages.back() : message{};
+        if (given.count_only) {
+            file.messages.clear();
+        } else if (file.messages.size() - own > given.most) {
             file.messages.resize(given.most);
+            if (own)
+                file.messages.push_back(ending);
+        }
     }
     all.status = trouble ? 2 : problems ? 1 : 0;
     return all;

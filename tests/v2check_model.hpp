@@ -16,7 +16,8 @@ namespace v2check_model {
 
 struct options {
     bool quiet = false;
-    std::uint64_t most = UINT64_MAX; // messages a file; 0 for -c
+    std::uint64_t most = UINT64_MAX; // messages a file, the file's own aside; 0 for -c
+    bool count_only = false;         // -c: not even the file's own
     std::vector<std::string> allow;  // extended regular expressions
     std::string record_count;        // --record-count's pattern, or empty
 };

@@ -194,6 +194,7 @@ void expect_agreement(trial t)
 {
     if (t.count)
         t.options.most = 0;
+    t.options.count_only = t.count;
     v2check_model::report model = v2check_model::check(t.files, t.options);
     run_result program = run_v2check(t);
     SCOPED_TRACE(describe(t));

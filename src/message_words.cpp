@@ -1,0 +1,248 @@
+#include "message_words.hpp"
+
+#include <cstdint>
+#include <utility>
+
+#include "message_catalog.hpp"
+#include "piece_loop.hpp"
+#include "text_builder.hpp"
+
+namespace v2list {
+
+namespace {
+
+void put_stop(text_builder& out, const diagnosis& d);
+void put_then(text_builder& out, const diagnosis& d, const clause& c);
+
+// What a scan step reads in a message: its field, or what it skips.
+void put_step(text_builder& out, std::size_t step)
+{
+    const scan_step& s = scan_steps[step];
+    if (s.assigns)
+        out.put(fields[scan_step_fields[step]].name);
+    else if (s.kind == scan_step::literal)
+        out.say("the \"", s.symbol, '"');
+    else if (s.kind == scan_step::number)
+        out.put("an ignored number");
+    else
+        out.put(s.width > 1 ? "ignored columns" : "an ignored column");
+}
+
+// What it reads in the tally, where steps of one name are one row.
+std::string_view step_subject(std::size_t step)
+{
+    const scan_step& s = scan_steps[step];
+    return s.assigns                      ? fields[scan_step_fields[step]].name
+           : s.kind == scan_step::literal ? "the literal"
+           : s.kind == scan_step::number  ? "a number"
+                                          : "ignored columns";
+}
+
+// "column 5" or "columns 5-6".
+void put_span(text_builder& out, column_span span)
+{
+    if (span.first == span.last)
+        out.say("column ", span.first);
+    else
+        out.say("columns ", span.first, '-', span.last);
+}
+
+void put_quoted(text_builder& out, const char* characters, std::size_t length)
+{
+    out.put('"');
+    out.put_escaped(characters, length, escape_style::text);
+    out.put('"');
+}
+
+std::uint64_t span_width(column_span span)
+{
+    return span.first == 0 ? 0 : span.last - span.first + 1;
+}
+
+// A fact as a number: what a plural counts and a condition tests (not 0).
+template <fact F>
+std::uint64_t amount(const diagnosis& d, const clause& c)
+{
+    if constexpr (F == fact::column)
+        return c.column;
+    else if constexpr (F == fact::found)
+        return c.found_length;
+    else if constexpr (F == fact::inside)
+        return c.inside;
+    else if constexpr (F == fact::ends)
+        return c.ends;
+    else if constexpr (F == fact::columns)
+        return span_width(c.columns);
+    else if constexpr (F == fact::field)
+        return d.field != field_count;
+    else if constexpr (F == fact::from)
+        return span_width(d.from);
+    else if constexpr (F == fact::later)
+        return std::uint64_t(d.later < 0 ? -d.later : d.later);
+    else if constexpr (F == fact::stop)
+        return d.stop.cause != piece_cause::none;
+    else if constexpr (F == fact::characters)
+        return d.characters;
+    else if constexpr (F == fact::length)
+        return d.length;
+    else if constexpr (F == fact::rest)
+        return d.start > 1;
+    else if constexpr (F == fact::newline)
+        return d.newline;
+    else if constexpr (F == fact::whole)
+        return d.whole;
+    else if constexpr (F == fact::short_of)
+        return d.whole && d.length < d.need;
+    else if constexpr (F == fact::byte)
+        return d.file->has_byte;
+    else if constexpr (F == fact::stated)
+        return d.file->stated.size();
+    else if constexpr (F == fact::stating_line)
+        return d.file->stating_line;
+    else if constexpr (F == fact::records)
+        return d.file->records;
+    else
+        static_assert(F == fact::none, "a condition or plural on a fact that is no number");
+}
+
+// A fact as the words say it.
+template <fact F>
+void put_fact(text_builder& out, const diagnosis& d, const clause& c)
+{
+    if constexpr (F == fact::step)
+        put_step(out, c.step);
+    else if constexpr (F == fact::subject)
+        out.put(step_subject(c.step));
+    else if constexpr (F == fact::literal)
+        out.put(scan_steps[c.step].symbol);
+    else if constexpr (F == fact::column)
+        out.put_number(c.column);
+    else if constexpr (F == fact::found)
+        put_quoted(out, c.found, c.found_length);
+    else if constexpr (F == fact::columns)
+        put_span(out, c.columns);
+    else if constexpr (F == fact::field)
+        out.put(fields[d.field].name);
+    else if constexpr (F == fact::from)
+        put_span(out, d.from);
+    else if constexpr (F == fact::shows) {
+        if (fields[d.shifted_field].shape == shape_number)
+            out.put_number(d.value);
+        else
+            put_quoted(out, d.shows, d.shows_length);
+    } else if constexpr (F == fact::later)
+        put_shift(out, d.later);
+    else if constexpr (F == fact::stop)
+        put_stop(out, d);
+    else if constexpr (F == fact::then)
+        put_then(out, d, c);
+    else if constexpr (F == fact::bytes)
+        out.put_number(d.characters + std::size_t(d.later));
+    else if constexpr (F == fact::most)
+        out.put_number(max_piece);
+    else if constexpr (F == fact::format)
+        out.put(d.file->format);
+    else if constexpr (F == fact::why)
+        out.put(d.file->why);
+    else if constexpr (F == fact::stated)
+        out.put_escaped(d.file->stated.data(), d.file->stated.size(), escape_style::text);
+    else if constexpr (F == fact::characters)
+        out.put_number(d.characters);
+    else if constexpr (F == fact::length)
+        out.put_number(d.length);
+    else if constexpr (F == fact::need)
+        out.put_number(d.need);
+    else if constexpr (F == fact::start)
+        out.put_number(d.start);
+    else if constexpr (F == fact::byte)
+        out.put_number(d.file->byte);
+    else if constexpr (F == fact::stating_line)
+        out.put_number(d.file->stating_line);
+    else if constexpr (F == fact::records)
+        out.put_number(d.file->records);
+    else
+        static_assert(F == fact::none, "a slot shows a fact that is only a condition");
+}
+
+// The tokens [I, End) of a wording, unrolled when compiled: each part's
+// words are a copy of a known length, each slot a call.
+template <const auto& Wordings, std::size_t Row, std::size_t I, std::size_t End>
+[[gnu::always_inline]] inline void render(text_builder& out, const diagnosis& d, const clause& c)
+{
+    if constexpr (I < End) {
+        constexpr wording_token t = Wordings[Row].tokens[I];
+        if constexpr (t.kind == wording_token::words) {
+            out.append_fixed<t.text.size()>(t.text.data());
+        } else if constexpr (t.kind == wording_token::slot) {
+            put_fact<t.name>(out, d, c);
+        } else if constexpr (t.kind == wording_token::plural) {
+            std::string_view words = amount<t.name>(d, c) == 1 ? t.text : t.other;
+            out.append(words.data(), words.size());
+        } else if constexpr (t.kind == wording_token::when || t.kind == wording_token::unless) {
+            if ((amount<t.name>(d, c) != 0) == (t.kind == wording_token::when))
+                render<Wordings, Row, I + 1, t.close>(out, d, c);
+            return render<Wordings, Row, t.close + 1, End>(out, d, c);
+        }
+        render<Wordings, Row, I + 1, End>(out, d, c);
+    }
+}
+
+using renderer = void (*)(text_builder&, const diagnosis&, const clause&);
+
+template <const auto& Wordings, std::size_t Row>
+void render_row(text_builder& out, const diagnosis& d, const clause& c)
+{
+    render<Wordings, Row, 0, Wordings[Row].count>(out, d, c);
+}
+
+template <const auto& Wordings, std::size_t... Row>
+constexpr auto renderers_of(std::index_sequence<Row...>)
+{
+    return std::array<renderer, sizeof...(Row)>{&render_row<Wordings, Row>...};
+}
+
+template <const auto& Wordings>
+inline constexpr auto
+    renderers = renderers_of<Wordings>(std::make_index_sequence<std::size(Wordings)>());
+
+void put_stop(text_builder& out, const diagnosis& d)
+{
+    renderers<stop_wordings>[std::size_t(d.stop.cause)](out, d, d.stop);
+}
+
+void put_then(text_builder& out, const diagnosis& d, const clause& c)
+{
+    renderers<then_wordings>[d.fate == piece_fate::shifted](out, d, c);
+}
+
+} // namespace
+
+void put_reason(text_builder& out, const diagnosis& d)
+{
+    renderers<message_wordings>[std::size_t(d.cause.cause)](out, d, d.cause);
+}
+
+void put_tally_words(text_builder& out, piece_cause cause, std::size_t step)
+{
+    diagnosis d;
+    d.cause.cause = cause;
+    d.cause.step = static_cast<unsigned char>(step);
+    d.cause.columns = {column_in_line(0, scan_step_columns[step]),
+                       column_in_line(0, step_end(step) - 1)};
+    renderers<tally_wordings>[std::size_t(cause)](out, d, d.cause);
+}
+
+std::string_view cause_field(piece_cause cause, std::size_t step)
+{
+    return row_of(cause).about_step && scan_steps[step].assigns
+               ? fields[scan_step_fields[step]].name
+               : std::string_view();
+}
+
+void put_shift(text_builder& out, std::ptrdiff_t shift)
+{
+    std::ptrdiff_t n = shift < 0 ? -shift : shift;
+    out.say(n, n == 1 ? " column " : " columns ", shift < 0 ? "early" : "late");
+}
+
+} // namespace v2list
