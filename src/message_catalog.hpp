@@ -28,7 +28,8 @@ enum class fact : unsigned char {
     found,
     inside,
     ends,
-    columns, // of a clause
+    columns,
+    named, // of a clause
     field,
     from,
     shows,
@@ -54,10 +55,10 @@ enum class fact : unsigned char {
     none
 };
 inline constexpr std::string_view fact_names[] = {
-    "step",   "subject", "literal", "column", "found",        "inside", "ends",       "columns",
-    "field",  "from",    "shows",   "later",  "stop",         "then",   "characters", "bytes",
-    "length", "need",    "start",   "rest",   "newline",      "whole",  "short",      "most",
-    "format", "byte",    "why",     "stated", "stating_line", "records"};
+    "step",  "subject", "literal", "column", "found",  "inside",       "ends",   "columns",
+    "named", "field",   "from",    "shows",  "later",  "stop",         "then",   "characters",
+    "bytes", "length",  "need",    "start",  "rest",   "newline",      "whole",  "short",
+    "most",  "format",  "byte",    "why",    "stated", "stating_line", "records"};
 static_assert(std::size(fact_names) == std::size_t(fact::none));
 
 // Which facts a row of each kind may name: the tally's words name a step
@@ -215,7 +216,7 @@ inline constexpr cause_row cause_catalog[] = {
      "no \"{literal}\" in its column", "column {column} holds {found} where the \"{literal}\" belongs"},
     {"zero_byte", fate_bit(piece_fate::dropped), cause_place::text_end, true,
      "zero byte in {subject}",
-     "the line ends at column {column} (a zero byte) {?inside:in}{!inside:before} {step}"},
+     "the line ends at column {column} (a zero byte){?named: {?inside:in}{!inside:before} {step}}"},
     {"line_too_short", fate_bit(piece_fate::dropped), cause_place::line_end, false,
      "line too short",
      "{?whole:the {?rest:rest of the }{!newline:last }line{?rest: from column {start}}}"

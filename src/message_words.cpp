@@ -73,6 +73,8 @@ std::uint64_t amount(const diagnosis& d, const clause& c)
         return c.ends;
     else if constexpr (F == fact::columns)
         return span_width(c.columns);
+    else if constexpr (F == fact::named) // a field or a literal, not columns ignored
+        return scan_steps[c.step].assigns || scan_steps[c.step].kind == scan_step::literal;
     else if constexpr (F == fact::field)
         return d.field != field_count;
     else if constexpr (F == fact::from)

@@ -14,6 +14,34 @@ check "v2list: the sample's listing" "$(cat "$examples/records.v2")" "$("$v2list
 check "v2check: a report on every cause" "$(cat "$golden/causes.report")" \
     "$(cd "$golden" && "$v2check" --show-line=always causes.txt)"
 
+# Every JSON object v2check writes, on the golden input and the fuzz corpus,
+# read by a JSON parser, with the keys of each kind of object and the facts
+# the piece holds.
+if command -v python3 > /dev/null; then
+    for input in "$golden/causes.txt" "$here"/../fuzz/corpus/*; do
+        "$v2check" --format=json --record-count='^TRL (.*)$' "$input" > "$work/report.jsonl"
+        check "json: $(basename "$input")" ok "$(python3 - "$work/report.jsonl" <<'PY'
+import json, sys
+for line in open(sys.argv[1], "rb"):
+    o = json.loads(line)
+    if o["type"] == "problem":
+        assert o["length"] == len(o["piece"]), o
+        assert o["found"] is None or 0 < len(o["found"]) <= 2, o
+        assert o["shift"] is None or isinstance(o["shift"], int), o
+        if o["kind"] == "shifted":
+            assert len(o["own"]) == 2 and len(o["from"]) == 2 and isinstance(o["shows"], str), o
+        if o["kind"] == "incomplete":
+            assert {"byte", "stated", "stating_line", "records"} <= o.keys(), o
+    if o["type"] == "summary":
+        assert "reason" in o and "incomplete" in o, o
+print("ok")
+PY
+)"
+    done
+else
+    echo "golden: the JSON checks skipped: no python3"
+fi
+
 # A block of the README that begins "$ COMMAND" shows what COMMAND prints,
 # run at the top of the tree; a line "..." ends what is shown.
 mkdir "$work/bin" && ln -s "$v2list" "$work/bin/v2list" && ln -s "$v2check" "$work/bin/v2check"

@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "check_report.hpp"
 #include "conversion_loop.hpp"
 #include "diagnosis.hpp"
 #include "input_record.hpp"
+#include "message_catalog.hpp"
 #include "message_words.hpp"
 #include "output_listing.hpp"
 #include "piece_generator.hpp"
@@ -74,6 +78,17 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
         input_record reading;
         std::size_t text_length = text_length_of(piece.data(), piece.size());
         judge_piece(piece.data(), piece.size(), text_length, 0, reading, verdict);
+        if (verdict.fate != piece_fate::converted) {
+            // Every message fits 160 columns with a short name: "f:LINE:".
+            diagnosis d =
+                diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
+            char reason[1024];
+            text_builder words{reason, sizeof reason};
+            put_reason(words, d);
+            std::size_t message = std::size("f:99999:") + std::to_string(d.column).size() + 2 +
+                                  fate_table[std::size_t(d.fate)].name.size() + 2 + words.used;
+            ASSERT_LE(message, 160u) << std::string(reason, words.used);
+        }
         reference_record record{};
         if (reference_read_record(piece.data(), piece.size(), record) != int(field_count)) {
             ASSERT_EQ(verdict.fate, piece_fate::dropped) << testing::PrintToString(piece);
@@ -107,6 +122,36 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
     // Every shape of field is found shifted, or the test proves little.
     for (int shape : {shape_text, shape_number, shape_character})
         EXPECT_GT(shifted[shape], 100) << "shape " << shape;
+}
+
+// The golden input holds every kind and cause a line can come to, as the
+// catalog has them, so that the golden report holds the words of each.
+TEST(piece_verdict, golden_input_holds_every_cause_of_a_line)
+{
+    static check_work work;
+    work.options = {false, false, true, UINT64_MAX, nullptr, 0, nullptr, false};
+    int in = ::open(V2LIST_GOLDEN_INPUT, O_RDONLY), out = memfd_create("report", 0);
+    ASSERT_GE(in, 0);
+    open_output(work.report, out);
+    open_output(work.rejects, -1);
+    open_output(work.listing, -1);
+    check_counts counts{};
+    check_input(work, in, name_input("causes.txt", false), counts);
+    ASSERT_TRUE(flush_output(work.report));
+    std::string report(std::size_t(lseek(out, 0, SEEK_CUR)), '\0');
+    ASSERT_EQ(pread(out, report.data(), report.size(), 0), ssize_t(report.size()));
+    ::close(in);
+    ::close(out);
+    for (const cause_row& row : cause_catalog)
+        for (piece_fate fate :
+             {piece_fate::dropped, piece_fate::shifted, piece_fate::suspect, piece_fate::split})
+            if ((row.fates & fate_bit(fate)) != 0) {
+                EXPECT_NE(report.find(std::string("\"kind\":\"") +
+                                      std::string(fate_table[std::size_t(fate)].name) +
+                                      "\",\"cause\":\"" + std::string(row.code) + '"'),
+                          std::string::npos)
+                    << fate_table[std::size_t(fate)].name << ' ' << row.code;
+            }
 }
 
 } // namespace

@@ -234,6 +234,11 @@ check_compressed zstd libzstd "$work/data.zst" "$work/trouble"
 { gzip -c < "$work/clean"; gzip -c < "$work/trouble"; } > "$work/two.gz"
 cat "$work/clean" "$work/trouble" > "$work/two"
 check_compressed gzip zlib "$work/two.gz" "$work/two"
+for format in "bzip2 libbz2" "xz liblzma" "zstd libzstd"; do
+    set -- $format
+    { $1 -q -c < "$work/clean"; $1 -q -c < "$work/trouble"; } > "$work/two.$1"
+    check_compressed "$1" "$2" "$work/two.$1" "$work/two"
+done
 check "text that begins as bzip2's signature does is text" "verdict: clean" \
     "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
 if [[ $reads == *" gzip "* ]]; then
@@ -278,6 +283,26 @@ one more than stated|TRL 1\n|in:5:1: incomplete: line 4 states 1 records, and 2 
 none|\n|in:5:1: incomplete: no line states the count of records|verdict: incomplete|1
 twice|TRL 2\nTRL 2\n|in:6:1: incomplete: line 5 states the count of records again|verdict: incomplete|1
 TABLE
+# A count with more than digits, or none, is no count; it is written as any
+# text in a reason is.
+while IFS='|' read -r name trailer expected; do
+    { cat "$work/clean"; printf "$trailer"; } > "$work/counted"
+    check "--record-count, a group that takes anything: $name" "$expected" \
+        "$("$v2check" --label=in --record-count='^TRL (.*)$' < "$work/counted" | grep '^in:.*incomplete:')"
+done <<'TABLE'
+digits then more|TRL 2 x\n|in:4:1: incomplete: line 3 states 2 x records, and 2 were read
+an empty group|TRL \n|in:4:1: incomplete: line 3 states an empty count of records, and 2 were read
+control characters|TRL 2\033[2J\r\n|in:4:1: incomplete: line 3 states 2\x1b[2J\r records, and 2 were read
+TABLE
+# -m caps the messages on lines, never the file's own, in text and JSON.
+{ echo HDR; for i in 1 2 3; do echo " $record"; done; cat "$work/clean" "$work/clean"; echo "$record"; echo 'TRL 0000009'; } > "$work/capped"
+capped=(-m 3 --allow='^HDR' --record-count='^TRL ([0-9]+)$' "$work/capped")
+check "-m 3: three messages and the file's own" "4 in:11:1: incomplete: line 10 states 0000009 records, and 8 were read" \
+    "$("$v2check" --label=in "${capped[@]:0:4}" - < "$work/capped" | grep '^in:[0-9]' | tee "$work/out" | wc -l) $(grep incomplete: "$work/out")"
+check "-m 3, JSON: the file's own message and its summary say why" \
+    '"kind":"incomplete","cause":"count_differs" "byte":null,"stated":"0000009","stating_line":10,"records":8 "incomplete":{"cause":"count_differs","byte":null,"stated":"0000009","stating_line":10,"records":8}' \
+    "$("$v2check" --format=json "${capped[@]}" | grep -o '"kind":"incomplete","cause":"count_differs"\|"byte":null,"stated":"0000009","stating_line":10,"records":8\|"incomplete":{[^}]*}' | head -3 | paste -sd ' ')"
+check "-c: no message, the file's own neither" "" "$("$v2check" -c "${capped[@]}" | grep incomplete:)"
 check "--record-count: a pattern without a group" \
     "v2check: --record-count=^TRL: no group to hold the count|2" \
     "$("$v2check" --record-count='^TRL' "$work/clean" 2>&1)|$?"
