@@ -1,5 +1,7 @@
 #include "message_words.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -15,11 +17,11 @@ void put_stop(text_builder& out, const diagnosis& d);
 void put_then(text_builder& out, const diagnosis& d, const clause& c);
 
 // What a scan step reads in a message: its field, or what it skips.
-void put_step(text_builder& out, std::size_t step)
+[[gnu::always_inline]] inline void put_step(text_builder& out, std::size_t step)
 {
     const scan_step& s = scan_steps[step];
     if (s.assigns)
-        out.put(fields[scan_step_fields[step]].name);
+        field_names.put(out, scan_step_fields[step]);
     else if (s.kind == scan_step::literal)
         out.say("the \"", s.symbol, '"');
     else if (s.kind == scan_step::number)
@@ -39,7 +41,7 @@ std::string_view step_subject(std::size_t step)
 }
 
 // "column 5" or "columns 5-6".
-void put_span(text_builder& out, column_span span)
+[[gnu::always_inline]] inline void put_span(text_builder& out, column_span span)
 {
     if (span.first == span.last)
         out.say("column ", span.first);
@@ -47,7 +49,8 @@ void put_span(text_builder& out, column_span span)
         out.say("columns ", span.first, '-', span.last);
 }
 
-void put_quoted(text_builder& out, const char* characters, std::size_t length)
+[[gnu::always_inline]] inline void put_quoted(text_builder& out, const char* characters,
+                                              std::size_t length)
 {
     out.put('"');
     out.put_escaped(characters, length, escape_style::text);
@@ -109,7 +112,7 @@ std::uint64_t amount(const diagnosis& d, const clause& c)
 
 // A fact as the words say it.
 template <fact F>
-void put_fact(text_builder& out, const diagnosis& d, const clause& c)
+[[gnu::always_inline]] inline void put_fact(text_builder& out, const diagnosis& d, const clause& c)
 {
     if constexpr (F == fact::step)
         put_step(out, c.step);
@@ -124,7 +127,7 @@ void put_fact(text_builder& out, const diagnosis& d, const clause& c)
     else if constexpr (F == fact::columns)
         put_span(out, c.columns);
     else if constexpr (F == fact::field)
-        out.put(fields[d.field].name);
+        field_names.put(out, d.field);
     else if constexpr (F == fact::from)
         put_span(out, d.from);
     else if constexpr (F == fact::shows) {

@@ -7,10 +7,13 @@
 
 #include "diagnosis.hpp"
 #include "piece_verdict.hpp"
+#include "text_builder.hpp"
 
 namespace v2list {
 
-struct text_builder;
+// The fields' names, for append_short.
+inline constexpr auto field_names =
+    short_names_of<field_count>([](std::size_t f) { return fields[f].name; });
 
 // Puts the reason of the message on the problem d, the cause first.
 void put_reason(text_builder& out, const diagnosis& d);

@@ -464,14 +464,15 @@ diagnosis diagnose_piece(const piece_verdict& verdict, const input_record& r, co
     d.line = line;
     d.column = column_in_line(line_column, verdict.at);
     d.cause = clause_at(verdict.cause, verdict.step, d.column);
-    piece_shape shape = shape_of(piece, length, text_length);
     d.length = length - (length > 0 && piece[length - 1] == '\n');
-    d.need = shape.need;
-    d.newline = shape.newline;
-    d.whole = shape.whole;
     d.start = column_in_line(line_column, 0);
-    if (verdict.fate == piece_fate::dropped)
+    if (verdict.fate == piece_fate::dropped) {
+        piece_shape shape = shape_of(piece, length, text_length);
+        d.need = shape.need;
+        d.newline = shape.newline;
+        d.whole = shape.whole;
         d.stop = stop_clause(r, piece, text_length, line_column, verdict.stopped);
+    }
     if (verdict.fate == piece_fate::shifted)
         describe_shifted(r, verdict.field, line_column, d);
     std::size_t step = verdict.step;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,12 @@ static_assert(std::ranges::all_of(fields, [](const field_info& f) {
 static_assert(std::all_of(print_format, print_format + sizeof print_format - 2,
                           [](char c) { return shown_as_is(c); }));
 
+// The names the report writes for each message, for append_short.
+inline constexpr auto fate_names =
+    short_names_of<std::size(fate_table)>([](std::size_t f) { return fate_table[f].name; });
+inline constexpr auto cause_codes =
+    short_names_of<cause_count>([](std::size_t c) { return cause_catalog[c].code; });
+
 // A field's name as a JSON string, or null for none.
 inline void put_field(text_builder& text, std::string_view field)
 {
@@ -43,12 +50,6 @@ struct problem_message {
     std::size_t caret = 0;
     std::string_view listing = {}; // the line v2list writes without its newline, or empty
 };
-
-// Columns as a JSON array, [first, last].
-inline void put_json_span(text_builder& text, column_span span)
-{
-    text.say('[', span.first, ',', span.last, ']');
-}
 
 // A number, or null where there is none.
 inline void put_json_number(text_builder& text, bool has, std::uint64_t n)
@@ -79,11 +80,17 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
 [[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m)
 {
     const diagnosis& d = m.d;
-    text.say(",\"line\":", d.line, ",\"column\":", d.column, ",\"kind\":\"",
-             fate_table[std::size_t(d.fate)].name, "\",\"cause\":\"", row_of(d.cause.cause).code,
-             "\",\"field\":");
-    put_field(text, cause_field(d.cause.cause, d.cause.step));
-    text.put(",\"reason\":\"");
+    text.say(",\"line\":", d.line, ",\"column\":", d.column, ",\"kind\":\"");
+    fate_names.put(text, std::size_t(d.fate));
+    text.put("\",\"cause\":\"");
+    cause_codes.put(text, std::size_t(d.cause.cause));
+    if (row_of(d.cause.cause).about_step && scan_steps[d.cause.step].assigns) {
+        text.put("\",\"field\":\"");
+        field_names.put(text, scan_step_fields[d.cause.step]);
+        text.put("\",\"reason\":\"");
+    } else {
+        text.put("\",\"field\":null,\"reason\":\"");
+    }
     std::size_t reason = text.used;
     put_reason(text, d);
     std::size_t length = text.used - reason;
@@ -92,26 +99,27 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
         text.used = reason;
         text.put_escaped(words.data(), length, escape_style::json);
     }
-    text.say("\",\"length\":", d.length, ",\"found\":");
-    if (d.cause.found_length > 0)
+    text.say("\",\"length\":", d.length);
+    if (d.cause.found_length > 0) {
+        text.put(",\"found\":");
         text.put_json(d.cause.found, d.cause.found_length);
-    else
-        text.put("null");
-    text.put(",\"shift\":");
+        text.put(",\"shift\":");
+    } else {
+        text.put(",\"found\":null,\"shift\":");
+    }
     if (d.has_shift)
         text.put_number(d.later);
     else
         text.put("null");
     if (d.fate == piece_fate::shifted) {
-        text.put(",\"own\":");
-        put_json_span(text, d.own);
-        text.put(",\"shows\":");
+        text.say(",\"own\":[", d.own.first, ',', d.own.last, "],\"shows\":");
         if (fields[d.shifted_field].shape == shape_number) // digits and a sign
-            text.say('"', std::string_view(d.shows, d.shows_length), '"');
-        else
+            text.say('"', std::string_view(d.shows, d.shows_length), "\",\"from\":[");
+        else {
             text.put_json(d.shows, d.shows_length);
-        text.put(",\"from\":");
-        put_json_span(text, d.from);
+            text.put(",\"from\":[");
+        }
+        text.say(d.from.first, ',', d.from.last, ']');
     }
     if (d.fate == piece_fate::incomplete)
         put_json_ending(text, *d.file);
@@ -135,7 +143,9 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
                                                     bool show_line)
 {
     const diagnosis& d = m.d;
-    text.say(':', d.line, ':', d.column, ": ", fate_table[std::size_t(d.fate)].name, ": ");
+    text.say(':', d.line, ':', d.column, ": ");
+    fate_names.put(text, std::size_t(d.fate));
+    text.put(": ");
     put_reason(text, d);
     text.put('\n');
     if (!show_line || d.fate == piece_fate::incomplete)

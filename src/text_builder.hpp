@@ -65,6 +65,15 @@ struct text_builder {
         std::memcpy(text + used, characters, Length);
         used += Length;
     }
+    // A short text of at most 32 characters, from 32 there to read: one
+    // copy of 32 where there is room, which there nearly always is.
+    [[gnu::always_inline]] void append_short(const char* characters, std::size_t length)
+    {
+        if (size - used <= 32)
+            return append(characters, length);
+        std::memcpy(text + used, characters, 32);
+        used += length;
+    }
     void put_char(char c)
     {
         if (used + 1 < size)
@@ -182,5 +191,32 @@ struct text_builder {
         return as_is;
     }
 };
+
+// Names of at most 32 characters, each in 32 for append_short: a table's
+// words written often, fates, causes and fields.
+template <std::size_t Count>
+struct short_names {
+    char text[Count][32];
+    unsigned char length[Count];
+
+    [[gnu::always_inline]] void put(text_builder& out, std::size_t i) const
+    {
+        out.append_short(text[i], length[i]);
+    }
+};
+
+template <std::size_t Count, typename Name>
+constexpr short_names<Count> short_names_of(Name name)
+{
+    short_names<Count> names{};
+    for (std::size_t i = 0; i < Count; ++i) {
+        std::string_view n = name(i);
+        if (n.size() > 32)
+            throw "a name of more than 32 characters";
+        std::copy(n.begin(), n.end(), names.text[i]);
+        names.length[i] = static_cast<unsigned char>(n.size());
+    }
+    return names;
+}
 
 } // namespace v2list
