@@ -20,45 +20,20 @@ namespace v2list {
 
 // The facts a slot may name, those of one clause first (diagnosis.hpp says
 // what each holds).
+// clang-format off
 enum class fact : unsigned char {
-    step,
-    subject,
-    literal,
-    column,
-    found,
-    inside,
-    ends,
-    columns,
-    named, // of a clause
-    field,
-    from,
-    shows,
-    later,
-    stop,
-    then,
-    characters,
-    bytes, // of a piece
-    length,
-    need,
-    start,
-    rest,
-    newline,
-    whole,
-    short_of,
-    most,
-    format,
-    byte,
-    why,
-    stated,
-    stating_line,
-    records, // of a file
+    step, subject, literal, column, found, inside, ends, columns, named,   // of a clause
+    field, from, shows, later, stop, then, characters, bytes, length, need, // of a piece
+    start, rest, newline, whole, short_of, most,
+    format, byte, why, stated, stating_line, records,                      // of a file
     none
 };
 inline constexpr std::string_view fact_names[] = {
-    "step",  "subject", "literal", "column", "found",  "inside",       "ends",   "columns",
-    "named", "field",   "from",    "shows",  "later",  "stop",         "then",   "characters",
-    "bytes", "length",  "need",    "start",  "rest",   "newline",      "whole",  "short",
-    "most",  "format",  "byte",    "why",    "stated", "stating_line", "records"};
+    "step", "subject", "literal", "column", "found", "inside", "ends", "columns", "named",
+    "field", "from", "shows", "later", "stop", "then", "characters", "bytes", "length", "need",
+    "start", "rest", "newline", "whole", "short", "most",
+    "format", "byte", "why", "stated", "stating_line", "records"};
+// clang-format on
 static_assert(std::size(fact_names) == std::size_t(fact::none));
 
 // Which facts a row of each kind may name: the tally's words name a step

@@ -62,111 +62,74 @@ std::uint64_t span_width(column_span span)
     return span.first == 0 ? 0 : span.last - span.first + 1;
 }
 
-// A fact as a number: what a plural counts and a condition tests (not 0).
+// A fact as a number: what a plural counts, a condition tests (not 0), and
+// a slot of a number shows.
 template <fact F>
-std::uint64_t amount(const diagnosis& d, const clause& c)
+[[gnu::always_inline]] inline std::uint64_t amount(const diagnosis& d, const clause& c)
 {
-    if constexpr (F == fact::column)
-        return c.column;
-    else if constexpr (F == fact::found)
-        return c.found_length;
-    else if constexpr (F == fact::inside)
-        return c.inside;
-    else if constexpr (F == fact::ends)
-        return c.ends;
-    else if constexpr (F == fact::columns)
-        return span_width(c.columns);
-    else if constexpr (F == fact::named) // a field or a literal, not columns ignored
+    using f = fact;
+    // clang-format off
+    if constexpr (F == f::column) return c.column;
+    else if constexpr (F == f::found) return c.found_length;
+    else if constexpr (F == f::inside) return c.inside;
+    else if constexpr (F == f::ends) return c.ends;
+    else if constexpr (F == f::columns) return span_width(c.columns);
+    // A field or a literal, not columns ignored.
+    else if constexpr (F == f::named)
         return scan_steps[c.step].assigns || scan_steps[c.step].kind == scan_step::literal;
-    else if constexpr (F == fact::field)
-        return d.field != field_count;
-    else if constexpr (F == fact::from)
-        return span_width(d.from);
-    else if constexpr (F == fact::later)
-        return std::uint64_t(d.later < 0 ? -d.later : d.later);
-    else if constexpr (F == fact::stop)
-        return d.stop.cause != piece_cause::none;
-    else if constexpr (F == fact::characters)
-        return d.characters;
-    else if constexpr (F == fact::length)
-        return d.length;
-    else if constexpr (F == fact::rest)
-        return d.start > 1;
-    else if constexpr (F == fact::newline)
-        return d.newline;
-    else if constexpr (F == fact::whole)
-        return d.whole;
-    else if constexpr (F == fact::short_of)
-        return d.whole && d.length < d.need;
-    else if constexpr (F == fact::byte)
-        return d.file->has_byte;
-    else if constexpr (F == fact::stated)
-        return d.file->stated.size();
-    else if constexpr (F == fact::stating_line)
-        return d.file->stating_line;
-    else if constexpr (F == fact::records)
-        return d.file->records;
-    else
-        static_assert(F == fact::none, "a condition or plural on a fact that is no number");
+    else if constexpr (F == f::field) return d.field != field_count;
+    else if constexpr (F == f::from) return span_width(d.from);
+    else if constexpr (F == f::later) return std::uint64_t(d.later < 0 ? -d.later : d.later);
+    else if constexpr (F == f::stop) return d.stop.cause != piece_cause::none;
+    else if constexpr (F == f::characters) return d.characters;
+    else if constexpr (F == f::bytes) return d.characters + std::size_t(d.later);
+    else if constexpr (F == f::length) return d.length;
+    else if constexpr (F == f::need) return d.need;
+    else if constexpr (F == f::start) return d.start;
+    else if constexpr (F == f::rest) return d.start > 1;
+    else if constexpr (F == f::newline) return d.newline;
+    else if constexpr (F == f::whole) return d.whole;
+    else if constexpr (F == f::short_of) return d.whole && d.length < d.need;
+    else if constexpr (F == f::most) return max_piece;
+    else if constexpr (F == f::byte) return d.file->has_byte ? d.file->byte : 0;
+    else if constexpr (F == f::stated) return d.file->stated.size();
+    else if constexpr (F == f::stating_line) return d.file->stating_line;
+    else if constexpr (F == f::records) return d.file->records;
+    else static_assert(F == f::none, "a condition or plural on a fact that is no number");
+    // clang-format on
 }
 
-// A fact as the words say it.
+// A fact as the words say it: a number as it is, the rest as here.
 template <fact F>
 [[gnu::always_inline]] inline void put_fact(text_builder& out, const diagnosis& d, const clause& c)
 {
-    if constexpr (F == fact::step)
-        put_step(out, c.step);
-    else if constexpr (F == fact::subject)
-        out.put(step_subject(c.step));
-    else if constexpr (F == fact::literal)
-        out.put(scan_steps[c.step].symbol);
-    else if constexpr (F == fact::column)
-        out.put_number(c.column);
-    else if constexpr (F == fact::found)
-        put_quoted(out, c.found, c.found_length);
-    else if constexpr (F == fact::columns)
-        put_span(out, c.columns);
-    else if constexpr (F == fact::field)
-        field_names.put(out, d.field);
-    else if constexpr (F == fact::from)
-        put_span(out, d.from);
-    else if constexpr (F == fact::shows) {
+    using f = fact;
+    // clang-format off
+    if constexpr (F == f::step) put_step(out, c.step);
+    else if constexpr (F == f::subject) out.put(step_subject(c.step));
+    else if constexpr (F == f::literal) out.put(scan_steps[c.step].symbol);
+    else if constexpr (F == f::found) put_quoted(out, c.found, c.found_length);
+    else if constexpr (F == f::columns) put_span(out, c.columns);
+    else if constexpr (F == f::field) field_names.put(out, d.field);
+    else if constexpr (F == f::from) put_span(out, d.from);
+    else if constexpr (F == f::shows) {
         if (fields[d.shifted_field].shape == shape_number)
             out.put_number(d.value);
         else
             put_quoted(out, d.shows, d.shows_length);
-    } else if constexpr (F == fact::later)
-        put_shift(out, d.later);
-    else if constexpr (F == fact::stop)
-        put_stop(out, d);
-    else if constexpr (F == fact::then)
-        put_then(out, d, c);
-    else if constexpr (F == fact::bytes)
-        out.put_number(d.characters + std::size_t(d.later));
-    else if constexpr (F == fact::most)
-        out.put_number(max_piece);
-    else if constexpr (F == fact::format)
-        out.put(d.file->format);
-    else if constexpr (F == fact::why)
-        out.put(d.file->why);
-    else if constexpr (F == fact::stated)
+    }
+    else if constexpr (F == f::later) put_shift(out, d.later);
+    else if constexpr (F == f::stop) put_stop(out, d);
+    else if constexpr (F == f::then) put_then(out, d, c);
+    else if constexpr (F == f::format) out.put(d.file->format);
+    else if constexpr (F == f::why) out.put(d.file->why);
+    else if constexpr (F == f::stated)
         out.put_escaped(d.file->stated.data(), d.file->stated.size(), escape_style::text);
-    else if constexpr (F == fact::characters)
-        out.put_number(d.characters);
-    else if constexpr (F == fact::length)
-        out.put_number(d.length);
-    else if constexpr (F == fact::need)
-        out.put_number(d.need);
-    else if constexpr (F == fact::start)
-        out.put_number(d.start);
-    else if constexpr (F == fact::byte)
-        out.put_number(d.file->byte);
-    else if constexpr (F == fact::stating_line)
-        out.put_number(d.file->stating_line);
-    else if constexpr (F == fact::records)
-        out.put_number(d.file->records);
-    else
-        static_assert(F == fact::none, "a slot shows a fact that is only a condition");
+    else if constexpr (F == f::inside || F == f::ends || F == f::named || F == f::rest ||
+                       F == f::newline || F == f::whole || F == f::short_of)
+        static_assert(F == f::none, "a slot shows a fact that is only a condition");
+    else out.put_number(amount<F>(d, c));
+    // clang-format on
 }
 
 // The tokens [I, End) of a wording, unrolled when compiled: each part's
