@@ -360,11 +360,27 @@ struct run {
     int verdicts = 0; // the status the files' verdicts ask for
 };
 
+// Flushes and closes an output file, where one is open; its write error,
+// or empty.
+std::string close_output(const output_file& file)
+{
+    if (file.out.fd < 0)
+        return {};
+    bool flushed = v2list::flush_output(file.out);
+    int fd = file.out.fd;
+    file.out.fd = -1;
+    if (::close(fd) == 0 && flushed)
+        return {};
+    return std::string(file.option) + "=" + file.shown +
+           ": write error: " + std::strerror(file.out.error != 0 ? file.out.error : errno);
+}
+
 // Checks one input, counted in counts; empty, or why it was not read to
-// its end.
+// its end. After the last, the output files are closed: its summary vouches
+// for what they hold, so a failure there is said in its place.
 std::string check_one(v2list::check_work& work, const char* path, const v2list::input_name& name,
                       const output_file* const (&outputs)[2], v2list::check_counts& counts,
-                      run& state)
+                      run& state, bool last)
 {
     if (state.cut_short)
         return "not read: the check stopped at a failed write";
@@ -382,6 +398,10 @@ std::string check_one(v2list::check_work& work, const char* path, const v2list::
         if (file->out.error != 0)
             return std::string(file->option) + "=" + file->shown +
                    ": write error: " + std::strerror(file->out.error);
+    for (const output_file* file : outputs)
+        if (std::string error = last || state.stopped ? close_output(*file) : std::string();
+            !error.empty())
+            return error;
     return {};
 }
 
@@ -398,7 +418,8 @@ run check_all(v2list::check_work& work, char* const* names, int name_count, cons
     for (int i = 0; i < name_count && work.report.error == 0 && !state.stopped; ++i) {
         bool is_stdin = std::strcmp(names[i], "-") == 0;
         v2list::input_name name = v2list::name_input(is_stdin ? label : names[i], is_stdin);
-        std::string reason = check_one(work, names[i], name, outputs, counts, state);
+        std::string reason =
+            check_one(work, names[i], name, outputs, counts, state, i + 1 == name_count);
         if (reason.empty()) {
             v2list::add_counts(total, counts);
             if (!work.options.quiet && work.report.error == 0)
@@ -450,11 +471,11 @@ int main(int argc, char** argv)
 
     const output_file* const outputs[2] = {&rejects, &listing};
     run state = check_all(work, names, name_count, label, outputs);
+    // Closed after the last file; here where the check stopped before it.
     for (const output_file* file : outputs) {
-        if (file->out.fd >= 0 && !state.cut_short &&
-            (!v2list::flush_output(file->out) || ::close(file->out.fd) != 0)) {
-            warnx("%s=%s: write error: %s", file->option, file->shown.c_str(),
-                  std::strerror(file->out.error != 0 ? file->out.error : errno));
+        if (std::string error = state.cut_short ? std::string() : close_output(*file);
+            !error.empty()) {
+            warnx("%s", error.c_str());
             state.trouble = true;
         }
     }

@@ -99,6 +99,15 @@ check "an output also named as a missing input: not made" "" "$(ls "$work/made" 
 "$v2check" --listing=/dev/null --rejects=/dev/null "$work/trouble" > /dev/null
 check "/dev/null may be an output" 1 "$?"
 check "rejects given twice: the last holds" "$(cat "$work/trouble")" "$(cat "$work/new.rej")"
+# A listing whose close fails: said in place of the summary that would
+# vouch for it, status 2, never a verdict.
+if failing_poll_here && [ -n "${V2LIST_FAILING_CLOSE:-}" ]; then
+    env ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD="$V2LIST_FAILING_CLOSE" "$v2check" \
+        --listing="$work/out.v2.close-fails" "$work/clean" > "$work/out" 2> "$work/err"; status=$?
+    check "a listing whose close fails: no verdict, the error, status 2" \
+        "|v2check: $work/clean: --listing=$work/out.v2.close-fails: write error: Input/output error|2" \
+        "$(grep verdict "$work/out")|$(cat "$work/err")|$status"
+fi
 "$v2check" --rejects="$work/closed.rej" "$work/trouble" >&- 2> "$work/err"; status=$?
 check "standard output closed: status and message" "2 v2check: write error: Bad file descriptor" "$status $(cat "$work/err")"
 check "standard output closed: the rejects hold no report" "$(cat "$work/trouble")" "$(cat "$work/closed.rej")"
