@@ -20,27 +20,26 @@
 namespace {
 
 const char usage[] =
-    "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]\n"
+    "usage: v2check [-chq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]\n"
     "               [--allow=REGEX]... [--record-count=REGEX] [--rejects=FILE]\n"
     "               [--listing=FILE] [--label=NAME] [FILE...]\n"
     "Reads each FILE (standard input when none is named, or for -) as v2list\n"
     "would, decompressed where it is gzip, bzip2, xz or zstd data, and tells\n"
-    "which lines it drops, which records it converts with a\n"
-    "field from columns not its own, and which lines it reads in several pieces,\n"
-    "one message a problem:\n"
+    "which lines it drops, which records it converts with a field from\n"
+    "columns not its own, and which lines it reads in several pieces, one\n"
+    "message a problem:\n"
     "\n"
     "  NAME:LINE:COLUMN: FATE: REASON\n"
     "\n"
     "FATE is dropped, shifted, split, suspect, compressed or incomplete; COLUMN\n"
-    "is where the\n"
-    "reading first left the layout, or where it failed, and REASON says the\n"
-    "cause first, then what follows from it. A summary, the file's verdict\n"
-    "(clean, problems, other_layout, compressed, empty or incomplete) and a\n"
-    "tally of the\n"
-    "causes end the report of each file, and a total ends several.\n"
+    "is where the reading first left the layout, or where it failed, and REASON\n"
+    "says the cause first, then what follows from it. A summary, the file's\n"
+    "verdict (clean, problems, other_layout, compressed, empty or incomplete)\n"
+    "and a tally of the causes end the report of each file, and a total the\n"
+    "report of several.\n"
     "\n"
     "  -c, --count          print only the summaries and the tallies\n"
-    "  -m, --max-count=NUM  print at most NUM messages for each file\n"
+    "  -m, --max-count=NUM  print at most NUM messages on lines for each file\n"
     "  -q, --quiet          print nothing; stop at the first problem\n"
     "      --show-line=WHEN after each message, the piece and a caret under the\n"
     "                       column: auto (when output is a terminal), always, never\n"
@@ -51,7 +50,7 @@ const char usage[] =
     "      --rejects=FILE   write every line that has a problem, whole, to FILE\n"
     "      --listing=FILE   write the listing of the records to trust to FILE\n"
     "      --label=NAME     the name of standard input in the report\n"
-    "      --help           print this help and exit\n"
+    "  -h, --help           print this help and exit\n"
     "      --version        print the version and exit\n"
     "\n"
     "Exit status: 0 when every file is clean or empty, 1 when anything is\n"
@@ -59,7 +58,6 @@ const char usage[] =
 
 enum {
     option_show_line = 256,
-    option_help,
     option_version,
     option_allow,
     option_rejects,
@@ -80,7 +78,7 @@ const option long_options[] = {
     {"listing", required_argument, nullptr, option_listing},
     {"label", required_argument, nullptr, option_label},
     {"format", required_argument, nullptr, option_format},
-    {"help", no_argument, nullptr, option_help},
+    {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, option_version},
     {nullptr, 0, nullptr, 0},
 };
@@ -306,7 +304,7 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
     work.options = {false, false, false, UINT64_MAX, allowed, 0, nullptr, false};
     const char* show_line = "auto";
     opterr = 0; // its messages are said here, in v2check's words
-    for (int c; (c = getopt_long(argc, argv, ":cm:q", long_options, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, ":chm:q", long_options, nullptr)) != -1;) {
         switch (c) {
         case 'c': work.options.count_only = true; break;
         case 'm': work.options.max_messages = message_count(optarg); break;
@@ -334,7 +332,7 @@ int read_options(int argc, char** argv, v2list::check_work& work, output_file& r
             break;
         case option_rejects: rejects.path = optarg; break;
         case option_listing: listing.path = optarg; break;
-        case option_help: return write_or_fail(work.report, usage, 0);
+        case 'h': return write_or_fail(work.report, usage, 0);
         case option_version: return write_or_fail(work.report, version_text().c_str(), 0);
         default: return bad_option(argv, c);
         }

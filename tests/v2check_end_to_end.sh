@@ -187,6 +187,9 @@ check "directory: no summary of its own, and the total counts it unread" \
     "$work/clean: 2 lines|total: 2 lines|; 1 file unread" \
     "$(grep -o "^[^ ]* 2 lines\|; 1 file unread" "$work/out" | paste -sd '|')"
 
+check "-h is --help, its lines within 80 columns" "$("$v2check" --help)|0" "$("$v2check" -h)|$?"
+check "--help: no line ends a sentence's first words alone" "" \
+    "$("$v2check" --help | awk 'length($0) > 0 && length($0) < 40 && !/:$|^ |^usage|several\.$|trouble\.$/')"
 # Option errors: the option as given, escaped; a count is plain digits; a
 # failed write of the help is said.
 while IFS='|' read -r args message; do
@@ -208,7 +211,7 @@ TABLE
 check "full disk: status 2" 2 "$status"
 check "full disk: message" "v2check: write error: No space left on device" "$(cat "$work/err")"
 
-check "--help" "usage: v2check [-cq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]" "$("$v2check" --help | head -n 1)"
+check "--help" "usage: v2check [-chq] [-m NUM] [--show-line=WHEN] [--format=FORMAT]" "$("$v2check" --help | head -n 1)"
 check "--version" "v2check" "$("$v2check" --version | head -n 1 | cut -d' ' -f1)"
 
 printf '%s\n%s' "$record" "${record:0:70}" > "$work/lines"
