@@ -39,7 +39,7 @@ PY
 )"
     done
 else
-    echo "golden: the JSON checks skipped: no python3"
+    echo "golden: the JSON checks skipped: python3 is not installed"
 fi
 
 # A block of the README that begins "$ COMMAND" shows what COMMAND prints,

@@ -13,6 +13,8 @@ for program in v2list v2check; do
     check "installs the manual page of $program" yes "$([ -f "$page" ] && echo yes)"
     if command -v groff > /dev/null; then
         check "manual page of $program has no groff warning" "" "$(gzip -dc "$page" | groff -t -man -ww -z 2>&1)"
+    else
+        echo "install: the check of $program's manual page skipped: groff is not installed"
     fi
 done
 check "installs the copyright" yes "$([ -f "$prefix/share/doc/v2list/copyright" ] && echo yes)"

@@ -150,6 +150,8 @@ assert objects[2]["dropped"] == 1 and objects[2]["causes"][0]["cause"] == "line_
 print("ok")
 PY
 )"
+else
+    echo "v2check_end_to_end: the JSON parser's check skipped: python3 is not installed"
 fi
 
 cp "$work/trouble" "$work/new
