@@ -4,7 +4,7 @@
 # single run writes. The two hosts are two sshd on loopback ports of this
 # machine (127.0.0.1 only), with throwaway host and user keys, stopped at the
 # end. Exits 77 (skipped) where sshd, ssh or parallel is missing. Usage:
-# parallel_hosts.sh PATH_TO_V2LIST
+# parallel_hosts.sh PATH_TO_V2LIST [PATH_TO_V2CHECK]
 set -u
 source "$(dirname "$0")/script_checks.sh"
 sshd=$(command -v sshd || echo /usr/sbin/sshd)
@@ -14,8 +14,9 @@ for tool in "$sshd" ssh ssh-keygen parallel; do
         exit 77
     fi
 done
-# The hosts start in the home folder: the path must be absolute.
+# The hosts start in the home folder: the paths must be absolute.
 v2list=$(runnable "$(realpath "$1")")
+v2check=${2:+$(runnable "$(realpath "$2")")}
 
 # sshd wants its privilege separation folder when started as root.
 [ "$(id -u)" -ne 0 ] || mkdir -p /run/sshd
@@ -59,5 +60,40 @@ check "two hosts give the single run's listing" same "$(cmp "$work/single" "$wor
 check "and many records" yes "$([ "$(wc -l < "$work/single")" -gt 2000 ] && echo yes)"
 check "both hosts converted parts" "host1 host2" \
     "$(awk 'NR > 1 && $7 == 0 { print $2 }' "$work/jobs" | sort -u | paste -sd ' ')"
-[ "$failures" -eq 0 ] || cat "$work/parallel.err" "$work"/sshd*.log
+
+# The nightly job across the two hosts (doc/scaling.md), held to the
+# README's job on this machine: every listing, rejects file and report.
+if [ -n "$v2check" ] && command -v jq > /dev/null && command -v rsync > /dev/null; then
+    mkdir "$work/bin" && ln -s "$v2check" "$work/bin/v2check"
+    block() { # FILE LINE: the code block after the first line that starts so
+        awk -v start="$2" 'index($0, start) == 1 { on = 1 } on && /^```/ { if (++n == 2) exit; next } on && n == 1' "$1"
+    }
+    block "$here/../doc/scaling.md" "as \`nightly-step.sh\`" > "$work/nightly-step.sh"
+    block "$here/../doc/scaling.md" "The job across two hosts" |
+        sed "s|-S host1,host2|--ssh 'ssh -F $work/ssh_config' --env PATH --joblog $work/hosts_jobs -S 1/host1,1/host2|" > "$work/hosts_job.sh"
+    block "$here/../README.md" "A whole job" > "$work/job.sh"
+    for run in one hosts; do
+        mkdir -p "$work/$run/incoming"
+        for i in 1 2 3 4 5 6; do
+            head -n $((i * 40)) "$work/input" | grep -v '^#\|^$' > "$work/body"
+            # The last file's trailer states one record too many.
+            { echo HDR; cat "$work/body"; echo "TRL $(($(wc -l < "$work/body") + (i == 6)))"; } > "$work/$run/incoming/p$i.txt"
+        done
+        gzip "$work/$run/incoming/p2.txt" "$work/$run/incoming/p5.txt"
+    done
+    cp "$work/nightly-step.sh" "$work/hosts/"
+    (cd "$work/one" && PATH="$work/bin:$PATH" bash "$work/job.sh" > "$work/one.out" 2> /dev/null)
+    one=$?
+    (cd "$work/hosts" && PATH="$work/bin:$PATH" bash "$work/hosts_job.sh" > "$work/hosts.out" 2> "$work/hosts.err")
+    hosts=$?
+    check "the job across hosts: the status and summary of the README's job" \
+        "$one|$(cat "$work/one.out")" "$hosts|$(cat "$work/hosts.out")"
+    outputs() { (cd "$1" && find load return reports done quarantine -type f | sort | xargs sha256sum); }
+    check "the job across hosts: every output as on one machine" "$(outputs "$work/one")" "$(outputs "$work/hosts")"
+    check "the job across hosts: both hosts checked files" "host1 host2" \
+        "$(awk 'NR > 1 && $7 == 0 { print $2 }' "$work/hosts_jobs" | sort -u | paste -sd ' ')"
+else
+    echo "parallel_hosts: the nightly job across hosts skipped: it needs v2check, jq and rsync"
+fi
+[ "$failures" -eq 0 ] || cat "$work/parallel.err" "$work/hosts.err" "$work/hosts_job.sh"
 finish parallel_hosts
