@@ -44,7 +44,8 @@ struct line_outputs {
     // and what the first states.
     std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
     std::string stated = {};
-    bool has_stated = false; // the pattern's group took part in the match
+    bool has_stated = false;                 // the pattern's group took part in the match
+    bool newline_due = work.rejects_unended; // another file's last line in the rejects
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
@@ -98,9 +99,17 @@ struct line_outputs {
     }
 
     // The characters of a line with a problem go to the rejects as they were.
+    // A last line without its newline gets one there when another file's
+    // lines follow, so that no two lines join.
     bool reject(const char* text, std::size_t length)
     {
-        return !keep_rejects() || !line_problem || append_output(work.rejects, text, length);
+        if (!keep_rejects() || !line_problem)
+            return true;
+        if (newline_due && !append_output(work.rejects, "\n", 1))
+            return false;
+        newline_due = false;
+        work.rejects_unended = text[length - 1] != '\n';
+        return append_output(work.rejects, text, length);
     }
 
     // A piece as v2list takes it, starting at column of line: judged,

@@ -50,6 +50,7 @@ struct check_work {
     input_source::buffer compressed;
     // Why the last file checked is incomplete (fate converted where it is
     // not), for its summary, and the texts it names.
+    bool rejects_unended; // the rejects' last line has no newline yet
     diagnosis ending;
     file_facts ending_facts;
     std::string ending_stated, ending_why;

@@ -99,6 +99,10 @@ check "an output also named as a missing input: not made" "" "$(ls "$work/made" 
 "$v2check" --listing=/dev/null --rejects=/dev/null "$work/trouble" > /dev/null
 check "/dev/null may be an output" 1 "$?"
 check "rejects given twice: the last holds" "$(cat "$work/trouble")" "$(cat "$work/new.rej")"
+printf 'SHORT LINE OF FILE A' > "$work/a.txt"; printf 'SHORT LINE OF FILE B\n' > "$work/b.txt"
+"$v2check" -c --rejects="$work/ab.bad" "$work/a.txt" "$work/b.txt" > /dev/null
+check "rejects of two files: the first's last line ended, none joined" \
+    "$(printf 'SHORT LINE OF FILE A\nSHORT LINE OF FILE B')" "$(cat "$work/ab.bad")"
 # A listing whose close fails: said in place of the summary that would
 # vouch for it, status 2, never a verdict.
 if failing_poll_here && [ -n "${V2LIST_FAILING_CLOSE:-}" ]; then

@@ -387,6 +387,10 @@ bool check_file(const std::string& data, const options& given, file_report& file
                                                                      line, sizeof line));
             continue;
         }
+        // No two lines join there: a line without its newline gets one where
+        // another file's follow.
+        if (!all.rejects.empty() && all.rejects.back() != '\n')
+            all.rejects += '\n';
         all.rejects += whole;
         ++file.rejected;
         if (given.quiet)
