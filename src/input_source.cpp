@@ -86,14 +86,20 @@ struct decoder {
 namespace {
 
 #if V2CHECK_WITH_ZLIB
-// gzip members one after another, as pigz and cat a.gz b.gz make them.
+// gzip members one after another, as pigz and cat a.gz b.gz make them;
+// zero bytes after a member are nothing, as gzip reads them (a tape's
+// padding).
 struct gzip_decoder : decoder {
     z_stream z{};
     gzip_decoder() { inflateInit2(&z, 15 + 16); }
     ~gzip_decoder() override { inflateEnd(&z); }
     bool step(const char*& in, const char* in_end, char*& out, char* out_end, bool) override
     {
-        if (whole && in < in_end) // another member
+        while (whole && in < in_end && *in == 0)
+            ++in;
+        if (whole && in == in_end)
+            return true;
+        if (whole) // another member
             inflateReset(&z);
         z.next_in = reinterpret_cast<unsigned char*>(const_cast<char*>(in));
         z.avail_in = unsigned(in_end - in);

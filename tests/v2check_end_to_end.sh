@@ -269,6 +269,9 @@ if [[ $reads == *" gzip "* ]]; then
     check "a gzip file with bytes after its members: incomplete, what was read counted" \
         "in:3:1: incomplete: gzip data damaged at byte|2 records converted|verdict: incomplete" \
         "$("$v2check" --label=in < "$work/tail.gz" | grep -o '^in:3:1: incomplete: gzip data damaged at byte\|2 records converted\|^verdict: .*' | paste -sd '|')"
+    { gzip -c < "$work/clean"; head -c 1000 /dev/zero; } > "$work/zeros.gz"
+    check "a gzip file followed by zero bytes: read as gzip reads it" "verdict: clean" \
+        "$("$v2check" -c "$work/zeros.gz" | sed -n 2p)"
     # Hostile gzip data: a verdict and a message, never a crash or a hang.
     stored=$(printf '\\x00\\x00\\x00\\xff\\xff%.0s' {1..200})
     while IFS='|' read -r name data expected; do

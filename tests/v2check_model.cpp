@@ -195,7 +195,12 @@ bool decompressed([[maybe_unused]] const std::string& format,
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
         z.avail_in = unsigned(data.size());
         int result = Z_OK;
-        while (result == Z_OK || (result == Z_STREAM_END && z.avail_in > 0)) {
+        for (;;) {
+            // Zero bytes after a member are nothing, as gzip reads them.
+            for (; result == Z_STREAM_END && z.avail_in > 0 && *z.next_in == 0; --z.avail_in)
+                ++z.next_in;
+            if (result != Z_OK && (result != Z_STREAM_END || z.avail_in == 0))
+                break;
             if (result == Z_STREAM_END)
                 inflateReset(&z); // the next member
             z.next_out = reinterpret_cast<Bytef*>(out);
