@@ -66,6 +66,8 @@ format_guess compression_of(const char* bytes, std::size_t length, bool at_end)
             ++i;
         if (i == s.bytes.size())
             return {s.format, true};
+        if (at_end && length > 0 && i == length)
+            return {s.format, true, true};
         may_grow = may_grow || i == length;
     }
     return {piece_cause::none, at_end || !may_grow};
@@ -256,6 +258,12 @@ ssize_t input_source::first_read(char* out, std::size_t size)
     }
     decided = true;
     format = guess.format;
+    if (guess.cut) { // nothing to decompress: the data ends before it begins
+        decompressing = done = true;
+        broken = piece_cause::cut_short;
+        broken_at = in_end;
+        return 0;
+    }
     library = decoder_for(format);
     decompressing = library != nullptr;
     if (decompressing)

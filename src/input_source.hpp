@@ -15,10 +15,12 @@
 namespace v2list {
 
 // The compressed format whose signature bytes begin with, or none for text;
-// not yet decided while more bytes could still make one.
+// not yet decided while more bytes could still make one; cut: the input
+// ends inside the signature.
 struct format_guess {
     piece_cause format;
     bool decided;
+    bool cut = false;
 };
 format_guess compression_of(const char* bytes, std::size_t length, bool at_end);
 

@@ -257,6 +257,17 @@ for format in "bzip2 libbz2" "xz liblzma" "zstd libzstd"; do
     { $1 -q -c < "$work/clean"; $1 -q -c < "$work/trouble"; } > "$work/two.$1"
     check_compressed "$1" "$2" "$work/two.$1" "$work/two"
 done
+# A file that ends inside a signature is compressed data cut short.
+while read -r format bytes; do
+    check "$format data cut inside its signature: incomplete" \
+        "in:1:1: incomplete: $format data cut short: the file ends at byte $(printf "$bytes" | wc -c)" \
+        "$(printf "$bytes" | "$v2check" --label=in | head -n 1)"
+done <<'TABLE'
+gzip \x1f\x8b
+bzip2 BZh91AY&S
+xz \xfd7zXZ
+zstd \x28\xb5\x2f
+TABLE
 check "text that begins as bzip2's signature does is text" "verdict: clean" \
     "$(printf 'BZh%s\n' "${record:3}" | "$v2check" -c | sed -n 2p)"
 if [[ $reads == *" gzip "* ]]; then

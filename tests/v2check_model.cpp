@@ -322,18 +322,42 @@ bool compressed(const std::string& input)
            starts("\x28\xb5\x2f\xfd") || skippable || bzip2;
 }
 
+// Whether the input ends inside a compressed format's signature: cut short.
+bool cut_in_signature(const std::string& input)
+{
+    const std::string magics[] = {"\x1f\x8b\x08",
+                                  std::string("\xfd"
+                                              "7zXZ\0",
+                                              6),
+                                  "\x28\xb5\x2f\xfd",
+                                  "P*M\x18",
+                                  "BZh11AY&SY",
+                                  "BZh1\x17rE8P\x90"};
+    for (const std::string& magic : magics) {
+        bool prefix = !input.empty() && input.size() < magic.size();
+        for (std::size_t i = 0; prefix && i < input.size(); ++i)
+            prefix = magic[0] == 'P' && i == 0   ? (input[0] & 0xf0) == 0x50
+                     : magic[0] == 'B' && i == 3 ? input[3] >= '1' && input[3] <= '9'
+                                                 : input[i] == magic[i];
+        if (prefix)
+            return true;
+    }
+    return false;
+}
+
 // One file; false where -q stops at a problem in it.
 bool check_file(const std::string& data, const options& given, file_report& file, report& all)
 {
     std::string input;
-    bool complete = readable(data).empty() || decompressed(readable(data), data, input);
-    if (readable(data).empty() && compressed(data)) {
+    bool cut = cut_in_signature(data);
+    bool complete = !cut && (readable(data).empty() || decompressed(readable(data), data, input));
+    if (!cut && readable(data).empty() && compressed(data)) {
         file.verdict = "compressed";
         file.final_newline = "null";
         file.messages.push_back({1, "compressed", false});
         return !given.quiet;
     }
-    if (readable(data).empty())
+    if (readable(data).empty() && !cut)
         input = data;
     std::uint64_t off_layout = 0, number = 0, count_lines = 0, allowed_lines = 0, empty = 0;
     std::string stated, first_stated;
