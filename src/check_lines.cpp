@@ -40,6 +40,10 @@ struct line_outputs {
     bool line_off = false;     // the line does not convert from its own columns
     piece_verdict verdict{};
     input_record reading{}; // of the piece judged, where it is not plain
+    // The next piece of a line held, judged while the held line may be
+    // allowed, for its turn if it is not.
+    piece_verdict next_verdict{};
+    input_record next_reading{};
     // Lines that state the count of records, the first and second of them
     // and what the first states.
     std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
@@ -112,16 +116,18 @@ struct line_outputs {
         return append_output(work.rejects, text, length);
     }
 
-    // A piece as v2list takes it, starting at column of line: judged,
-    // counted, said, and rejected with its line. whole: it is all of its
-    // line, which may be allowed.
+    // A piece as v2list takes it, starting at column of line: judged (unless
+    // judged already, its verdict and reading in place), counted, said, and
+    // rejected with its line. whole: it is all of its line, which may be
+    // allowed.
     [[gnu::always_inline]] bool piece(const char* piece, std::size_t length,
                                       std::size_t text_length, std::uint64_t line,
-                                      std::uint64_t column, bool whole)
+                                      std::uint64_t column, bool whole, bool judged = false)
     {
         ++counts.pieces;
         bool ok = true;
-        judge_piece(piece, length, text_length, column, reading, verdict);
+        if (!judged)
+            judge_piece(piece, length, text_length, column, reading, verdict);
         piece_fate fate = verdict.fate;
         if (fate == piece_fate::dropped && whole && expected_line(piece, length, line)) {
             allowed(0, length - (piece[length - 1] == '\n'));
@@ -296,17 +302,19 @@ struct line_reader {
         column = 0;
     }
 
-    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends)
+    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends,
+              bool judged = false)
     {
-        return take_inline(piece, length, text_length, whole, ends);
+        return take_inline(piece, length, text_length, whole, ends, judged);
     }
 
     // Inlined where a line is one piece, the common case, which it makes
     // measurably faster (doc/performance.md).
     [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
-                                            std::size_t text_length, bool whole, bool ends)
+                                            std::size_t text_length, bool whole, bool ends,
+                                            bool judged = false)
     {
-        bool ok = out.piece(piece, length, text_length, line, column, whole);
+        bool ok = out.piece(piece, length, text_length, line, column, whole, judged);
         column += length - (piece[length - 1] == '\n');
         if (ends)
             end_line();
@@ -314,24 +322,27 @@ struct line_reader {
     }
 
     // A held piece, of max_piece characters, taken.
-    bool take_held_piece(std::size_t at, bool whole, bool ends)
+    bool take_held_piece(std::size_t at, bool whole, bool ends, bool judged = false)
     {
         const char* piece = work.held + at;
-        return take(piece, max_piece, text_length_of(piece, max_piece), whole, ends);
+        return take(piece, max_piece, text_length_of(piece, max_piece), whole, ends, judged);
     }
 
-    bool dropped(const char* piece, std::size_t length)
+    // Judges a piece at column into the verdict and reading given.
+    bool dropped(const char* piece, std::size_t length, std::uint64_t at, input_record& reading,
+                 piece_verdict& verdict)
     {
-        judge_piece(piece, length, text_length_of(piece, length), column, out.reading, out.verdict);
-        return out.verdict.fate == piece_fate::dropped;
+        judge_piece(piece, length, text_length_of(piece, length), at, reading, verdict);
+        return verdict.fate == piece_fate::dropped;
     }
 
-    // The held pieces taken one by one, the line being split after the first.
-    bool take_split(const char* next, std::size_t next_length)
+    // The held pieces taken one by one, the line being split after the
+    // first; first_judged: the first's verdict is in place.
+    bool take_split(const char* next, std::size_t next_length, bool first_judged)
     {
         out.mark_problem();
         bool later_held = held > max_piece;
-        bool ok = take_held_piece(0, false, false) &&
+        bool ok = take_held_piece(0, false, false, first_judged) &&
                   out.split(line, work.held, later_held ? work.held + max_piece : next,
                             later_held ? max_piece : next_length);
         for (std::size_t at = max_piece; ok && at < held; at += max_piece)
@@ -352,12 +363,27 @@ struct line_reader {
             end_line();
             return ok;
         }
+        // Each piece is judged once: the first as it may be allowed, the
+        // next as it may be too; their verdicts serve where the line is split.
+        bool first_judged = held > max_piece || work.options.allowed_count > 0;
         bool allowing =
-            held > max_piece || (work.options.allowed_count > 0 && dropped(work.held, held) &&
+            held > max_piece || (work.options.allowed_count > 0 &&
+                                 dropped(work.held, held, 0, out.reading, out.verdict) &&
                                  matches_allowed(work.options, work.held, held));
         // Up to most_held characters, the newline aside.
-        if (!allowing || held + length - newline > check_work::most_held || !dropped(piece, length))
-            return take_split(piece, length) && take(piece, length, text_length, false, ends);
+        bool fits = held + length - newline <= check_work::most_held;
+        if (!allowing || !fits ||
+            !dropped(piece, length, column + held, out.next_reading, out.next_verdict)) {
+            bool next_judged = allowing && fits;
+            if (!take_split(piece, length, first_judged))
+                return false;
+            if (next_judged) {
+                out.verdict = out.next_verdict;
+                if (!out.verdict.plain)
+                    out.reading = out.next_reading;
+            }
+            return take(piece, length, text_length, false, ends, next_judged);
+        }
         if (ends) {
             allow_held(held / max_piece + 1, held + length - newline);
         } else {
