@@ -79,7 +79,7 @@ if [ -n "$v2check" ] && command -v jq > /dev/null && command -v rsync > /dev/nul
             # The last file's trailer states one record too many.
             { echo HDR; cat "$work/body"; echo "TRL $(($(wc -l < "$work/body") + (i == 6)))"; } > "$work/$run/incoming/p$i.txt"
         done
-        gzip "$work/$run/incoming/p2.txt" "$work/$run/incoming/p5.txt"
+        gzip -n "$work/$run/incoming/p2.txt" "$work/$run/incoming/p5.txt"
     done
     cp "$work/nightly-step.sh" "$work/hosts/"
     (cd "$work/one" && PATH="$work/bin:$PATH" bash "$work/job.sh" > "$work/one.out" 2> /dev/null)
