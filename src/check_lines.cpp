@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "check_lines.hpp"
 #include "check_report.hpp"
 #include "input_source.hpp"
 #include "report_messages.hpp"
@@ -23,7 +24,7 @@ bool matches_allowed(const check_options& options, const char* piece, std::size_
 {
     regmatch_t text[1];
     text[0].rm_so = 0;
-    text[0].rm_eo = regoff_t(length > 0 && piece[length - 1] == '\n' ? length - 1 : length);
+    text[0].rm_eo = regoff_t(without_newline(piece, length));
     for (std::size_t i = 0; i < options.allowed_count; ++i)
         if (regexec(&options.allowed[i], piece, 1, text, REG_STARTEND) == 0)
             return true;
@@ -53,12 +54,13 @@ struct line_outputs {
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
-    bool any_problem() const
+    bool problems = false; // any met: with -q, the check stops at the first
+
+    // Whether the check goes on: -q stops it at a problem, once the line
+    // is done (all of it in the rejects, where they are kept).
+    bool goes_on(bool line_done) const
     {
-        std::uint64_t problems = 0;
-        for (std::size_t f = 0; f < problem_fates; ++f)
-            problems += counts.*fate_table[f].count;
-        return problems > 0;
+        return !(work.options.quiet && problems && (line_done || !keep_rejects()));
     }
 
     // The line v2list writes for a record to trust goes to the listing.
@@ -81,7 +83,7 @@ struct line_outputs {
     bool states_count(const char* piece, std::size_t length, std::uint64_t line)
     {
         regmatch_t match[2];
-        match[0] = {0, regoff_t(length - (piece[length - 1] == '\n'))};
+        match[0] = {0, regoff_t(without_newline(piece, length))};
         if (work.options.record_count == nullptr ||
             regexec(work.options.record_count, piece, 2, match, REG_STARTEND) != 0)
             return false;
@@ -99,7 +101,7 @@ struct line_outputs {
     void mark_problem()
     {
         counts.rejected += !line_problem;
-        line_problem = true;
+        line_problem = problems = true;
     }
 
     // The characters of a line with a problem go to the rejects as they were.
@@ -130,7 +132,7 @@ struct line_outputs {
             judge_piece(piece, length, text_length, column, reading, verdict);
         piece_fate fate = verdict.fate;
         if (fate == piece_fate::dropped && whole && expected_line(piece, length, line)) {
-            allowed(0, length - (piece[length - 1] == '\n'));
+            allowed(0, without_newline(piece, length));
             ++counts.allowed;
         } else if (fate == piece_fate::converted) {
             ++counts.converted;
@@ -177,7 +179,7 @@ struct line_outputs {
             return true;
         char caret_view[split_tail + max_piece] = "...";
         std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
-        std::size_t later = length - (second[length - 1] == '\n');
+        std::size_t later = without_newline(second, length);
         std::memcpy(caret_view + split_tail, second, later);
         diagnosis d = file_diagnosis(piece_fate::split, piece_cause::line_split, line);
         d.column = column_in_line(0, max_piece);
@@ -218,6 +220,7 @@ struct line_outputs {
     void incomplete(diagnosis& d)
     {
         ++counts.incomplete;
+        problems = true;
         ++counts.causes[std::size_t(piece_fate::incomplete)][std::size_t(d.cause.cause)][0];
         work.ending = d;
         if (messages.file_message_wanted())
@@ -272,11 +275,12 @@ struct line_outputs {
     void compressed(const char* piece, std::size_t length, piece_cause format)
     {
         ++counts.compressed;
+        problems = true;
         ++counts.causes[std::size_t(piece_fate::compressed)][std::size_t(format)][0];
         if (!messages.wanted())
             return; // a failed write is in the report's error
         diagnosis d = file_diagnosis(piece_fate::compressed, format, 1);
-        d.length = length - (piece[length - 1] == '\n');
+        d.length = without_newline(piece, length);
         messages.write({d, {piece, d.length}, {piece, d.length}, 0});
     }
 };
@@ -315,7 +319,7 @@ struct line_reader {
                                             bool judged = false)
     {
         bool ok = out.piece(piece, length, text_length, line, column, whole, judged);
-        column += length - (piece[length - 1] == '\n');
+        column += without_newline(piece, length);
         if (ends)
             end_line();
         return ok;
@@ -416,8 +420,7 @@ struct line_reader {
         out.counts.unfinished = !newline;
         bool ends = newline || length < max_piece;
         if (held == 0 && column == 0 && ends)
-            return take_inline(piece, length, text_length, true, true) &&
-                   !(work.options.quiet && out.any_problem());
+            return take_inline(piece, length, text_length, true, true) && out.goes_on(true);
         bool ok = true;
         if (held > 0) {
             ok = go_on(piece, length, text_length, ends);
@@ -427,9 +430,7 @@ struct line_reader {
         } else {
             ok = take(piece, length, text_length, false, ends);
         }
-        bool line_done = column == 0 && held == 0;
-        return ok &&
-               !(work.options.quiet && out.any_problem() && (line_done || !out.keep_rejects()));
+        return ok && out.goes_on(column == 0 && held == 0);
     }
 
     // At the end of the input, a last line held ends.
@@ -476,7 +477,7 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
             flush_output(work.listing);
     }
     counts.verdicts[std::size_t(verdict_of(counts))] = 1;
-    return {end.read_error, work.options.quiet && lines.out.any_problem()};
+    return {end.read_error, work.options.quiet && lines.out.problems};
 }
 
 } // namespace v2list

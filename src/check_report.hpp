@@ -69,13 +69,6 @@ input_name name_input(const char* given, bool standard_input);
 // A text escaped for the text report, whole.
 std::string escaped_text(const char* text);
 
-// Reads fd to its end, counts what it finds in counts, and writes the
-// messages, each as "NAME:LINE:COLUMN: FATE: REASON" or as a JSON object,
-// in order of line and column, to work.report, and the file's verdict. A
-// failed write is in the error of work.report, work.rejects or work.listing
-// and ends the check; stopped, it was quiet and met a problem.
-pieces_end check_input(check_work& work, int fd, const input_name& name, check_counts& counts);
-
 // The JSON report's object for a file not read to its end, and why.
 void write_unread(output_buffer& report, const input_name& name, const char* reason);
 

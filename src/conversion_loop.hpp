@@ -11,10 +11,6 @@
 
 namespace v2list {
 
-// Room for any record line convert_text writes.
-inline constexpr std::size_t max_line = 256;
-static_assert(max_record_line <= max_line);
-
 // Writes the record line of a piece whose text (before any zero byte) has
 // text_length characters, returning its length, or 0 when it is not a
 // complete record: a plain piece copied, any other read. v2list converts

@@ -211,6 +211,10 @@ template <std::size_t... I>
 // The longest record line.
 inline constexpr std::size_t max_record_line = listing_detail::plan.line_length;
 
+// Room for any record line the writers write, for every program.
+inline constexpr std::size_t max_line = 256;
+static_assert(max_record_line <= max_line);
+
 // Writes the line of a complete record as read; returns its length.
 [[gnu::always_inline]] inline std::size_t write_record(const input_record& record, char* line)
 {

@@ -20,6 +20,12 @@ namespace v2list {
 // of input.
 inline constexpr std::size_t max_piece = 80;
 
+// A piece's characters without its newline.
+constexpr std::size_t without_newline(const char* piece, std::size_t length)
+{
+    return length - (length > 0 && piece[length - 1] == '\n');
+}
+
 // An unfinished piece carried over, a block, and room past the data for a
 // window of max_piece characters read anywhere in it.
 struct piece_input {

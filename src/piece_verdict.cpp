@@ -464,7 +464,7 @@ diagnosis diagnose_piece(const piece_verdict& verdict, const input_record& r, co
     d.line = line;
     d.column = column_in_line(line_column, verdict.at);
     d.cause = clause_at(verdict.cause, verdict.step, d.column);
-    d.length = length - (length > 0 && piece[length - 1] == '\n');
+    d.length = without_newline(piece, length);
     d.start = column_in_line(line_column, 0);
     if (verdict.fate == piece_fate::dropped) {
         piece_shape shape = shape_of(piece, length, text_length);

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "check_report.hpp"
-#include "conversion_loop.hpp"
 #include "diagnosis.hpp"
 #include "message_catalog.hpp"
 #include "message_words.hpp"

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "check_lines.hpp"
 #include "check_report.hpp"
 #include "output_listing.hpp"
 

@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "check_lines.hpp"
 #include "check_report.hpp"
 #include "conversion_loop.hpp"
 #include "diagnosis.hpp"
