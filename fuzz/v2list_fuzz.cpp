@@ -129,6 +129,7 @@ void check_against_model(const std::string& input)
 {
     static v2list::check_work work;
     work.options = {false, false, false, 0, nullptr, 0, nullptr, true}; // count only
+    work.rejects_unended = false; // each input is a run of its own
     int listing = memfd_create("listing", 0), rejects = memfd_create("rejects", 0);
     v2list::open_output(work.rejects, rejects);
     v2list::open_output(work.listing, listing);

@@ -68,8 +68,7 @@ if [ -n "$v2check" ] && command -v jq > /dev/null && command -v rsync > /dev/nul
     block() { # FILE LINE: the code block after the first line that starts so
         awk -v start="$2" 'index($0, start) == 1 { on = 1 } on && /^```/ { if (++n == 2) exit; next } on && n == 1' "$1"
     }
-    block "$here/../doc/scaling.md" "as \`nightly-step.sh\`" > "$work/nightly-step.sh"
-    block "$here/../doc/scaling.md" "The job across two hosts" |
+    block "$here/../doc/scaling.md" "v2check's status comes back" |
         sed "s|-S host1,host2|--ssh 'ssh -F $work/ssh_config' --env PATH --joblog $work/hosts_jobs -S 1/host1,1/host2|" > "$work/hosts_job.sh"
     block "$here/../README.md" "A whole job" > "$work/job.sh"
     for run in one hosts; do
@@ -81,7 +80,6 @@ if [ -n "$v2check" ] && command -v jq > /dev/null && command -v rsync > /dev/nul
         done
         gzip -n "$work/$run/incoming/p2.txt" "$work/$run/incoming/p5.txt"
     done
-    cp "$work/nightly-step.sh" "$work/hosts/"
     (cd "$work/one" && PATH="$work/bin:$PATH" bash "$work/job.sh" > "$work/one.out" 2> /dev/null)
     one=$?
     (cd "$work/hosts" && PATH="$work/bin:$PATH" bash "$work/hosts_job.sh" > "$work/hosts.out" 2> "$work/hosts.err")
