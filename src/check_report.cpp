@@ -103,6 +103,39 @@ bool put_verdict_words(text_builder& out, const check_counts& c)
     return true;
 }
 
+// A file's summary after its counts: its verdict, where most lines left
+// the layout, the verdict's words and why the file is incomplete.
+void put_json_verdict(text_builder& line, const check_counts& c, const diagnosis& ending)
+{
+    leaving most = most_left(c);
+    line.say(",\"verdict\":\"", verdict_table[std::size_t(verdict_of(c))].name,
+             "\",\"final_newline\":",
+             c.compressed > 0    ? "null"
+             : c.unfinished == 0 ? "true"
+                                 : "false",
+             ",\"left_layout\":");
+    if (most.pieces > 0)
+        line.say("{\"column\":", column_in_line(0, scan_step_columns[most.step]),
+                 ",\"shift\":", most.shift, ",\"pieces\":", most.pieces, '}');
+    else
+        line.put("null");
+    char words[256];
+    text_builder reason{words, sizeof words};
+    line.put(",\"reason\":");
+    if (put_verdict_words(reason, c))
+        line.put_json(words, reason.used);
+    else
+        line.put("null");
+    line.put(",\"incomplete\":");
+    if (ending.fate == piece_fate::incomplete) {
+        line.say("{\"cause\":\"", row_of(ending.cause.cause).code, '"');
+        put_json_ending(line, *ending.file);
+        line.put('}');
+    } else {
+        line.put("null");
+    }
+}
+
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
                         const diagnosis& ending, std::uint64_t unread)
 {
@@ -117,33 +150,7 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
              ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed,
              ",\"listed\":", listed_lines(c), ",\"rejected\":", c.rejected);
     if (name != nullptr) {
-        leaving most = most_left(c);
-        line.say(",\"verdict\":\"", verdict_table[std::size_t(verdict_of(c))].name,
-                 "\",\"final_newline\":",
-                 c.compressed > 0    ? "null"
-                 : c.unfinished == 0 ? "true"
-                                     : "false",
-                 ",\"left_layout\":");
-        if (most.pieces > 0)
-            line.say("{\"column\":", column_in_line(0, scan_step_columns[most.step]),
-                     ",\"shift\":", most.shift, ",\"pieces\":", most.pieces, '}');
-        else
-            line.put("null");
-        char words[256];
-        text_builder reason{words, sizeof words};
-        line.put(",\"reason\":");
-        if (put_verdict_words(reason, c))
-            line.put_json(words, reason.used);
-        else
-            line.put("null");
-        line.put(",\"incomplete\":");
-        if (ending.fate == piece_fate::incomplete) {
-            line.say("{\"cause\":\"", row_of(ending.cause.cause).code, '"');
-            put_json_ending(line, *ending.file);
-            line.put('}');
-        } else {
-            line.put("null");
-        }
+        put_json_verdict(line, c, ending);
     } else {
         for (std::size_t v = 0; v < verdict_count; ++v)
             line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_table[v].name,
