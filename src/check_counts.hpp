@@ -80,6 +80,13 @@ inline std::uint64_t listed_lines(const check_counts& c)
     return c.lines - c.allowed_lines - c.rejected;
 }
 
+// The records the lines hold, against a count a line states: every line
+// neither allowed nor empty (of no characters).
+inline std::uint64_t records_read(const check_counts& c)
+{
+    return c.lines - c.allowed_lines - (c.lengths[0] - c.allowed_lengths[0]);
+}
+
 // The exit status the files' verdicts ask for: the highest of them.
 int verdicts_status(const check_counts& total);
 

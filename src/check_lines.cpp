@@ -1,8 +1,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <iterator>
-#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -31,30 +29,34 @@ bool matches_allowed(const check_options& options, const char* piece, std::size_
     return false;
 }
 
-// What the pieces of a line come to: each counted, a record to trust
-// listed, a problem said, and a line with a problem rejected as it was.
-struct line_outputs {
+// What each line comes to, decided once, where it ends: allowed, stating
+// the count of records, listed, or rejected with its problems said; and
+// its counts. Each piece is judged once, as it comes: a line of one piece
+// where it lies, the pieces of a longer line in work.held, which keeps them
+// and their verdicts until the line ends or outgrows it (split, its later
+// pieces then settled as they come).
+struct line_sink {
     check_work& work;
     check_counts& counts;
     message_writer messages;
-    bool line_problem = false; // the line goes to the rejects
-    bool line_off = false;     // the line does not convert from its own columns
-    piece_verdict verdict{};
-    input_record reading{}; // of the piece judged, where it is not plain
-    // The next piece of a line held, judged while the held line may be
-    // allowed, for its turn if it is not.
-    piece_verdict next_verdict{};
-    input_record next_reading{};
+    std::uint64_t line = 1;
+    bool line_problem = false;   // the line goes to the rejects
+    bool line_off = false;       // the line does not convert from its own columns
+    piece_verdict verdict{};     // of a piece not held
+    input_record reading{};      // of it, where it is not plain
+    std::size_t held = 0;        // pieces of the line held
+    std::size_t last_length = 0; // of the last held, the others max_piece
+    bool outgrown = false;       // the line outgrew the hold
     // Lines that state the count of records, the first and second of them
     // and what the first states.
     std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
     std::string stated = {};
     bool has_stated = false;                 // the pattern's group took part in the match
     bool newline_due = work.rejects_unended; // another file's last line in the rejects
+    bool problems = false;                   // any met: with -q, the check stops at the first
 
     bool keep_rejects() const { return work.rejects.fd >= 0; }
     bool keep_listing() const { return work.listing.fd >= 0; }
-    bool problems = false; // any met: with -q, the check stops at the first
 
     // Whether the check goes on: -q stops it at a problem, once the line
     // is done (all of it in the rejects, where they are kept).
@@ -63,24 +65,155 @@ struct line_outputs {
         return !(work.options.quiet && problems && (line_done || !keep_rejects()));
     }
 
+    // A line of one piece, as it lies.
+    [[gnu::always_inline]] bool whole_line(const char* piece, std::size_t length,
+                                           std::size_t text_length)
+    {
+        counts.unfinished = piece[length - 1] != '\n';
+        judge_piece(piece, length, text_length, 0, reading, verdict);
+        bool ok = settle_inline(piece, length, text_length, 0, verdict, reading, true);
+        end_line(without_newline(piece, length));
+        return ok;
+    }
+
+    // A piece of a longer line, at column: held while there is room.
+    bool piece(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t column)
+    {
+        counts.unfinished = piece[length - 1] != '\n';
+        if (!outgrown && column + without_newline(piece, length) <= check_work::most_held) {
+            char* at = work.held + column;
+            std::memcpy(at, piece, length);
+            judge_piece(at, length, text_length, column, work.held_readings[held],
+                        work.held_verdicts[held]);
+            last_length = length;
+            ++held;
+            return true;
+        }
+        bool ok = outgrown || split_held();
+        outgrown = true;
+        judge_piece(piece, length, text_length, column, reading, verdict);
+        return ok && settle(piece, length, text_length, column, verdict, reading, false);
+    }
+
+    // The line of several pieces ends, of characters in all, its newline
+    // aside.
+    bool line_end(std::uint64_t characters)
+    {
+        bool ok = true;
+        if (held == 1) {
+            ok = settle_held(0, true);
+        } else if (held > 1 && allowable()) {
+            allowed(held, characters);
+        } else if (held > 1) {
+            ok = split_held();
+        }
+        end_line(characters);
+        return ok;
+    }
+
+    // A card image, a line of exactly max_piece characters: its newline,
+    // or carriage return and newline, is nothing, and goes to the rejects
+    // with it.
+    bool card_image_end(const char* newline, std::size_t length)
+    {
+        counts.unfinished = false;
+        bool ok = settle_held(0, true) && reject(newline, length);
+        end_line(max_piece);
+        return ok;
+    }
+
+    // Held piece i settled; whole: it is its line.
+    bool settle_held(std::size_t i, bool whole)
+    {
+        const char* piece = work.held + i * max_piece;
+        std::size_t length = i + 1 == held ? last_length : max_piece;
+        return settle(piece, length, text_length_of(piece, length), i * max_piece,
+                      work.held_verdicts[i], work.held_readings[i], whole);
+    }
+
+    // A held line is allowed whole where its first piece matches an
+    // allowed pattern and every piece is dropped.
+    bool allowable() const
+    {
+        for (std::size_t i = 0; i < held; ++i)
+            if (work.held_verdicts[i].fate != piece_fate::dropped)
+                return false;
+        return matches_allowed(work.options, work.held, max_piece);
+    }
+
+    // The held pieces settled one by one, the line being split after the
+    // first, said before its later pieces' messages.
+    bool split_held()
+    {
+        mark_problem();
+        bool ok = settle_held(0, false) &&
+                  split(work.held, work.held + max_piece, held == 2 ? last_length : max_piece);
+        for (std::size_t i = 1; ok && i < held; ++i)
+            ok = settle_held(i, false);
+        held = 0;
+        return ok;
+    }
+
+    bool settle(const char* piece, std::size_t length, std::size_t text_length,
+                std::uint64_t column, const piece_verdict& v, const input_record& r, bool whole)
+    {
+        return settle_inline(piece, length, text_length, column, v, r, whole);
+    }
+
+    // A piece judged v, read as r, starting at column of the line: counted,
+    // listed where it is a whole line to trust, said, and rejected with its
+    // line. Inlined where a line is one piece, the common case, which it
+    // makes measurably faster (doc/performance.md).
+    [[gnu::always_inline]] bool settle_inline(const char* piece, std::size_t length,
+                                              std::size_t text_length, std::uint64_t column,
+                                              const piece_verdict& v, const input_record& r,
+                                              bool whole)
+    {
+        ++counts.pieces;
+        bool ok = true;
+        piece_fate fate = v.fate;
+        if (fate == piece_fate::dropped && whole && expected_line(piece, length)) {
+            allowed(0, without_newline(piece, length));
+            ++counts.allowed;
+        } else if (fate == piece_fate::converted) {
+            ++counts.converted;
+            if (keep_listing() && whole)
+                ok = list(v, r, piece);
+        } else {
+            ++(counts.*fate_table[std::size_t(fate)].count);
+            counts.converted += fate != piece_fate::dropped;
+            if (fate != piece_fate::suspect) {
+                counts.off_layout += !line_off;
+                line_off = true;
+            }
+            mark_problem();
+            ++counts.causes[std::size_t(fate)][std::size_t(v.cause)][v.step];
+            if (v.shift != 0)
+                ++counts.left_layout[v.left][std::size_t(max_piece + v.shift)];
+            if (messages.wanted())
+                ok = say(v, r, piece, length, text_length, column);
+        }
+        return ok && reject(piece, length);
+    }
+
     // The line v2list writes for a record to trust goes to the listing.
-    bool list(const char* piece)
+    bool list(const piece_verdict& v, const input_record& r, const char* piece)
     {
         output_buffer& listing = work.listing;
         if (sizeof listing.buffer - listing.used < max_line && !flush_output(listing))
             return false;
-        listing.used += verdict_line(verdict, reading, piece, listing.buffer + listing.used);
+        listing.used += verdict_line(v, r, piece, listing.buffer + listing.used);
         return true;
     }
 
     // A line v2list drops that states the count of records, or matches an
     // allowed pattern: expected, no problem.
-    bool expected_line(const char* piece, std::size_t length, std::uint64_t line)
+    bool expected_line(const char* piece, std::size_t length)
     {
-        return states_count(piece, length, line) || matches_allowed(work.options, piece, length);
+        return states_count(piece, length) || matches_allowed(work.options, piece, length);
     }
 
-    bool states_count(const char* piece, std::size_t length, std::uint64_t line)
+    bool states_count(const char* piece, std::size_t length)
     {
         regmatch_t match[2];
         match[0] = {0, regoff_t(without_newline(piece, length))};
@@ -118,60 +251,22 @@ struct line_outputs {
         return append_output(work.rejects, text, length);
     }
 
-    // A piece as v2list takes it, starting at column of line: judged (unless
-    // judged already, its verdict and reading in place), counted, said, and
-    // rejected with its line. whole: it is all of its line, which may be
-    // allowed.
-    [[gnu::always_inline]] bool piece(const char* piece, std::size_t length,
-                                      std::size_t text_length, std::uint64_t line,
-                                      std::uint64_t column, bool whole, bool judged = false)
+    // The message on a piece, its caret view the piece without its newline.
+    bool say(const piece_verdict& v, const input_record& r, const char* piece, std::size_t length,
+             std::size_t text_length, std::uint64_t column)
     {
-        ++counts.pieces;
-        bool ok = true;
-        if (!judged)
-            judge_piece(piece, length, text_length, column, reading, verdict);
-        piece_fate fate = verdict.fate;
-        if (fate == piece_fate::dropped && whole && expected_line(piece, length, line)) {
-            allowed(0, without_newline(piece, length));
-            ++counts.allowed;
-        } else if (fate == piece_fate::converted) {
-            ++counts.converted;
-            if (keep_listing() && whole)
-                ok = list(piece);
-        } else {
-            ++(counts.*fate_table[std::size_t(fate)].count);
-            counts.converted += fate != piece_fate::dropped;
-            if (fate != piece_fate::suspect) {
-                counts.off_layout += !line_off;
-                line_off = true;
-            }
-            mark_problem();
-            ++counts.causes[std::size_t(fate)][std::size_t(verdict.cause)][verdict.step];
-            if (verdict.shift != 0)
-                ++counts.left_layout[verdict.left][std::size_t(max_piece + verdict.shift)];
-            if (messages.wanted())
-                ok = say(line, piece, length, text_length, column);
-        }
-        return ok && reject(piece, length);
-    }
-
-    // The message on the piece just judged, its caret view the piece
-    // without its newline.
-    bool say(std::uint64_t line, const char* piece, std::size_t length, std::size_t text_length,
-             std::uint64_t column)
-    {
-        diagnosis d = diagnose_piece(verdict, reading, piece, length, text_length, line, column);
+        diagnosis d = diagnose_piece(v, r, piece, length, text_length, line, column);
         std::string_view shown(piece, d.length);
         char listing[max_line];
         std::size_t listing_length = 0;
-        if (verdict.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
-            listing_length = verdict_line(verdict, reading, piece, listing) - 1;
-        return messages.write({d, shown, shown, verdict.at, {listing, listing_length}});
+        if (v.fate != piece_fate::dropped && (work.options.json || work.options.show_line))
+            listing_length = verdict_line(v, r, piece, listing) - 1;
+        return messages.write({d, shown, shown, v.at, {listing, listing_length}});
     }
 
-    // The line goes on past its first piece, first, to second: split, said
-    // before its later pieces' messages, the caret view showing the cut.
-    bool split(std::uint64_t line, const char* first, const char* second, std::size_t length)
+    // The line goes on past its first piece, first, to second: split, the
+    // caret view showing the cut.
+    bool split(const char* first, const char* second, std::size_t length)
     {
         ++counts.split;
         ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
@@ -207,11 +302,14 @@ struct line_outputs {
         return d;
     }
 
-    void line_end(std::uint64_t characters)
+    // The line ends, of characters in all, newline aside.
+    void end_line(std::uint64_t characters)
     {
         ++counts.lines;
         ++counts.lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
-        line_problem = line_off = false;
+        line_problem = line_off = outgrown = false;
+        held = 0;
+        ++line;
     }
 
     // The input ends before its end, or holds another count of records than
@@ -240,15 +338,11 @@ struct line_outputs {
     // count a line states, where one is asked for, against the records read.
     void check_end(const input_source& source)
     {
-        // An empty line not allowed is dropped as one, always.
-        const auto& empty =
-            counts.causes[std::size_t(piece_fate::dropped)][std::size_t(piece_cause::empty_line)];
         diagnosis d = file_diagnosis(piece_fate::incomplete, source.broken, counts.lines + 1);
         file_facts& f = work.ending_facts;
         d.file = &f;
         f = {};
-        f.records = counts.lines - counts.allowed_lines -
-                    std::accumulate(std::begin(empty), std::end(empty), 0ULL);
+        f.records = records_read(counts);
         f.format = row_of(source.format).code;
         work.ending_stated = stated;
         f.has_stated = has_stated && count_lines == 1;
@@ -285,126 +379,14 @@ struct line_outputs {
     }
 };
 
-// Cuts an input's pieces into lines as they come. A first piece of max_piece
-// characters waits in work.held for the next: the line may end with it (a
-// card image, whose newline alone is nothing), or go on, split. A split line
-// whose first piece is dropped and allowed waits there while its pieces are
-// dropped, and is then allowed whole, or taken piece by piece at the first
-// that is not.
-struct line_reader {
-    check_work& work;
+// Cuts an input's pieces into lines, as they come, for the sink: a line of
+// one piece, the pieces of a longer line and its end, or a card image's
+// newline. It neither judges nor counts.
+struct line_assembler {
     const input_source& source;
-    line_outputs out;
-    std::uint64_t line = 1, column = 0; // the line, and where its next piece starts
-    std::size_t held = 0;               // max_piece, or more where the line may be allowed
-    bool first = true;                  // no piece read yet
-
-    void end_line()
-    {
-        out.line_end(column);
-        ++line;
-        column = 0;
-    }
-
-    bool take(const char* piece, std::size_t length, std::size_t text_length, bool whole, bool ends,
-              bool judged = false)
-    {
-        return take_inline(piece, length, text_length, whole, ends, judged);
-    }
-
-    // Inlined where a line is one piece, the common case, which it makes
-    // measurably faster (doc/performance.md).
-    [[gnu::always_inline]] bool take_inline(const char* piece, std::size_t length,
-                                            std::size_t text_length, bool whole, bool ends,
-                                            bool judged = false)
-    {
-        bool ok = out.piece(piece, length, text_length, line, column, whole, judged);
-        column += without_newline(piece, length);
-        if (ends)
-            end_line();
-        return ok;
-    }
-
-    // A held piece, of max_piece characters, taken.
-    bool take_held_piece(std::size_t at, bool whole, bool ends, bool judged = false)
-    {
-        const char* piece = work.held + at;
-        return take(piece, max_piece, text_length_of(piece, max_piece), whole, ends, judged);
-    }
-
-    // Judges a piece at column into the verdict and reading given.
-    bool dropped(const char* piece, std::size_t length, std::uint64_t at, input_record& reading,
-                 piece_verdict& verdict)
-    {
-        judge_piece(piece, length, text_length_of(piece, length), at, reading, verdict);
-        return verdict.fate == piece_fate::dropped;
-    }
-
-    // The held pieces taken one by one, the line being split after the
-    // first; first_judged: the first's verdict is in place.
-    bool take_split(const char* next, std::size_t next_length, bool first_judged)
-    {
-        out.mark_problem();
-        bool later_held = held > max_piece;
-        bool ok = take_held_piece(0, false, false, first_judged) &&
-                  out.split(line, work.held, later_held ? work.held + max_piece : next,
-                            later_held ? max_piece : next_length);
-        for (std::size_t at = max_piece; ok && at < held; at += max_piece)
-            ok = take_held_piece(at, false, false);
-        held = 0;
-        return ok;
-    }
-
-    // A piece of a line whose first pieces are held.
-    bool go_on(const char* piece, std::size_t length, std::size_t text_length, bool ends)
-    {
-        bool newline = piece[length - 1] == '\n';
-        if (held == max_piece && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
-            // A card image, a line of exactly max_piece characters: its
-            // newline, or carriage return and newline, is nothing.
-            bool ok = take_held_piece(0, true, false) && out.reject(piece, length);
-            held = 0;
-            end_line();
-            return ok;
-        }
-        // Each piece is judged once: the first as it may be allowed, the
-        // next as it may be too; their verdicts serve where the line is split.
-        bool first_judged = held > max_piece || work.options.allowed_count > 0;
-        bool allowing =
-            held > max_piece || (work.options.allowed_count > 0 &&
-                                 dropped(work.held, held, 0, out.reading, out.verdict) &&
-                                 matches_allowed(work.options, work.held, held));
-        // Up to most_held characters, the newline aside.
-        bool fits = held + length - newline <= check_work::most_held;
-        if (!allowing || !fits ||
-            !dropped(piece, length, column + held, out.next_reading, out.next_verdict)) {
-            bool next_judged = allowing && fits;
-            if (!take_split(piece, length, first_judged))
-                return false;
-            if (next_judged) {
-                out.verdict = out.next_verdict;
-                if (!out.verdict.plain)
-                    out.reading = out.next_reading;
-            }
-            return take(piece, length, text_length, false, ends, next_judged);
-        }
-        if (ends) {
-            allow_held(held / max_piece + 1, held + length - newline);
-        } else {
-            std::memcpy(work.held + held, piece, length);
-            held += length;
-        }
-        return true;
-    }
-
-    // The held line, and characters of it in all, allowed whole.
-    void allow_held(std::size_t pieces, std::size_t characters)
-    {
-        out.allowed(pieces, characters);
-        column += characters;
-        held = 0;
-        end_line();
-    }
+    line_sink& sink;
+    std::uint64_t column = 0; // of the line, where its next piece starts
+    bool first = true;        // no piece read yet
 
     [[gnu::always_inline]] bool on_piece(const char* piece, std::size_t length,
                                          std::size_t text_length)
@@ -412,41 +394,35 @@ struct line_reader {
         if (first) {
             first = false;
             if (source.format != piece_cause::none && !source.decompressing) {
-                out.compressed(piece, length, source.format);
+                sink.compressed(piece, length, source.format);
                 return false;
             }
         }
         bool newline = piece[length - 1] == '\n';
-        out.counts.unfinished = !newline;
         bool ends = newline || length < max_piece;
-        if (held == 0 && column == 0 && ends)
-            return take_inline(piece, length, text_length, true, true) && out.goes_on(true);
+        if (column == 0 && ends)
+            return sink.whole_line(piece, length, text_length) && sink.goes_on(true);
         bool ok = true;
-        if (held > 0) {
-            ok = go_on(piece, length, text_length, ends);
-        } else if (column == 0) { // the line may end with this piece
-            std::memcpy(work.held, piece, length);
-            held = length;
+        if (column == max_piece && newline && (length == 1 || (length == 2 && piece[0] == '\r'))) {
+            ok = sink.card_image_end(piece, length);
+            column = 0;
         } else {
-            ok = take(piece, length, text_length, false, ends);
+            ok = sink.piece(piece, length, text_length, column);
+            column += length - newline;
+            if (ends) {
+                ok = ok && sink.line_end(column);
+                column = 0;
+            }
         }
-        return ok && out.goes_on(column == 0 && held == 0);
+        return ok && sink.goes_on(column == 0);
     }
 
-    // At the end of the input, a last line held ends.
+    // At the end of the input, a last line without a newline ends.
     bool finish()
     {
-        if (held > max_piece) {
-            allow_held(held / max_piece, held);
-            return true;
-        }
-        if (held > 0) { // a last line of max_piece characters without a newline
-            held = 0;
-            return take_held_piece(0, true, true);
-        }
-        if (column > 0)
-            end_line();
-        return true;
+        bool ok = column == 0 || sink.line_end(column);
+        column = 0;
+        return ok;
     }
 };
 
@@ -456,7 +432,8 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
 {
     input_source source(fd, work.compressed);
     work.ending = {};
-    line_reader lines{work, source, {work, counts, {work, name}}};
+    line_sink sink{work, counts, {work, name}};
+    line_assembler lines{source, sink};
     pieces_end end = for_each_piece(
         work.input, fd,
         [&](const char* piece, std::size_t length, std::size_t text_length) {
@@ -464,20 +441,20 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
         },
         [&] {
             return flush_output(work.report) &&
-                   (!lines.out.keep_rejects() || flush_output(work.rejects)) &&
-                   (!lines.out.keep_listing() || flush_output(work.listing));
+                   (!sink.keep_rejects() || flush_output(work.rejects)) &&
+                   (!sink.keep_listing() || flush_output(work.listing));
         },
         [&](int, char* buffer, std::size_t size) { return source.read(buffer, size); });
     // Flushed before the summary, which must not hide a failure.
     if (end.read_error == 0 && !end.stopped && lines.finish()) {
-        lines.out.check_end(source);
-        if (lines.out.keep_rejects())
+        sink.check_end(source);
+        if (sink.keep_rejects())
             flush_output(work.rejects);
-        if (lines.out.keep_listing())
+        if (sink.keep_listing())
             flush_output(work.listing);
     }
     counts.verdicts[std::size_t(verdict_of(counts))] = 1;
-    return {end.read_error, work.options.quiet && lines.out.problems};
+    return {end.read_error, work.options.quiet && sink.problems};
 }
 
 } // namespace v2list

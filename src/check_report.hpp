@@ -41,12 +41,15 @@ struct check_work {
     output_buffer rejects; // every line with a problem, as it was; fd -1 for none
     output_buffer listing; // the listing of the records to trust; fd -1 for none
     check_options options;
-    // A line not yet judged: its first piece of max_piece, or a split line
-    // that may be allowed, of up to most_held characters. The byte after
-    // them stays zero: regexec may look for a terminator, whatever
-    // REG_STARTEND says.
+    // A line of several pieces, held until it ends, or until it outgrows
+    // most_held characters: its characters, its newline and a zero byte
+    // after them (regexec may look for a terminator, whatever REG_STARTEND
+    // says), and each piece's reading.
     static constexpr std::size_t most_held = 1024 * max_piece;
-    char held[most_held + 1];
+    static constexpr std::size_t most_held_pieces = most_held / max_piece + 1;
+    char held[most_held + 2];
+    piece_verdict held_verdicts[most_held_pieces];
+    input_record held_readings[most_held_pieces];
     input_source::buffer compressed;
     // Why the last file checked is incomplete (fate converted where it is
     // not), for its summary, and the texts it names.
