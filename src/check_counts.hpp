@@ -45,8 +45,9 @@ struct check_counts {
     // files not read to their end or whose count of records differs.
     std::uint64_t off_layout, unfinished, compressed, incomplete;
     // Lines allowed (the line stating the count of records among them) and
-    // lines rejected; every other line is listed.
-    std::uint64_t allowed_lines, rejected;
+    // lines rejected; every other line is listed; records on lines of
+    // records glued together past the first of each.
+    std::uint64_t allowed_lines, rejected, glued;
     // The problems by fate, cause and the step it is about; the tally puts
     // the steps of a field or of ignored columns together.
     std::uint64_t causes[problem_fates][cause_count][scan_steps.size()];
@@ -81,10 +82,11 @@ inline std::uint64_t listed_lines(const check_counts& c)
 }
 
 // The records the lines hold, against a count a line states: every line
-// neither allowed nor empty (of no characters).
+// neither allowed nor empty (of no characters), a line of records glued
+// together as its records.
 inline std::uint64_t records_read(const check_counts& c)
 {
-    return c.lines - c.allowed_lines - (c.lengths[0] - c.allowed_lengths[0]);
+    return c.lines - c.allowed_lines - (c.lengths[0] - c.allowed_lengths[0]) + c.glued;
 }
 
 // The exit status the files' verdicts ask for: the highest of them.

@@ -105,7 +105,7 @@ struct line_sink {
         } else if (held > 1 && allowable()) {
             allowed(held, characters);
         } else if (held > 1) {
-            ok = split_held();
+            ok = split_held(glued_records(characters));
         }
         end_line(characters);
         return ok;
@@ -141,13 +141,32 @@ struct line_sink {
         return matches_allowed(work.options, work.held, max_piece);
     }
 
+    // How many records the held line of characters holds glued together
+    // by lost newlines, where that is all it holds: every record_length
+    // columns of it, a carriage return at its end aside, convert from their
+    // own columns as a line of their own. 0 where it is no such line.
+    std::uint64_t glued_records(std::uint64_t characters)
+    {
+        std::uint64_t n = characters - (work.held[characters - 1] == '\r');
+        if (n % record_length != 0 || n < 2 * record_length)
+            return 0;
+        piece_verdict v;
+        input_record r;
+        for (const char* at = work.held; at < work.held + n; at += record_length) {
+            judge_piece(at, record_length, text_length_of(at, record_length), 0, r, v);
+            if (v.fate != piece_fate::converted && v.fate != piece_fate::suspect)
+                return 0;
+        }
+        return n / record_length;
+    }
+
     // The held pieces settled one by one, the line being split after the
-    // first, said before its later pieces' messages.
-    bool split_held()
+    // first, said before its later pieces' messages; glued: the records it
+    // holds glued together, or 0.
+    bool split_held(std::uint64_t glued = 0)
     {
         mark_problem();
-        bool ok = settle_held(0, false) &&
-                  split(work.held, work.held + max_piece, held == 2 ? last_length : max_piece);
+        bool ok = settle_held(0, false) && split(held == 2 ? last_length : max_piece, glued);
         for (std::size_t i = 1; ok && i < held; ++i)
             ok = settle_held(i, false);
         held = 0;
@@ -264,21 +283,27 @@ struct line_sink {
         return messages.write({d, shown, shown, v.at, {listing, listing_length}});
     }
 
-    // The line goes on past its first piece, first, to second: split, the
-    // caret view showing the cut.
-    bool split(const char* first, const char* second, std::size_t length)
+    // The held line goes on past its first piece, to a second of length:
+    // split, or a line of glued records, the caret view showing where it
+    // is cut, or where the first record's newline was lost.
+    bool split(std::size_t length, std::uint64_t glued)
     {
+        piece_cause cause = glued > 0 ? piece_cause::glued_records : piece_cause::line_split;
         ++counts.split;
-        ++counts.causes[std::size_t(piece_fate::split)][std::size_t(piece_cause::line_split)][0];
+        ++counts.causes[std::size_t(piece_fate::split)][std::size_t(cause)][0];
+        counts.glued += glued - (glued > 0);
         if (!messages.wanted())
             return true;
+        std::size_t cut = glued > 0 ? record_length : max_piece;
+        const char* second = work.held + cut;
+        std::size_t later = glued > 0 ? record_length : without_newline(second, length);
         char caret_view[split_tail + max_piece] = "...";
-        std::memcpy(caret_view + 3, first + max_piece - (split_tail - 3), split_tail - 3);
-        std::size_t later = without_newline(second, length);
+        std::memcpy(caret_view + 3, second - (split_tail - 3), split_tail - 3);
         std::memcpy(caret_view + split_tail, second, later);
-        diagnosis d = file_diagnosis(piece_fate::split, piece_cause::line_split, line);
-        d.column = column_in_line(0, max_piece);
+        diagnosis d = file_diagnosis(piece_fate::split, cause, line);
+        d.column = column_in_line(0, cut);
         d.length = later;
+        d.glued = glued;
         return messages.write({d, {second, later}, {caret_view, split_tail + later}, split_tail});
     }
 

@@ -24,14 +24,14 @@ namespace v2list {
 enum class fact : unsigned char {
     step, subject, literal, column, found, inside, ends, columns, named,   // of a clause
     field, from, shows, later, stop, then, characters, bytes, length, need, // of a piece
-    start, rest, newline, whole, short_of, most,
+    start, rest, newline, whole, short_of, most, glued, lost, record,
     format, byte, why, stated, stating_line, records,                      // of a file
     none
 };
 inline constexpr std::string_view fact_names[] = {
     "step", "subject", "literal", "column", "found", "inside", "ends", "columns", "named",
     "field", "from", "shows", "later", "stop", "then", "characters", "bytes", "length", "need",
-    "start", "rest", "newline", "whole", "short", "most",
+    "start", "rest", "newline", "whole", "short", "most", "glued", "lost", "record",
     "format", "byte", "why", "stated", "stating_line", "records"};
 // clang-format on
 static_assert(std::size(fact_names) == std::size_t(fact::none));
@@ -48,7 +48,7 @@ constexpr std::uint64_t fact_range(fact first, fact last)
 }
 inline constexpr std::uint64_t tally_slots = fact_bit(fact::subject) | fact_bit(fact::literal) |
                                              fact_bit(fact::columns) | fact_bit(fact::most);
-inline constexpr std::uint64_t piece_slots = fact_range(fact::step, fact::most);
+inline constexpr std::uint64_t piece_slots = fact_range(fact::step, fact::record);
 inline constexpr std::uint64_t file_slots = fact_range(fact::format, fact::records);
 
 // One part of a wording: words as they stand, a fact, a choice by a count,
@@ -221,6 +221,10 @@ inline constexpr cause_row cause_catalog[] = {
      "line longer than {most} characters",
      "the line is longer than {most} characters and is read in pieces of {most}, each as a "
      "line of its own"},
+    {"glued_records", fate_bit(piece_fate::split), cause_place::judged, false,
+     "records glued together",
+     "the line holds {glued} records glued together: "
+     "{lost|a newline lost after column|newlines lost after every} {record}{lost|| columns}"},
     {"cut_short", fate_bit(piece_fate::incomplete), cause_place::judged, false,
      "compressed data cut short", "{format} data cut short: the file ends at byte {byte}"},
     {"damaged", fate_bit(piece_fate::incomplete), cause_place::judged, false,

@@ -91,6 +91,9 @@ template <fact F>
     else if constexpr (F == f::whole) return d.whole;
     else if constexpr (F == f::short_of) return d.whole && d.length < d.need;
     else if constexpr (F == f::most) return max_piece;
+    else if constexpr (F == f::glued) return d.glued;
+    else if constexpr (F == f::lost) return d.glued - 1;
+    else if constexpr (F == f::record) return record_length;
     else if constexpr (F == f::byte) return d.file->has_byte ? d.file->byte : 0;
     else if constexpr (F == f::stated) return d.file->stated.size();
     else if constexpr (F == f::stating_line) return d.file->stating_line;

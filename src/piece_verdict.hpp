@@ -49,6 +49,7 @@ enum class piece_cause : unsigned char {
     xz,                // or xz
     zstd,              // or zstd
     line_split,        // the line is longer than a piece
+    glued_records,     // so, and it holds whole records glued together by lost newlines
     cut_short,         // the compressed data ends before its end
     damaged,           // the compressed data fails its check, or is no such data
     count_differs,     // the records read are not as many as a line states

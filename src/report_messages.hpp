@@ -120,6 +120,10 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
         }
         text.say(d.from.first, ',', d.from.last, ']');
     }
+    if (d.fate == piece_fate::split) {
+        text.put(",\"glued\":");
+        put_json_number(text, d.glued != 0, d.glued);
+    }
     if (d.fate == piece_fate::incomplete)
         put_json_ending(text, *d.file);
     text.put(",\"piece\":");

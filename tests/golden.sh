@@ -30,6 +30,8 @@ for line in open(sys.argv[1], "rb"):
         assert o["shift"] is None or isinstance(o["shift"], int), o
         if o["kind"] == "shifted":
             assert len(o["own"]) == 2 and len(o["from"]) == 2 and isinstance(o["shows"], str), o
+        if o["kind"] == "split":
+            assert o["glued"] is None or (o["glued"] >= 2 and o["cause"] == "glued_records"), o
         if o["kind"] == "incomplete":
             assert {"byte", "stated", "stating_line", "records"} <= o.keys(), o
     if o["type"] == "summary":

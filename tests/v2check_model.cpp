@@ -28,6 +28,7 @@ namespace {
 // What the manual page says: pieces of at most 80 characters, and an
 // allowed line of up to 81,920.
 constexpr std::size_t longest_piece = 80, longest_allowed = 81920;
+constexpr std::size_t record_columns = 74; // what the scan format's steps take in all
 
 // One conversion of the scan format: its columns, and what it reads.
 struct conversion {
@@ -359,7 +360,8 @@ bool check_file(const std::string& data, const options& given, file_report& file
     }
     if (readable(data).empty() && !cut)
         input = data;
-    std::uint64_t off_layout = 0, number = 0, count_lines = 0, allowed_lines = 0, empty = 0;
+    std::uint64_t off_layout = 0, number = 0, count_lines = 0, allowed_lines = 0, empty = 0,
+                  glued_records = 0;
     std::string stated, first_stated;
     for (const std::vector<std::string>& pieces : lines_of(input)) {
         ++number;
@@ -395,9 +397,20 @@ bool check_file(const std::string& data, const options& given, file_report& file
         }
         empty += whole == "\n";
         bool split = read.size() > 1, problem = split;
+        // Records glued together: a split line, a carriage return at its
+        // end aside, of 2 or more records' columns, each record's converting
+        // from its own columns.
+        std::size_t glued = 0, n = characters - (whole[characters - 1] == '\r');
+        if (split && characters <= longest_allowed && n % record_columns == 0 && n > record_columns)
+            glued = n / record_columns;
+        for (std::size_t at = 0; glued > 0 && at < n; at += record_columns) {
+            std::string fate = piece_fate(whole.substr(at, record_columns));
+            glued = fate == "converted" || fate == "suspect" ? glued : 0;
+        }
+        glued_records += glued - (glued > 0);
         for (std::size_t i = 0; i < read.size(); ++i) {
             if (i == 1)
-                file.messages.push_back({number, "split", false});
+                file.messages.push_back({number, "split", false, glued > 0});
             const std::string& fate = fates[i];
             file.converted += fate != "dropped";
             file.dropped += fate == "dropped";
@@ -427,8 +440,8 @@ bool check_file(const std::string& data, const options& given, file_report& file
     }
     // Data cut short or damaged; else a count of records asked for and
     // stated once, as a number, that differs from the lines neither allowed
-    // nor empty.
-    std::uint64_t records = file.lines - allowed_lines - empty, n = 0;
+    // nor empty, a line of glued records as its records.
+    std::uint64_t records = file.lines - allowed_lines - empty + glued_records, n = 0;
     auto [end, error] =
         std::from_chars(first_stated.data(), first_stated.data() + first_stated.size(), n);
     bool counted = given.record_count.empty() ||

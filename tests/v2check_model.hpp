@@ -2,7 +2,7 @@
 // same format texts and the C library (fgets cuts the lines, sscanf reads
 // the pieces), and the rules written plainly and slowly. What it tells: each
 // file's counts, verdict and messages (line, fate and whether the cause is
-// multibyte_text), the listing, the rejects and the exit status. Compressed
+// multibyte_text or glued_records), the listing, the rejects and the exit status. Compressed
 // data is decompressed whole, with the format's library, where the tests
 // are built with it, as v2check is.
 #pragma once
@@ -24,8 +24,9 @@ struct options {
 
 struct message {
     std::uint64_t line;
-    std::string fate; // dropped, shifted, suspect, split, compressed or incomplete
-    bool multibyte;   // the cause is multibyte_text
+    std::string fate;   // dropped, shifted, suspect, split, compressed or incomplete
+    bool multibyte;     // the cause is multibyte_text
+    bool glued = false; // the cause is glued_records
     bool operator==(const message&) const = default;
 };
 

@@ -133,7 +133,7 @@ std::string expected_file(const v2check_model::file_report& file)
     std::ostringstream text;
     for (const message& m : file.messages)
         text << "problem " << m.line << ' ' << m.fate << (m.multibyte ? " multibyte_text" : "")
-             << '\n';
+             << (m.glued ? " glued_records" : "") << '\n';
     if (file.unread)
         return text.str() + "unread\n";
     text << "summary lines " << file.lines << " pieces " << file.pieces << " converted "
@@ -153,8 +153,9 @@ std::vector<std::string> reported_files(const std::string& report)
         std::string type = member(o, "type");
         if (type == "problem") {
             std::string cause = member(o, "cause");
-            files.back() += "problem " + member(o, "line") + " " + member(o, "kind") +
-                            (cause == "multibyte_text" ? " multibyte_text" : "") + "\n";
+            files.back() +=
+                "problem " + member(o, "line") + " " + member(o, "kind") +
+                (cause == "multibyte_text" || cause == "glued_records" ? " " + cause : "") + "\n";
         } else if (type == "unread") {
             files.back() += "unread\n";
             files.emplace_back();
@@ -311,6 +312,19 @@ TEST(v2check_model, agrees_where_v2check_once_erred)
          trial_of({"HDR\n" + good + "\nTRL 0000002\n", good + "TRL 3\n", good,
                    "TRL 1\n" + good + "TRL 1\n"},
                   {"--allow=^HDR", "--record-count=^TRL ([0-9]+)$"})},
+        {"records glued by lost newlines: counted as their records, in CRLF, and not where one "
+         "does not convert, a line is too long or there is one record and more",
+         trial_of({good + record + record + "\nTRL 3\n", record + record + record + "\r\n",
+                   record + record.substr(0, 14) + " 3 4" + record.substr(18) + "\n" + record +
+                       record + "x\n",
+                   record.substr(0, 5) + "\t" + record.substr(6) + record + "\n",
+                   [&] {
+                       std::string r;
+                       for (int i = 0; i < 1108; ++i)
+                           r += record;
+                       return r + "\nTRL 1\n";
+                   }()},
+                  {"--record-count=^TRL ([0-9]+)$"})},
         {"zstd after a skippable frame",
          trial_of({std::string("\x50\x2a\x4d\x18\x00\x00\x00\x00", 8) + good})},
         {"text that begins as bzip2 does", trial_of({"BZh9" + record.substr(4) + "\n"})},
