@@ -67,11 +67,11 @@ file_verdict verdict_of(const check_counts& file)
     return file_verdict::clean;
 }
 
-int verdicts_status(const check_counts& total)
+int verdicts_status(const file_totals& files)
 {
     int status = 0;
     for (std::size_t v = 0; v < verdict_count; ++v)
-        if (total.verdicts[v] > 0)
+        if (files.verdicts[v] > 0)
             status = std::max(status, verdict_table[v].status);
     return status;
 }

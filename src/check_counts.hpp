@@ -58,7 +58,12 @@ struct check_counts {
     // layout and how many columns late it read (early below max_piece): no
     // more than a piece has.
     std::uint64_t left_layout[scan_steps.size()][2 * max_piece + 1];
-    std::uint64_t verdicts[verdict_count]; // files
+};
+
+// The files checked, by verdict, and those not read to their end.
+struct file_totals {
+    std::uint64_t verdicts[verdict_count];
+    std::uint64_t unread;
 };
 
 // Each fate's name, as the reports write it, and the count it adds one to.
@@ -90,7 +95,7 @@ inline std::uint64_t records_read(const check_counts& c)
 }
 
 // The exit status the files' verdicts ask for: the highest of them.
-int verdicts_status(const check_counts& total);
+int verdicts_status(const file_totals& files);
 
 void add_counts(check_counts& total, const check_counts& more);
 

@@ -13,6 +13,20 @@ namespace v2list {
 
 namespace {
 
+// The causes the input's own words come to, where messages are made.
+constexpr piece_cause cause_of(input_format format)
+{
+    return piece_cause(std::size_t(piece_cause::gzip) + std::size_t(format) - 1);
+}
+constexpr piece_cause cause_of(input_break broken)
+{
+    return broken == input_break::none        ? piece_cause::none
+           : broken == input_break::cut_short ? piece_cause::cut_short
+                                              : piece_cause::damaged;
+}
+static_assert(cause_of(input_format::zstd) == piece_cause::zstd &&
+              row_of(cause_of(input_format::bzip2)).code == format_names[2]);
+
 // How much of the piece before the cut a split line's caret view shows.
 constexpr std::size_t split_tail = 24;
 
@@ -107,6 +121,8 @@ struct line_sink {
         } else if (held > 1) {
             ok = split_held(glued_records(characters));
         }
+        held = 0;
+        outgrown = false;
         end_line(characters);
         return ok;
     }
@@ -118,6 +134,7 @@ struct line_sink {
     {
         counts.unfinished = false;
         bool ok = settle_held(0, true) && reject(newline, length);
+        held = 0;
         end_line(max_piece);
         return ok;
     }
@@ -303,7 +320,7 @@ struct line_sink {
         diagnosis d = file_diagnosis(piece_fate::split, cause, line);
         d.column = column_in_line(0, cut);
         d.length = later;
-        d.glued = glued;
+        d.glued = std::uint32_t(glued);
         return messages.write({d, {second, later}, {caret_view, split_tail + later}, split_tail});
     }
 
@@ -332,8 +349,7 @@ struct line_sink {
     {
         ++counts.lines;
         ++counts.lengths[std::min<std::uint64_t>(characters, max_piece + 1)];
-        line_problem = line_off = outgrown = false;
-        held = 0;
+        line_problem = line_off = false;
         ++line;
     }
 
@@ -363,17 +379,18 @@ struct line_sink {
     // count a line states, where one is asked for, against the records read.
     void check_end(const input_source& source)
     {
-        diagnosis d = file_diagnosis(piece_fate::incomplete, source.broken, counts.lines + 1);
+        diagnosis d =
+            file_diagnosis(piece_fate::incomplete, cause_of(source.broken), counts.lines + 1);
         file_facts& f = work.ending_facts;
         d.file = &f;
         f = {};
         f.records = records_read(counts);
-        f.format = row_of(source.format).code;
+        f.format = format_names[std::size_t(source.format)];
         work.ending_stated = stated;
         f.has_stated = has_stated && count_lines == 1;
         f.stated = work.ending_stated;
         f.stating_line = count_lines > 1 ? second_count_line : count_line;
-        if (source.broken != piece_cause::none) {
+        if (source.broken != input_break::none) {
             work.ending_why = source.why;
             f.why = work.ending_why;
             f.byte = source.broken_at;
@@ -418,8 +435,8 @@ struct line_assembler {
     {
         if (first) {
             first = false;
-            if (source.format != piece_cause::none && !source.decompressing) {
-                sink.compressed(piece, length, source.format);
+            if (source.format != input_format::text && !source.decompressing) {
+                sink.compressed(piece, length, cause_of(source.format));
                 return false;
             }
         }
@@ -478,7 +495,6 @@ pieces_end check_input(check_work& work, int fd, const input_name& name, check_c
         if (sink.keep_listing())
             flush_output(work.listing);
     }
-    counts.verdicts[std::size_t(verdict_of(counts))] = 1;
     return {end.read_error, work.options.quiet && sink.problems};
 }
 

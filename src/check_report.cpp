@@ -137,14 +137,14 @@ void put_json_verdict(text_builder& line, const check_counts& c, const diagnosis
 }
 
 void write_summary_json(output_buffer& report, const input_name* name, const check_counts& c,
-                        const diagnosis& ending, std::uint64_t unread)
+                        const diagnosis& ending, const file_totals& files)
 {
     static char text[most_rows * 128];
     text_builder line{text, sizeof text};
     append_text(report, name != nullptr ? "{\"type\":\"summary\",\"file\":" + name->json
                                         : "{\"type\":\"total\"");
     if (name == nullptr)
-        line.say(",\"unread\":", unread);
+        line.say(",\"unread\":", files.unread);
     line.say(",\"lines\":", c.lines, ",\"pieces\":", c.pieces, ",\"converted\":", c.converted,
              ",\"shifted\":", c.shifted, ",\"dropped\":", c.dropped, ",\"split\":", c.split,
              ",\"suspect\":", c.suspect, ",\"allowed\":", c.allowed,
@@ -154,7 +154,7 @@ void write_summary_json(output_buffer& report, const input_name* name, const che
     } else {
         for (std::size_t v = 0; v < verdict_count; ++v)
             line.say(v == 0 ? ",\"verdicts\":{\"" : ",\"", verdict_table[v].name,
-                     "\":", c.verdicts[v]);
+                     "\":", files.verdicts[v]);
         line.put('}');
     }
     line.put(",\"causes\":[");
@@ -210,12 +210,12 @@ struct summary_text : text_builder {
     }
 
     // The total's count of files of each verdict.
-    void verdicts_line()
+    void verdicts_line(const file_totals& files)
     {
         put("verdicts:");
         for (std::size_t v = 0, said = 0; v < verdict_count; ++v)
-            if (c.verdicts[v] > 0)
-                say(said++ > 0 ? ", " : " ", c.verdicts[v], ' ', verdict_table[v].name);
+            if (files.verdicts[v] > 0)
+                say(said++ > 0 ? ", " : " ", files.verdicts[v], ' ', verdict_table[v].name);
         put('\n');
     }
 
@@ -278,10 +278,10 @@ void write_tally(output_buffer& report, const check_counts& c)
 } // namespace
 
 void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
-                   const check_counts& c, const diagnosis& ending, std::uint64_t unread)
+                   const check_counts& c, const diagnosis& ending, const file_totals& files)
 {
     if (json) {
-        write_summary_json(report, name, c, ending, unread);
+        write_summary_json(report, name, c, ending, files);
         return;
     }
     char text[1024];
@@ -292,9 +292,9 @@ void write_summary(output_buffer& report, bool json, const input_name* name, boo
         append_output(report, name->shown.data(), name->shown.size());
         lines.put(": ");
     }
-    lines.counts_line(unread);
+    lines.counts_line(files.unread);
     if (name == nullptr)
-        lines.verdicts_line();
+        lines.verdicts_line(files);
     else
         lines.verdict_line();
     if (c.dropped > 0)

@@ -82,8 +82,9 @@ void write_report_start(output_buffer& report, const char* program_version);
 // out unless named, "total" for a null name, and the files left unread
 // where there are any) and the tally: a line for each cause, most frequent
 // first. As JSON, a "summary" object with why the file is incomplete
-// (ending), or for a null name the "total".
+// (ending), or for a null name the "total", with the files' verdicts.
 void write_summary(output_buffer& report, bool json, const input_name* name, bool named,
-                   const check_counts& counts, const diagnosis& ending, std::uint64_t unread = 0);
+                   const check_counts& counts, const diagnosis& ending,
+                   const file_totals& files = {});
 
 } // namespace v2list

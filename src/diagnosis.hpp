@@ -52,7 +52,7 @@ struct diagnosis {
     unsigned char shows_length = 0;
     std::int32_t value = 0;
     std::uint32_t characters = 0;       // {characters}: multibyte_text's UTF-8 characters
-    std::uint64_t glued = 0;            // {glued}: records a split line holds glued, {lost} + 1
+    std::uint32_t glued = 0;            // {glued}: records a split line holds glued, {lost} + 1
     std::uint32_t length = 0, need = 0; // {length}: of the piece, no newline; {need}: for a record
     std::uint64_t line = 0, column = 0; // where the message points, from 1
     std::uint64_t start = 1;            // {start}: the piece's first column in its line

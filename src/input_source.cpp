@@ -25,7 +25,7 @@ namespace {
 using namespace std::string_view_literals;
 
 struct signature {
-    piece_cause format;
+    input_format format;
     std::string_view bytes;
 };
 
@@ -33,14 +33,14 @@ struct signature {
 // "BZh" could begin a record, so it counts with its block size and the
 // magic of a first block or of the end of the data.
 constexpr signature signatures[] = {
-    {piece_cause::gzip, "\x1f\x8b\x08"sv},
-    {piece_cause::xz,
+    {input_format::gzip, "\x1f\x8b\x08"sv},
+    {input_format::xz,
      "\xfd"
      "7zXZ\0"sv},
-    {piece_cause::zstd, "\x28\xb5\x2f\xfd"sv},
-    {piece_cause::zstd, "\x50\x2a\x4d\x18"sv},
-    {piece_cause::bzip2, "BZh11AY&SY"sv},
-    {piece_cause::bzip2, "BZh1\x17rE8P\x90"sv},
+    {input_format::zstd, "\x28\xb5\x2f\xfd"sv},
+    {input_format::zstd, "\x50\x2a\x4d\x18"sv},
+    {input_format::bzip2, "BZh11AY&SY"sv},
+    {input_format::bzip2, "BZh1\x17rE8P\x90"sv},
 };
 constexpr std::size_t longest_signature = 10;
 
@@ -48,9 +48,9 @@ constexpr std::size_t longest_signature = 10;
 // any digit from 1, a skippable zstd frame's magic any of 16.
 bool agrees(const signature& s, std::size_t i, char b)
 {
-    if (s.format == piece_cause::bzip2 && i == 3)
+    if (s.format == input_format::bzip2 && i == 3)
         return b >= '1' && b <= '9';
-    if (s.format == piece_cause::zstd && s.bytes[0] == 0x50 && i == 0)
+    if (s.format == input_format::zstd && s.bytes[0] == 0x50 && i == 0)
         return (b & 0xf0) == 0x50;
     return b == s.bytes[i];
 }
@@ -70,7 +70,7 @@ format_guess compression_of(const char* bytes, std::size_t length, bool at_end)
             return {s.format, true, true};
         may_grow = may_grow || i == length;
     }
-    return {piece_cause::none, at_end || !may_grow};
+    return {input_format::text, at_end || !may_grow};
 }
 
 // One step of decompression from [in, in_end) into [out, out_end),
@@ -212,20 +212,20 @@ struct zstd_decoder : decoder {
 };
 #endif
 
-std::unique_ptr<decoder> decoder_for(piece_cause format)
+std::unique_ptr<decoder> decoder_for(input_format format)
 {
     switch (format) {
 #if V2CHECK_WITH_ZLIB
-    case piece_cause::gzip: return std::make_unique<gzip_decoder>();
+    case input_format::gzip: return std::make_unique<gzip_decoder>();
 #endif
 #if V2CHECK_WITH_BZIP2
-    case piece_cause::bzip2: return std::make_unique<bzip2_decoder>();
+    case input_format::bzip2: return std::make_unique<bzip2_decoder>();
 #endif
 #if V2CHECK_WITH_XZ
-    case piece_cause::xz: return std::make_unique<xz_decoder>();
+    case input_format::xz: return std::make_unique<xz_decoder>();
 #endif
 #if V2CHECK_WITH_ZSTD
-    case piece_cause::zstd: return std::make_unique<zstd_decoder>();
+    case input_format::zstd: return std::make_unique<zstd_decoder>();
 #endif
     default: return nullptr;
     }
@@ -233,7 +233,7 @@ std::unique_ptr<decoder> decoder_for(piece_cause format)
 
 } // namespace
 
-bool can_decompress(piece_cause format)
+bool can_decompress(input_format format)
 {
     return decoder_for(format) != nullptr;
 }
@@ -247,7 +247,7 @@ input_source::~input_source() = default;
 ssize_t input_source::first_read(char* out, std::size_t size)
 {
     char* start = compressed.data;
-    format_guess guess{piece_cause::none, false};
+    format_guess guess{input_format::text, false};
     while (!guess.decided) {
         ssize_t n = piece_detail::read_block(fd, start + in_end, longest_signature - in_end);
         if (n < 0)
@@ -260,7 +260,7 @@ ssize_t input_source::first_read(char* out, std::size_t size)
     format = guess.format;
     if (guess.cut) { // nothing to decompress: the data ends before it begins
         decompressing = done = true;
-        broken = piece_cause::cut_short;
+        broken = input_break::cut_short;
         broken_at = in_end;
         return 0;
     }
@@ -294,7 +294,7 @@ ssize_t input_source::decompress(char* out, std::size_t size)
         bool moved = from != compressed.data + in || to != out;
         in = std::size_t(from - compressed.data);
         if (!ok || (!moved && at_end && !library->whole) || (!moved && !at_end && in < in_end)) {
-            broken = ok && at_end ? piece_cause::cut_short : piece_cause::damaged;
+            broken = ok && at_end ? input_break::cut_short : input_break::damaged;
             broken_at = read_in + in;
             why = !ok ? library->why : at_end ? "" : "it goes no further";
             done = true;

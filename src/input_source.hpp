@@ -9,23 +9,32 @@
 #include <string>
 #include <sys/types.h>
 
+#include <string_view>
+
 #include "piece_loop.hpp"
-#include "piece_verdict.hpp"
 
 namespace v2list {
 
-// The compressed format whose signature bytes begin with, or none for text;
+// What an input is: text, or compressed data of one of these formats.
+enum class input_format : unsigned char { text, gzip, bzip2, xz, zstd };
+inline constexpr std::string_view format_names[] = {"text", "gzip", "bzip2", "xz", "zstd"};
+
+// How compressed data stopped being readable: it ends before its end, or
+// fails its check, or is no such data.
+enum class input_break : unsigned char { none, cut_short, damaged };
+
+// The compressed format whose signature bytes begin with, or text;
 // not yet decided while more bytes could still make one; cut: the input
 // ends inside the signature.
 struct format_guess {
-    piece_cause format;
+    input_format format;
     bool decided;
     bool cut = false;
 };
 format_guess compression_of(const char* bytes, std::size_t length, bool at_end);
 
 // Whether v2check was built with the library that reads format.
-bool can_decompress(piece_cause format);
+bool can_decompress(input_format format);
 
 // A compression library's state, one format's.
 struct decoder;
@@ -51,11 +60,11 @@ struct input_source {
         return decided ? decompress(out, size) : first_read(out, size);
     }
 
-    piece_cause format = piece_cause::none; // found at the first read
-    bool decompressing = false;             // format is read through its library
-    // Where the compressed data stopped being readable: cut_short or
-    // damaged, the bytes of the file read by then, and the library's words.
-    piece_cause broken = piece_cause::none;
+    input_format format = input_format::text; // found at the first read
+    bool decompressing = false;               // format is read through its library
+    // Where the compressed data stopped being readable: how, the bytes of
+    // the file read by then, and the library's words.
+    input_break broken = input_break::none;
     std::uint64_t broken_at = 0;
     std::string why;
 

@@ -119,13 +119,12 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
             text.put(",\"from\":[");
         }
         text.say(d.from.first, ',', d.from.last, ']');
-    }
-    if (d.fate == piece_fate::split) {
+    } else if (d.fate == piece_fate::split) {
         text.put(",\"glued\":");
         put_json_number(text, d.glued != 0, d.glued);
-    }
-    if (d.fate == piece_fate::incomplete)
+    } else if (d.fate == piece_fate::incomplete) {
         put_json_ending(text, *d.file);
+    }
     text.put(",\"piece\":");
     bool as_is = text.put_json(m.piece.data(), m.piece.size());
     if (!m.listing.empty()) {

@@ -104,10 +104,10 @@ int write_or_fail(v2list::output_buffer& report, const char* text, int status)
 std::string version_text()
 {
     std::string text = "v2check " V2LIST_VERSION "\ncompressed input read:";
-    for (auto format : {v2list::piece_cause::gzip, v2list::piece_cause::bzip2,
-                        v2list::piece_cause::xz, v2list::piece_cause::zstd})
+    for (auto format : {v2list::input_format::gzip, v2list::input_format::bzip2,
+                        v2list::input_format::xz, v2list::input_format::zstd})
         if (v2list::can_decompress(format))
-            text.append(" ").append(v2list::row_of(format).code);
+            text.append(" ").append(v2list::format_names[std::size_t(format)]);
     return text.append("\n");
 }
 
@@ -355,8 +355,7 @@ struct run {
     bool trouble = false;   // an input not read to its end, or a failed write
     bool stopped = false;   // -q met a problem
     bool cut_short = false; // a failed write to an output file stopped the check
-    std::uint64_t unread = 0;
-    int verdicts = 0; // the status the files' verdicts ask for
+    v2list::file_totals files = {};
 };
 
 // Flushes and closes an output file, where one is open; its write error,
@@ -421,6 +420,7 @@ run check_all(v2list::check_work& work, char* const* names, int name_count, cons
             check_one(work, names[i], name, outputs, counts, state, i + 1 == name_count);
         if (reason.empty()) {
             v2list::add_counts(total, counts);
+            ++state.files.verdicts[std::size_t(v2list::verdict_of(counts))];
             if (!work.options.quiet && work.report.error == 0)
                 v2list::write_summary(work.report, json, &name, name_count > 1, counts,
                                       work.ending);
@@ -430,13 +430,12 @@ run check_all(v2list::check_work& work, char* const* names, int name_count, cons
             warnx("%s: %s", name.shown.c_str(), reason.c_str());
         state.cut_short = work.rejects.error != 0 || work.listing.error != 0;
         state.trouble = true;
-        ++state.unread;
+        ++state.files.unread;
         if (json)
             v2list::write_unread(work.report, name, reason.c_str());
     }
     if (name_count > 1 && !work.options.quiet && work.report.error == 0)
-        v2list::write_summary(work.report, json, nullptr, true, total, {}, state.unread);
-    state.verdicts = v2list::verdicts_status(total);
+        v2list::write_summary(work.report, json, nullptr, true, total, {}, state.files);
     return state;
 }
 
@@ -479,5 +478,7 @@ int main(int argc, char** argv)
         }
     }
     // -q stops at the first problem, which is a 1 whatever it leaves unread.
-    return flush_or_fail(work.report, state.trouble ? 2 : state.stopped ? 1 : state.verdicts);
+    return flush_or_fail(work.report, state.trouble   ? 2
+                                      : state.stopped ? 1
+                                                      : v2list::verdicts_status(state.files));
 }
