@@ -62,7 +62,7 @@ file_verdict verdict_of(const check_counts& file)
         return file_verdict::empty;
     if (2 * file.off_layout > file.lines)
         return file_verdict::other_layout;
-    if (file.dropped + file.shifted + file.suspect + file.split > 0)
+    if (file.rejected > 0) // a line dropped, shifted, suspect or split
         return file_verdict::problems;
     return file_verdict::clean;
 }
