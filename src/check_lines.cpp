@@ -99,6 +99,7 @@ struct line_sink {
             std::memcpy(at, piece, length);
             judge_piece(at, length, text_length, column, work.held_readings[held],
                         work.held_verdicts[held]);
+            work.held_text_lengths[held] = static_cast<unsigned char>(text_length);
             last_length = length;
             ++held;
             return true;
@@ -144,7 +145,7 @@ struct line_sink {
     {
         const char* piece = work.held + i * max_piece;
         std::size_t length = i + 1 == held ? last_length : max_piece;
-        return settle(piece, length, text_length_of(piece, length), i * max_piece,
+        return settle(piece, length, work.held_text_lengths[i], i * max_piece,
                       work.held_verdicts[i], work.held_readings[i], whole);
     }
 

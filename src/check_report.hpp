@@ -44,12 +44,14 @@ struct check_work {
     // A line of several pieces, held until it ends, or until it outgrows
     // most_held characters: its characters, its newline and a zero byte
     // after them (regexec may look for a terminator, whatever REG_STARTEND
-    // says), and each piece's reading.
+    // says), and each piece's verdict, reading and length of text.
     static constexpr std::size_t most_held = 1024 * max_piece;
     static constexpr std::size_t most_held_pieces = most_held / max_piece + 1;
     char held[most_held + 2];
     piece_verdict held_verdicts[most_held_pieces];
     input_record held_readings[most_held_pieces];
+    unsigned char held_text_lengths[most_held_pieces];
+    static_assert(max_piece < 255, "a piece's length of text, its newline too, fits a byte");
     input_source::buffer compressed;
     // Why the last file checked is incomplete (fate converted where it is
     // not), for its summary, and the texts it names.
