@@ -84,7 +84,7 @@ void check_piece(const std::string& piece)
     v2list::diagnosis d =
         v2list::diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
     char reason[1024];
-    v2list::text_builder words{reason, sizeof reason};
+    v2list::message_text words{reason, sizeof reason};
     v2list::put_reason(words, d);
     // The facts are the piece's: its length, and the text found where the
     // message points.

@@ -13,11 +13,15 @@ namespace v2list {
 
 namespace {
 
-void put_stop(text_builder& out, const diagnosis& d);
-void put_then(text_builder& out, const diagnosis& d, const clause& c);
+// Each part is written to a bounded text (the tally's words) or a message.
+template <typename Out>
+void put_stop(Out& out, const diagnosis& d);
+template <typename Out>
+void put_then(Out& out, const diagnosis& d, const clause& c);
 
 // What a scan step reads in a message: its field, or what it skips.
-[[gnu::always_inline]] inline void put_step(text_builder& out, std::size_t step)
+template <typename Out>
+[[gnu::always_inline]] inline void put_step(Out& out, std::size_t step)
 {
     const scan_step& s = scan_steps[step];
     if (s.assigns)
@@ -41,7 +45,8 @@ std::string_view step_subject(std::size_t step)
 }
 
 // "column 5" or "columns 5-6".
-[[gnu::always_inline]] inline void put_span(text_builder& out, column_span span)
+template <typename Out>
+[[gnu::always_inline]] inline void put_span(Out& out, column_span span)
 {
     if (span.first == span.last)
         out.say("column ", span.first);
@@ -49,8 +54,8 @@ std::string_view step_subject(std::size_t step)
         out.say("columns ", span.first, '-', span.last);
 }
 
-[[gnu::always_inline]] inline void put_quoted(text_builder& out, const char* characters,
-                                              std::size_t length)
+template <typename Out>
+[[gnu::always_inline]] inline void put_quoted(Out& out, const char* characters, std::size_t length)
 {
     out.put('"');
     out.put_escaped(characters, length, escape_style::text);
@@ -103,8 +108,8 @@ template <fact F>
 }
 
 // A fact as the words say it: a number as it is, the rest as here.
-template <fact F>
-[[gnu::always_inline]] inline void put_fact(text_builder& out, const diagnosis& d, const clause& c)
+template <fact F, typename Out>
+[[gnu::always_inline]] inline void put_fact(Out& out, const diagnosis& d, const clause& c)
 {
     using f = fact;
     // clang-format off
@@ -137,13 +142,13 @@ template <fact F>
 
 // The tokens [I, End) of a wording, unrolled when compiled: each part's
 // words are a copy of a known length, each slot a call.
-template <const auto& Wordings, std::size_t Row, std::size_t I, std::size_t End>
-[[gnu::always_inline]] inline void render(text_builder& out, const diagnosis& d, const clause& c)
+template <const auto& Wordings, std::size_t Row, std::size_t I, std::size_t End, typename Out>
+[[gnu::always_inline]] inline void render(Out& out, const diagnosis& d, const clause& c)
 {
     if constexpr (I < End) {
         constexpr wording_token t = Wordings[Row].tokens[I];
         if constexpr (t.kind == wording_token::words) {
-            out.append_fixed<t.text.size()>(t.text.data());
+            out.template append_fixed<t.text.size()>(t.text.data());
         } else if constexpr (t.kind == wording_token::slot) {
             put_fact<t.name>(out, d, c);
         } else if constexpr (t.kind == wording_token::plural) {
@@ -158,39 +163,42 @@ template <const auto& Wordings, std::size_t Row, std::size_t I, std::size_t End>
     }
 }
 
-using renderer = void (*)(text_builder&, const diagnosis&, const clause&);
+template <typename Out>
+using renderer = void (*)(Out&, const diagnosis&, const clause&);
 
-template <const auto& Wordings, std::size_t Row>
-void render_row(text_builder& out, const diagnosis& d, const clause& c)
+template <const auto& Wordings, std::size_t Row, typename Out>
+void render_row(Out& out, const diagnosis& d, const clause& c)
 {
     render<Wordings, Row, 0, Wordings[Row].count>(out, d, c);
 }
 
-template <const auto& Wordings, std::size_t... Row>
+template <const auto& Wordings, typename Out, std::size_t... Row>
 constexpr auto renderers_of(std::index_sequence<Row...>)
 {
-    return std::array<renderer, sizeof...(Row)>{&render_row<Wordings, Row>...};
+    return std::array<renderer<Out>, sizeof...(Row)>{&render_row<Wordings, Row, Out>...};
 }
 
-template <const auto& Wordings>
+template <const auto& Wordings, typename Out>
 inline constexpr auto
-    renderers = renderers_of<Wordings>(std::make_index_sequence<std::size(Wordings)>());
+    renderers = renderers_of<Wordings, Out>(std::make_index_sequence<std::size(Wordings)>());
 
-void put_stop(text_builder& out, const diagnosis& d)
+template <typename Out>
+void put_stop(Out& out, const diagnosis& d)
 {
-    renderers<stop_wordings>[std::size_t(d.stop.cause)](out, d, d.stop);
+    renderers<stop_wordings, Out>[std::size_t(d.stop.cause)](out, d, d.stop);
 }
 
-void put_then(text_builder& out, const diagnosis& d, const clause& c)
+template <typename Out>
+void put_then(Out& out, const diagnosis& d, const clause& c)
 {
-    renderers<then_wordings>[d.fate == piece_fate::shifted](out, d, c);
+    renderers<then_wordings, Out>[d.fate == piece_fate::shifted](out, d, c);
 }
 
 } // namespace
 
-void put_reason(text_builder& out, const diagnosis& d)
+void put_reason(message_text& out, const diagnosis& d)
 {
-    renderers<message_wordings>[std::size_t(d.cause.cause)](out, d, d.cause);
+    renderers<message_wordings, message_text>[std::size_t(d.cause.cause)](out, d, d.cause);
 }
 
 void put_tally_words(text_builder& out, piece_cause cause, std::size_t step)
@@ -200,7 +208,7 @@ void put_tally_words(text_builder& out, piece_cause cause, std::size_t step)
     d.cause.step = static_cast<unsigned char>(step);
     d.cause.columns = {column_in_line(0, scan_step_columns[step]),
                        column_in_line(0, step_end(step) - 1)};
-    renderers<tally_wordings>[std::size_t(cause)](out, d, d.cause);
+    renderers<tally_wordings, text_builder>[std::size_t(cause)](out, d, d.cause);
 }
 
 std::string_view cause_field(piece_cause cause, std::size_t step)
@@ -210,10 +218,13 @@ std::string_view cause_field(piece_cause cause, std::size_t step)
                : std::string_view();
 }
 
-void put_shift(text_builder& out, std::ptrdiff_t shift)
+template <typename Out>
+void put_shift(Out& out, std::ptrdiff_t shift)
 {
     std::ptrdiff_t n = shift < 0 ? -shift : shift;
     out.say(n, n == 1 ? " column " : " columns ", shift < 0 ? "early" : "late");
 }
+template void put_shift(text_builder&, std::ptrdiff_t);
+template void put_shift(message_text&, std::ptrdiff_t);
 
 } // namespace v2list

@@ -16,7 +16,7 @@ inline constexpr auto field_names =
     short_names_of<field_count>([](std::size_t f) { return fields[f].name; });
 
 // Puts the reason of the message on the problem d, the cause first.
-void put_reason(text_builder& out, const diagnosis& d);
+void put_reason(message_text& out, const diagnosis& d);
 
 // Puts the tally's words for cause at step.
 void put_tally_words(text_builder& out, piece_cause cause, std::size_t step);
@@ -25,6 +25,7 @@ void put_tally_words(text_builder& out, piece_cause cause, std::size_t step);
 std::string_view cause_field(piece_cause cause, std::size_t step);
 
 // Puts "N column(s) late", or early for a negative shift.
-void put_shift(text_builder& out, std::ptrdiff_t shift);
+template <typename Out>
+void put_shift(Out& out, std::ptrdiff_t shift);
 
 } // namespace v2list

@@ -33,7 +33,8 @@ inline constexpr auto cause_codes =
     short_names_of<cause_count>([](std::size_t c) { return cause_catalog[c].code; });
 
 // A field's name as a JSON string, or null for none.
-inline void put_field(text_builder& text, std::string_view field)
+template <typename Out>
+inline void put_field(Out& text, std::string_view field)
 {
     if (field.empty())
         text.put("null");
@@ -51,7 +52,8 @@ struct problem_message {
 };
 
 // A number, or null where there is none.
-inline void put_json_number(text_builder& text, bool has, std::uint64_t n)
+template <typename Out>
+inline void put_json_number(Out& text, bool has, std::uint64_t n)
 {
     if (has)
         text.put_number(n);
@@ -60,7 +62,8 @@ inline void put_json_number(text_builder& text, bool has, std::uint64_t n)
 }
 
 // The facts of an incomplete file, as its problem and its summary give them.
-inline void put_json_ending(text_builder& text, const file_facts& f)
+template <typename Out>
+inline void put_json_ending(Out& text, const file_facts& f)
 {
     text.put(",\"byte\":");
     put_json_number(text, f.has_byte, f.byte);
@@ -76,7 +79,7 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
 
 // The JSON report's object after its name; the reason is written in place,
 // and escaped where it must be.
-[[gnu::always_inline]] inline void put_json_message(text_builder& text, const problem_message& m)
+[[gnu::always_inline]] inline void put_json_message(message_text& text, const problem_message& m)
 {
     const diagnosis& d = m.d;
     text.say(",\"line\":", d.line, ",\"column\":", d.column, ",\"kind\":\"");
@@ -141,7 +144,7 @@ inline void put_json_ending(text_builder& text, const file_facts& f)
 // The text report's message after its name: "LINE:COLUMN: FATE: REASON",
 // then, where asked, the caret view (none for a message on the whole file)
 // and a note of the line v2list writes.
-[[gnu::always_inline]] inline void put_text_message(text_builder& text, const problem_message& m,
+[[gnu::always_inline]] inline void put_text_message(message_text& text, const problem_message& m,
                                                     bool show_line)
 {
     const diagnosis& d = m.d;
@@ -183,11 +186,15 @@ struct message_writer {
         return !work.options.quiet && !work.options.count_only && work.report.error == 0;
     }
 
-    // The longest reason, and room for the longest message but its name.
-    static constexpr std::size_t most_reason = 1024, most_message = 8 * most_reason;
+    // Room for a message but its name: more than twice the longest, a
+    // JSON object of 80 characters of a piece, 60 of its listing, 16 of
+    // what it shows and a stated count of 80, each byte escaped in 6, and
+    // the words of its reason; a text message of the same, its caret view
+    // and note. No part of a message is measured against it.
+    static constexpr std::size_t most_message = 8192;
 
     // A builder for the next most_message and extra characters of the report.
-    bool make_room(text_builder& text, std::size_t extra = 0)
+    bool make_room(message_text& text, std::size_t extra = 0)
     {
         output_buffer& report = work.report;
         if (sizeof report.buffer - report.used < most_message + extra && !flush_output(report))
@@ -199,7 +206,7 @@ struct message_writer {
     // Room for the message and its name, written first: opening, then the
     // name whole. A name too long to share the buffer with a message goes
     // first.
-    [[gnu::always_inline]] bool start(text_builder& text, std::string_view opening)
+    [[gnu::always_inline]] bool start(message_text& text, std::string_view opening)
     {
         output_buffer& report = work.report;
         const std::string& shown = work.options.json ? name.json : name.shown;
@@ -220,7 +227,7 @@ struct message_writer {
     bool write(const problem_message& m, bool capped = true)
     {
         written += capped;
-        text_builder text{nullptr, 0};
+        message_text text{nullptr, 0};
         bool json = work.options.json;
         if (!start(text, json ? "{\"type\":\"problem\",\"file\":" : ""))
             return false;

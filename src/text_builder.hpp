@@ -40,8 +40,13 @@ inline unsigned not_shown_as_is(byte_block block)
     return block_bits(low | (block == '\\') | (block == '"'));
 }
 
-// Not terminated: the text is written in many small parts, and its length used.
-struct text_builder {
+// Not terminated: the text is written in many small parts, and its length
+// used. Bounded, what does not fit is cut off; not, for a message, whose
+// room the report makes sure of before it is written (message_writer), no
+// part is measured against it, which makes v2check measurably faster
+// (doc/performance.md).
+template <bool Bounded>
+struct basic_text_builder {
     char* text;
     std::size_t size; // room, the terminator included
     std::size_t used = 0;
@@ -51,7 +56,7 @@ struct text_builder {
     {
         if (used >= size)
             __builtin_unreachable(); // there is always room for the terminator
-        if (length >= size - used)
+        if (Bounded && length >= size - used)
             length = size - 1 - used;
         std::memcpy(text + used, characters, length);
         used += length;
@@ -60,7 +65,7 @@ struct text_builder {
     template <std::size_t Length>
     [[gnu::always_inline]] void append_fixed(const char* characters)
     {
-        if (Length >= size - used)
+        if (Bounded && Length >= size - used)
             return append(characters, Length);
         std::memcpy(text + used, characters, Length);
         used += Length;
@@ -69,21 +74,21 @@ struct text_builder {
     // copy of 32 where there is room, which there nearly always is.
     [[gnu::always_inline]] void append_short(const char* characters, std::size_t length)
     {
-        if (size - used <= 32)
+        if (Bounded && size - used <= 32)
             return append(characters, length);
         std::memcpy(text + used, characters, 32);
         used += length;
     }
     void put_char(char c)
     {
-        if (used + 1 < size)
+        if (!Bounded || used + 1 < size)
             text[used++] = c;
     }
     // A whole number, right-justified in width, its digits written in place.
     template <typename Integer>
     [[gnu::always_inline]] void put_number(Integer value, std::size_t width = 0)
     {
-        if (value >= 0 && value < 100 && width < 2 && size - used > 2) {
+        if (value >= 0 && value < 100 && width < 2 && (!Bounded || size - used > 2)) {
             // Most numbers a message holds, columns and values, are small.
             if (value < 10) {
                 text[used++] = char('0' + value);
@@ -99,7 +104,7 @@ struct text_builder {
         std::size_t length = negative + decimal_digits(value);
         for (; width > length; --width)
             put_char(' ');
-        if (length >= size - used)
+        if (Bounded && length >= size - used)
             return; // cut off whole
         put_signed_decimal(value, text + used + length);
         used += length;
@@ -194,12 +199,16 @@ struct text_builder {
 
 // Names of at most 32 characters, each in 32 for append_short: a table's
 // words written often, fates, causes and fields.
+using text_builder = basic_text_builder<true>;
+using message_text = basic_text_builder<false>;
+
 template <std::size_t Count>
 struct short_names {
     char text[Count][32];
     unsigned char length[Count];
 
-    [[gnu::always_inline]] void put(text_builder& out, std::size_t i) const
+    template <typename Out>
+    [[gnu::always_inline]] void put(Out& out, std::size_t i) const
     {
         out.append_short(text[i], length[i]);
     }

@@ -84,7 +84,7 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
             diagnosis d =
                 diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
             char reason[1024];
-            text_builder words{reason, sizeof reason};
+            message_text words{reason, sizeof reason};
             put_reason(words, d);
             std::size_t message = std::size("f:99999:") + std::to_string(d.column).size() + 2 +
                                   fate_table[std::size_t(d.fate)].name.size() + 2 + words.used;
@@ -108,7 +108,7 @@ TEST(piece_verdict, converts_what_v2list_converts_and_finds_the_field_shifted)
         diagnosis d =
             diagnose_piece(verdict, reading, piece.data(), piece.size(), text_length, 1, 0);
         char reason[1024];
-        text_builder words{reason, sizeof reason};
+        message_text words{reason, sizeof reason};
         put_reason(words, d);
         std::string said(reason, words.used);
         ASSERT_NE(said.find(fields[first].name), std::string::npos) << said;
