@@ -54,13 +54,12 @@ struct line_sink {
     check_counts& counts;
     message_writer messages;
     std::uint64_t line = 1;
-    bool line_problem = false;   // the line goes to the rejects
-    bool line_off = false;       // the line does not convert from its own columns
-    piece_verdict verdict{};     // of a piece not held
-    input_record reading{};      // of it, where it is not plain
-    std::size_t held = 0;        // pieces of the line held
+    bool line_problem = false; // the line goes to the rejects
+    bool line_off = false;     // the line does not convert from its own columns
+    piece_verdict verdict{};   // of a piece not held
+    input_record reading{};    // of it, where it is not plain
+    std::size_t held = 0;      // pieces of the line held; none past its first: it outgrew the hold
     std::size_t last_length = 0; // of the last held, the others max_piece
-    bool outgrown = false;       // the line outgrew the hold
     // Lines that state the count of records, the first and second of them
     // and what the first states.
     std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
@@ -94,6 +93,7 @@ struct line_sink {
     bool piece(const char* piece, std::size_t length, std::size_t text_length, std::uint64_t column)
     {
         counts.unfinished = piece[length - 1] != '\n';
+        bool outgrown = column > 0 && held == 0;
         if (!outgrown && column + without_newline(piece, length) <= check_work::most_held) {
             char* at = work.held + column;
             std::memcpy(at, piece, length);
@@ -105,7 +105,6 @@ struct line_sink {
             return true;
         }
         bool ok = outgrown || split_held();
-        outgrown = true;
         judge_piece(piece, length, text_length, column, reading, verdict);
         return ok && settle(piece, length, text_length, column, verdict, reading, false);
     }
@@ -123,7 +122,6 @@ struct line_sink {
             ok = split_held(glued_records(characters));
         }
         held = 0;
-        outgrown = false;
         end_line(characters);
         return ok;
     }
