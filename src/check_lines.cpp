@@ -43,6 +43,40 @@ bool matches_allowed(const check_options& options, const char* piece, std::size_
     return false;
 }
 
+// The lines that state the count of records: how many, the first and the
+// second of them, and what the first states (has_stated: the pattern's
+// group took part in the match).
+struct count_statements {
+    std::uint64_t lines = 0, first = 0, second = 0;
+    std::string stated = {};
+    bool has_stated = false;
+
+    // Whether the line, a piece of length, states the count, as pattern says.
+    bool take(const regex_t* pattern, const char* piece, std::size_t length, std::uint64_t line)
+    {
+        regmatch_t match[2];
+        match[0] = {0, regoff_t(without_newline(piece, length))};
+        if (pattern == nullptr || regexec(pattern, piece, 2, match, REG_STARTEND) != 0)
+            return false;
+        if (++lines > 2)
+            return true;
+        (lines == 1 ? first : second) = line;
+        has_stated = lines == 1 ? match[1].rm_so >= 0 : has_stated;
+        if (lines == 1 && has_stated)
+            stated.assign(piece + match[1].rm_so, std::size_t(match[1].rm_eo - match[1].rm_so));
+        return true;
+    }
+
+    // Whether one line states records, in decimal digits.
+    bool agree(std::uint64_t records) const
+    {
+        std::uint64_t n = 0;
+        const char* end = stated.data() + stated.size();
+        auto [stop, error] = std::from_chars(stated.data(), end, n);
+        return lines == 1 && error == std::errc() && stop == end && n == records;
+    }
+};
+
 // What each line comes to, decided once, where it ends: allowed, stating
 // the count of records, listed, or rejected with its problems said; and
 // its counts. Each piece is judged once, as it comes: a line of one piece
@@ -60,11 +94,7 @@ struct line_sink {
     input_record reading{};    // of it, where it is not plain
     std::size_t held = 0;      // pieces of the line held; none past its first: it outgrew the hold
     std::size_t last_length = 0; // of the last held, the others max_piece
-    // Lines that state the count of records, the first and second of them
-    // and what the first states.
-    std::uint64_t count_lines = 0, count_line = 0, second_count_line = 0;
-    std::string stated = {};
-    bool has_stated = false;                 // the pattern's group took part in the match
+    count_statements counted = {};
     bool newline_due = work.rejects_unended; // another file's last line in the rejects
     bool problems = false;                   // any met: with -q, the check stops at the first
 
@@ -245,24 +275,8 @@ struct line_sink {
     // allowed pattern: expected, no problem.
     bool expected_line(const char* piece, std::size_t length)
     {
-        return states_count(piece, length) || matches_allowed(work.options, piece, length);
-    }
-
-    bool states_count(const char* piece, std::size_t length)
-    {
-        regmatch_t match[2];
-        match[0] = {0, regoff_t(without_newline(piece, length))};
-        if (work.options.record_count == nullptr ||
-            regexec(work.options.record_count, piece, 2, match, REG_STARTEND) != 0)
-            return false;
-        if (++count_lines == 2)
-            second_count_line = line;
-        if (count_lines == 1)
-            count_line = line;
-        has_stated = count_lines == 1 ? match[1].rm_so >= 0 : has_stated;
-        if (count_lines == 1 && has_stated)
-            stated.assign(piece + match[1].rm_so, std::size_t(match[1].rm_eo - match[1].rm_so));
-        return true;
+        return counted.take(work.options.record_count, piece, length, line) ||
+               matches_allowed(work.options, piece, length);
     }
 
     // The line is marked for the rejects, and counted there once.
@@ -365,15 +379,6 @@ struct line_sink {
             messages.write({work.ending}, false);
     }
 
-    // Whether the line stating the count states records, in decimal digits.
-    bool stated_count(std::uint64_t records) const
-    {
-        std::uint64_t n = 0;
-        const char* end = stated.data() + stated.size();
-        auto [stop, error] = std::from_chars(stated.data(), end, n);
-        return error == std::errc() && stop == end && n == records;
-    }
-
     // At the end of the input: data that stopped being readable, or the
     // count a line states, where one is asked for, against the records read.
     void check_end(const input_source& source)
@@ -385,22 +390,21 @@ struct line_sink {
         f = {};
         f.records = records_read(counts);
         f.format = format_names[std::size_t(source.format)];
-        work.ending_stated = stated;
-        f.has_stated = has_stated && count_lines == 1;
+        work.ending_stated = counted.stated;
+        f.has_stated = counted.has_stated && counted.lines == 1;
         f.stated = work.ending_stated;
-        f.stating_line = count_lines > 1 ? second_count_line : count_line;
+        f.stating_line = counted.lines > 1 ? counted.second : counted.first;
         if (source.broken != input_break::none) {
             work.ending_why = source.why;
             f.why = work.ending_why;
             f.byte = source.broken_at;
             f.has_byte = true;
-        } else if (work.options.record_count == nullptr ||
-                   (count_lines == 1 && stated_count(f.records))) {
+        } else if (work.options.record_count == nullptr || counted.agree(f.records)) {
             return;
         } else {
-            d.cause.cause = count_lines == 0  ? piece_cause::count_missing
-                            : count_lines > 1 ? piece_cause::count_twice
-                                              : piece_cause::count_differs;
+            d.cause.cause = counted.lines == 0  ? piece_cause::count_missing
+                            : counted.lines > 1 ? piece_cause::count_twice
+                                                : piece_cause::count_differs;
         }
         incomplete(d);
     }
