@@ -77,6 +77,28 @@ inline void put_json_ending(Out& text, const file_facts& f)
     text.say(",\"records\":", f.records);
 }
 
+// The facts of a problem of its kind alone: what a shifted record shows
+// and from where, the records a split line holds glued, why a file is
+// incomplete.
+[[gnu::always_inline]] inline void put_json_kind_facts(message_text& text, const diagnosis& d)
+{
+    if (d.fate == piece_fate::shifted) {
+        text.say(",\"own\":[", d.own.first, ',', d.own.last, "],\"shows\":");
+        if (fields[d.shifted_field].shape == shape_number) // digits and a sign
+            text.say('"', std::string_view(d.shows, d.shows_length), "\",\"from\":[");
+        else {
+            text.put_json(d.shows, d.shows_length);
+            text.put(",\"from\":[");
+        }
+        text.say(d.from.first, ',', d.from.last, ']');
+    } else if (d.fate == piece_fate::split) {
+        text.put(",\"glued\":");
+        put_json_number(text, d.glued != 0, d.glued);
+    } else if (d.fate == piece_fate::incomplete) {
+        put_json_ending(text, *d.file);
+    }
+}
+
 // The JSON report's object after its name; the reason is written in place,
 // and escaped where it must be.
 [[gnu::always_inline]] inline void put_json_message(message_text& text, const problem_message& m)
@@ -113,21 +135,7 @@ inline void put_json_ending(Out& text, const file_facts& f)
         text.put_number(d.later);
     else
         text.put("null");
-    if (d.fate == piece_fate::shifted) {
-        text.say(",\"own\":[", d.own.first, ',', d.own.last, "],\"shows\":");
-        if (fields[d.shifted_field].shape == shape_number) // digits and a sign
-            text.say('"', std::string_view(d.shows, d.shows_length), "\",\"from\":[");
-        else {
-            text.put_json(d.shows, d.shows_length);
-            text.put(",\"from\":[");
-        }
-        text.say(d.from.first, ',', d.from.last, ']');
-    } else if (d.fate == piece_fate::split) {
-        text.put(",\"glued\":");
-        put_json_number(text, d.glued != 0, d.glued);
-    } else if (d.fate == piece_fate::incomplete) {
-        put_json_ending(text, *d.file);
-    }
+    put_json_kind_facts(text, d);
     text.put(",\"piece\":");
     bool as_is = text.put_json(m.piece.data(), m.piece.size());
     if (!m.listing.empty()) {
