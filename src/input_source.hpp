@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <sys/types.h>
-
 #include <string_view>
+#include <sys/types.h>
 
 #include "piece_loop.hpp"
 
